@@ -1,0 +1,31 @@
+// Conversions between calendar dates and Julian days, and the angle normaliser.
+#pragma once
+
+#include <string>
+
+namespace tavrolin {
+
+// Julian day of 0h of a date; dates up to 4 October 1582 are read in the Julian calendar,
+// later ones in the Gregorian (the switch is at day number 2299171).
+double GetJulianDay(int XMonth, int XDay, int XYear);
+
+// Proleptic Gregorian date of a Julian day, written in the regional order (the value that the
+// window keeps as calendar_date_str), e.g. "09/22/1949" for order 0.
+std::string GetCalendarDay(double JD, int date_order);
+
+struct ExactDateTime {
+    std::string exact_date_str;       // "mm/dd/yyyy", local date
+    std::string exact_time_str;       // "hh:nn:ss", local time, nearest second
+    std::string calendar_date_str;    // set only when the time rounded up to the next day
+};
+
+// Local date and time of a Julian day in Universal Time; tz_text is the time-zone box
+// (hours behind Universal Time, leading-number rule).
+ExactDateTime ConvertJDtoDateandTime(double XjdX, const std::string& tz_text);
+
+int DaysInMonth(int testYear, int testMonth);
+
+// Angle reduced into [0, 360).
+double Mod360(double x);
+
+}  // namespace tavrolin

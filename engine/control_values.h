@@ -1,0 +1,82 @@
+// The window's inputs as the engine reads them: filled by the window (or by a settings file in
+// tavrolin-batch) at the start of each command.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "engine/bodies.h"
+
+namespace tavrolin {
+
+enum class ListingStyle { Default, Quill, Lunetta };
+
+// Maximum lengths of the text boxes (0 = none); texts from files are cut to them too.
+inline constexpr int max_len_start_date = 12;
+inline constexpr int max_len_end_date = 12;
+inline constexpr int max_len_tz = 6;
+inline constexpr int max_len_zodiac_degree = 12;
+inline constexpr int max_len_natal_time = 5;
+inline constexpr int max_len_years_back = 2;
+
+inline std::string cut_to_max_length(const std::string& text, int max_length) {
+    if (max_length <= 0 || static_cast<int>(text.size()) <= max_length) return text;
+    return text.substr(0, static_cast<std::size_t>(max_length));
+}
+
+struct ControlValues {
+    // Regional date order of the session (0 month/day/year, 1 day/month/year, 2 year/month/day).
+    int date_order = 0;
+
+    std::string start_date = "12/01/2005";
+    std::string end_date = "12/31/2005";
+    std::string tz = "8";
+    std::string zodiac_degree = "179.331227";
+    std::string natal_date;  // the window puts the default date in the regional order
+    std::string natal_time = "16.43";
+    std::string years_back = "1";
+    std::string user_defined_angle = "51.7";
+
+    // Tick values (1 ticked, 0 not) of the check-box columns.
+    std::array<int, body_count> p1_planets{};
+    std::array<int, body_count> p2_planets{};
+    std::array<int, aspect_count> aspects{};
+
+    int p1_helio = 0;     // chkP1Planets_G_or_H
+    int p2_helio = 0;     // chkP2Planets_G_or_H
+    int helio = 0;        // chkHelio: kept in settings files only
+    int apparent_pos = 1;
+    int use_et = 1;
+    int sort_output = 1;
+    int ignore_dups = 0;
+    int date_only = 1;
+
+    // Selected mode button 0..3; -1 when a settings file left none selected.
+    int mode = 0;
+
+    ListingStyle style = ListingStyle::Default;
+
+    ControlValues() {
+        for (int i : {5, 6, 7, 8, 9, 15}) p1_planets[static_cast<std::size_t>(i)] = p2_planets[static_cast<std::size_t>(i)] = 1;
+        for (int a : {0, 5, 7, 9, 12, 14, 16, 17}) aspects[static_cast<std::size_t>(a)] = 1;
+    }
+
+    // Caption of aspect box a: the user-defined box always shows the angle text as typed.
+    std::string aspect_caption(int a) const {
+        if (a == user_defined_aspect) return user_defined_angle;
+        return std::string(default_aspect_captions[static_cast<std::size_t>(a)]);
+    }
+    static std::string body_caption(int b) { return std::string(body_captions[static_cast<std::size_t>(b)]); }
+};
+
+// Default natal date in the regional order; empty for an order without a pattern.
+inline std::string default_natal_date(int date_order) {
+    switch (date_order) {
+        case 0: return "09/22/1949";
+        case 1: return "22/09/1949";
+        case 2: return "1949/09/22";
+        default: return std::string();
+    }
+}
+
+}  // namespace tavrolin

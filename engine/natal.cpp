@@ -1,0 +1,55 @@
+#include "engine/calendar.h"
+#include "engine/date_text.h"
+#include "engine/engine.h"
+#include "engine/text_rules.h"
+
+#include <cmath>
+
+namespace tavrolin {
+
+float natal_hours_from_text(const std::string& natal_time) {
+    const float t = static_cast<float>(val(natal_time));
+    const float whole = std::trunc(t);
+    const float minutes = (t - whole) * 100.0f / 60.0f;
+    return whole + minutes;
+}
+
+bool Engine::compute_natal_moment(double* natal_midnight) {
+    const auto date = parse_date(cv.natal_date, cv.date_order);
+    if (!date) return false;
+    natal_date_str = cv.natal_date;
+    natal_jd = GetJulianDay(date->month, date->day, date->year);
+    if (natal_midnight) *natal_midnight = natal_jd;
+    natal_hours = natal_hours_from_text(cv.natal_time);
+    natal_jd = natal_jd + static_cast<double>(natal_hours) / 24.0;
+    return true;
+}
+
+void Engine::Get_Natal_Planets_Longitude() {
+    apply_options();
+    for (int i = 0; i <= last_body_index; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        natal_lon[k] = cv.p2_helio == 0 ? eph.Get_1_Planet_geo(natal_jd, i) : eph.Get_1_Planet_helio(natal_jd, i);
+        natal_speed[k] = eph.last_speed();
+    }
+}
+
+void Engine::Get_Natal_Planets_Longitude_SIDEREAL() {
+    apply_options();
+    for (int i = 0; i <= last_body_index; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        natal_lon[k] = cv.p2_helio == 0 ? eph.Get_1_Planet_geo_SIDEREAL(natal_jd, i)
+                                        : eph.Get_1_Planet_helio_SIDEREAL(natal_jd, i);
+        natal_speed[k] = eph.last_speed();
+    }
+}
+
+void Engine::Get_Natal_Planets_Decl_Lat() {
+    apply_options();
+    for (int i = 0; i <= last_body_index; ++i) {
+        natal_decl[static_cast<std::size_t>(i)] =
+            cv.p2_helio == 0 ? eph.Get_1_Planet_decl(natal_jd, i) : eph.Get_1_Planet_latitude(natal_jd, i);
+    }
+}
+
+}  // namespace tavrolin

@@ -1,0 +1,134 @@
+#include "engine/text_rules.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace tavrolin {
+
+double val(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    std::string prefix;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) prefix += text[i++];
+    bool digits = false;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+        prefix += text[i++];
+        digits = true;
+    }
+    if (i < text.size() && text[i] == '.') {
+        prefix += text[i++];
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+            prefix += text[i++];
+            digits = true;
+        }
+    }
+    if (!digits) return 0.0;
+    // An exponent counts only when digits follow it ("2e" is just 2).
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        std::size_t j = i + 1;
+        std::string exponent = "e";
+        if (j < text.size() && (text[j] == '+' || text[j] == '-')) exponent += text[j++];
+        bool exp_digits = false;
+        while (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j]))) {
+            exponent += text[j++];
+            exp_digits = true;
+        }
+        if (exp_digits) prefix += exponent;
+    }
+    const double v = std::strtod(prefix.c_str(), nullptr);
+    if (!std::isfinite(v)) return 0.0;
+    return v;
+}
+
+namespace {
+
+// Decimal digits of |value| rounded to `decimals` places, halves away from zero, working on the
+// 15-significant-digit decimal text of the value rather than on its binary expansion.
+std::string rounded_digits(double value, int decimals, bool& negative) {
+    negative = std::signbit(value) && value != 0.0;
+    const double magnitude = std::fabs(value);
+    if (magnitude == 0.0 || !std::isfinite(magnitude)) return std::string(decimals + 1, '0');
+
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.14e", magnitude);  // d.dddddddddddddde+XX
+    std::string mantissa;
+    const char* p = buf;
+    for (; *p && *p != 'e'; ++p)
+        if (*p != '.') mantissa += *p;
+    const int exponent = std::atoi(p + 1);
+
+    // Place the digits: the integer part has exponent + 1 digits (may be <= 0).
+    // Build a digit string with `decimals` digits after the point.
+    const int int_digits = exponent + 1;
+    std::string digits;  // all digits up to and including position `decimals` after the point
+    int keep = int_digits + decimals;  // number of mantissa digits kept
+    std::string m = mantissa;
+    if (int_digits <= 0) m = std::string(static_cast<std::size_t>(-int_digits), '0') + m, keep = decimals;
+    const int total_int = int_digits > 0 ? int_digits : 0;
+    if (keep < 0) return std::string(decimals + 1, '0');
+    if (static_cast<int>(m.size()) < keep + 1) m.append(static_cast<std::size_t>(keep + 1 - static_cast<int>(m.size())), '0');
+    digits = m.substr(0, static_cast<std::size_t>(keep));
+    const bool round_up = m[static_cast<std::size_t>(keep)] >= '5';
+    if (round_up) {
+        int k = static_cast<int>(digits.size()) - 1;
+        while (k >= 0 && digits[static_cast<std::size_t>(k)] == '9') digits[static_cast<std::size_t>(k--)] = '0';
+        if (k >= 0) ++digits[static_cast<std::size_t>(k)];
+        else digits.insert(digits.begin(), '1');
+    }
+    // Ensure at least one integer digit.
+    const int int_len = static_cast<int>(digits.size()) - decimals;
+    if (int_len <= 0) digits.insert(0, static_cast<std::size_t>(1 - int_len), '0');
+    (void)total_int;
+    return digits;
+}
+
+}  // namespace
+
+std::string format_fixed(double value, int decimals) {
+    bool negative = false;
+    std::string digits = rounded_digits(value, decimals, negative);
+    std::string out;
+    const std::size_t int_len = digits.size() - static_cast<std::size_t>(decimals);
+    out = digits.substr(0, int_len);
+    // Strip leading zeros of the integer part, keeping one.
+    std::size_t nz = out.find_first_not_of('0');
+    out = nz == std::string::npos ? "0" : out.substr(nz);
+    if (decimals > 0) out += "." + digits.substr(int_len);
+    if (negative && out.find_first_not_of("0.") != std::string::npos) out.insert(out.begin(), '-');
+    return out;
+}
+
+std::string format_00(double value) {
+    std::string s = format_fixed(value, 0);
+    const bool negative = !s.empty() && s[0] == '-';
+    if (negative) s.erase(0, 1);
+    if (s.size() < 2) s.insert(0, 2 - s.size(), '0');
+    return negative ? "-" + s : s;
+}
+
+std::string number_to_text(double value) {
+    if (value == 0.0 || !std::isfinite(value)) return "0";
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.15G", value);
+    std::string s = buf;
+    const std::size_t e = s.find('E');
+    if (e != std::string::npos) {
+        // Keep two exponent digits at least ("1E-05"), as the usual number-to-text does.
+        std::string mant = s.substr(0, e);
+        std::string exp = s.substr(e + 1);
+        const char sign = exp[0];
+        std::string edigits = exp.substr(1);
+        while (edigits.size() > 2 && edigits[0] == '0') edigits.erase(0, 1);
+        s = mant + "E" + sign + edigits;
+    }
+    return s;
+}
+
+long long round_half_even(double value) {
+    return static_cast<long long>(std::nearbyint(value));
+}
+
+}  // namespace tavrolin
