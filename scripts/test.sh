@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds Tavrolin with its tests and runs them all. With TAVROLIN_SANITIZE=1 (as in CI) the tests run
+# a second time in a build under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+jobs="$(nproc)"
+run_suite() {
+  local dir="$1"; shift
+  cmake -S . -B "$dir" "$@"
+  cmake --build "$dir" -j"$jobs"
+  (cd "$dir" && ctest --output-on-failure -j"$jobs")
+}
+
+run_suite build-test -DCMAKE_BUILD_TYPE=Debug
+if [ "${TAVROLIN_SANITIZE:-0}" = "1" ]; then
+  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DTAVROLIN_SANITIZE=ON
+fi
