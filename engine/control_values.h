@@ -4,6 +4,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 
 #include "engine/bodies.h"
 
@@ -56,6 +57,13 @@ struct ControlValues {
 
     ListingStyle style = ListingStyle::Default;
 
+    // Clicking a mode button (or a settings file selecting one) sets "Ignore duplicates" by the
+    // mode: only transit to transit searches each unordered pair once.
+    void select_mode(int m) {
+        mode = m;
+        ignore_dups = m == 1 ? 1 : 0;
+    }
+
     ControlValues() {
         for (int i : {5, 6, 7, 8, 9, 15}) p1_planets[static_cast<std::size_t>(i)] = p2_planets[static_cast<std::size_t>(i)] = 1;
         for (int a : {0, 5, 7, 9, 12, 14, 16, 17}) aspects[static_cast<std::size_t>(a)] = 1;
@@ -68,6 +76,17 @@ struct ControlValues {
     }
     static std::string body_caption(int b) { return std::string(body_captions[static_cast<std::size_t>(b)]); }
 };
+
+// Captions of the mode buttons (index = mode) and of the single option ticks.
+inline constexpr std::array<std::string_view, 4> mode_captions = {
+    "Transit to natal planets", "Transit to transit planets", "Progressed to natal planets",
+    "Solar arc to natal planets"};
+inline constexpr std::string_view helio_caption = "Helio";  // chkHelio and both column ticks
+inline constexpr std::string_view use_et_caption = "Use ET";
+inline constexpr std::string_view sort_output_caption = "Sort Output";
+inline constexpr std::string_view apparent_pos_caption = "Apparent pos.?";
+inline constexpr std::string_view ignore_dups_caption = "Ignore duplicates";
+inline constexpr std::string_view date_only_caption = "Copy date only";
 
 // Default natal date in the regional order; empty for an order without a pattern.
 inline std::string default_natal_date(int date_order) {
