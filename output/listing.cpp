@@ -1,0 +1,113 @@
+#include "output/listing.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "engine/text_rules.h"
+#include "output/result_time.h"
+
+namespace tavrolin {
+
+namespace {
+
+int index_of(std::string_view column) { return static_cast<int>(round_half_even(val(column))); }
+
+std::string_view trim_blanks(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+// The whole text (blanks around it aside) is one decimal number: sign, digits with at most one
+// point, optional exponent.
+bool is_number_text(std::string_view text) {
+    text = trim_blanks(text);
+    std::size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    bool digits = false;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, digits = true;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, digits = true;
+    }
+    if (!digits) return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+        bool exp_digits = false;
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, exp_digits = true;
+        if (!exp_digits) return false;
+    }
+    return i == text.size();
+}
+
+// Grouping key of a row: its calendar date in the regional pattern, or the text itself when it
+// holds no date.
+std::string group_key(const std::string& exact_text, int date_order) {
+    const auto date = result_date(exact_text);
+    if (!date) return exact_text;
+    return format_date(*date, date_order);
+}
+
+bool has_date_pattern(int date_order) {
+    return date_order == date_order_mdy || date_order == date_order_dmy || date_order == date_order_ymd;
+}
+
+}  // namespace
+
+std::string body_caption_of(std::string_view column) {
+    const int n = index_of(column);
+    if (n < 0 || n > last_body_index) return std::string();
+    return ControlValues::body_caption(n);
+}
+
+std::string aspect_caption_of(const ControlValues& cv, std::string_view column) {
+    const int n = index_of(column);
+    if (n < 0 || n > last_aspect_index) return std::string();
+    return cv.aspect_caption(n);
+}
+
+std::string format_number_text(std::string_view text, int decimals) {
+    if (!is_number_text(text)) return std::string(text);
+    return format_fixed(val(text), decimals);
+}
+
+std::string listing_frame(const std::vector<ResultRow>& result_table, int result_count,
+                          const ListingContext& context, const RowEntry& entry) {
+    std::string listing = "Aspects found:";
+    listing += crlf;
+    const bool grouping = has_date_pattern(context.cv.date_order);
+    const int last_row = std::min(result_count, static_cast<int>(result_table.size()) - 1);
+    std::string previous_date;
+    for (int i = 1; i <= last_row; ++i) {
+        const ResultRow& row = result_table[static_cast<std::size_t>(i)];
+        if (grouping) {
+            std::string row_date = group_key(row[3], context.cv.date_order);
+            if (row_date != previous_date) {
+                listing += crlf;
+                previous_date = std::move(row_date);
+            }
+        }
+        listing += entry(context, row);
+    }
+    return listing;
+}
+
+std::string default_row_entry(const ListingContext& context, const ResultRow& row) {
+    std::string line = body_caption_of(row[0]);
+    line += ' ';
+    line += aspect_caption_of(context.cv, row[1]);
+    line += ' ';
+    line += context.calc_kind == 0 ? format_number_text(context.cv.zodiac_degree, 3) : body_caption_of(row[2]);
+    line += ' ';
+    line += row[3];
+    line += crlf;
+    return line;
+}
+
+std::string Display_Aspects(const Engine& engine) {
+    return listing_frame(engine.result_table, engine.result_count, ListingContext{engine.cv, engine.calc_kind},
+                         default_row_entry);
+}
+
+}  // namespace tavrolin

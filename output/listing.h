@@ -1,0 +1,47 @@
+// The text listing of a result table. Every listing style shares one frame (the heading, an
+// empty line before each new date, one entry per row); a style only supplies the entry of a row.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/control_values.h"
+#include "engine/engine.h"
+
+namespace tavrolin {
+
+inline constexpr std::string_view crlf = "\r\n";
+
+// What a row entry may read besides the row itself.
+struct ListingContext {
+    const ControlValues& cv;  // captions, the zodiac degree text, the mode, the date order
+    int calc_kind = 1;        // 1 aspects between bodies, 0 transit to a zodiac degree
+};
+
+// The text of one row: one or more lines, each ended by crlf.
+using RowEntry = std::function<std::string(const ListingContext&, const ResultRow&)>;
+
+// "Aspects found:" and the rows 1..result_count of the table, an empty line opening each run of
+// rows of one date (the date read month first, written in cv.date_order; an order without a
+// pattern opens no groups). A row is compared only with the row before it.
+std::string listing_frame(const std::vector<ResultRow>& result_table, int result_count,
+                          const ListingContext& context, const RowEntry& entry);
+
+// Default entry: P1 name, aspect name, P2 name (the zodiac degree with three decimals in a degree
+// run) and the exact date and time, joined by blanks.
+std::string default_row_entry(const ListingContext& context, const ResultRow& row);
+
+// The default listing of the engine's last run.
+std::string Display_Aspects(const Engine& engine);
+
+// Helpers shared by the styles.
+// Caption of the body / aspect whose index a column holds (empty for an index out of range).
+std::string body_caption_of(std::string_view column);
+std::string aspect_caption_of(const ControlValues& cv, std::string_view column);
+// A number text written with `decimals` places ("0.000" and the like); a text that is not a
+// number as a whole is returned unchanged.
+std::string format_number_text(std::string_view text, int decimals);
+
+}  // namespace tavrolin
