@@ -62,14 +62,82 @@ public:
 
     // Steps 1 to 13 of a calculation: checks the dates, computes the natal moment and tables,
     // scans every allowed pair and fills result_table, result_count and near_miss_text.
-    // Sorting and the listing are the output layer's.
+    // Sorting and the listing are the output layer's. An invalid date changes nothing (not even
+    // last_outcome) and is reported only in the returned outcome. Positions the library could not
+    // compute give no row and no near-miss line; eph.errors() then names the bodies.
     ScanOutcome Start_Calcs();
+
+    // Rows at which a scan stops (max_result_rows unless a test wants it smaller).
+    int row_limit = max_result_rows;
+
+    // Scan state, shared by the driver, aspect detection and refinement.
+    double start_jd = 0.0;
+    double end_jd = 0.0;
+    int p1_num = 0;
+    int p2_num = 0;
+    float aspect_angle = 0.0f;  // single precision on purpose: 51.7 is searched as 51.70000076
+    double exact_jd = 0.0;      // 0 when refinement found nothing
+
+    // Positions at the two ends of a step (declinations are heliocentric latitudes in a
+    // heliocentric column); after refinement of an accepted hit, p1_lon .. p2_decl hold the
+    // positions at the exact moment.
+    double p1_lon = 0.0, p1_lon_later = 0.0;
+    double p1_decl = 0.0, p1_decl_later = 0.0;
+    double p2_lon = 0.0, p2_lon_later = 0.0;
+    double p2_decl = 0.0, p2_decl_later = 0.0;
+    double p1_speed = 0.0, p2_speed = 0.0;
+    double solar_arc_earlier = 0.0, solar_arc_later = 0.0;
+    double decl_arc_earlier = 0.0, decl_arc_later = 0.0;
+    double orb_earlier = 0.0, orb_later = 0.0;
+    double secant_speed = 0.0;
+
+    // Near-miss window of the current pair: state "" (none), " from " (open) or "exact".
+    std::string near_miss_state;
+    double near_miss_from_jd = 0.0;
+    double near_miss_to_jd = 0.0;
+    int near_miss_aspect = -1;
+
+    // Aspect detection: positions of the current pair at both ends of a step, and the signed
+    // orbs with the linear estimate r of the zero (in steps back from later_jd; 1000 when the
+    // orb does not change).
+    void Get_Initial_Planet_Positions(double earlier_jd, double later_jd);
+    double Get_separation_for_this_aspect(int aspect_num);
+
+    // Refinement: sets exact_jd (0 on failure) and secant_speed.
+    void SecantMethod(double earlier_jd, double later_jd, double e, int m, int aspect_num);
+    void Get_Planet_Positions_at_Exact(int p1, int p2, double t);
 
     // Applies the option ticks of cv to the ephemeris (done at the start of every command).
     void apply_options() { eph.set_options(cv.use_et, cv.apparent_pos); }
+
+private:
+    // One body's longitude or declination (latitude) by a column's Helio tick.
+    double body_lon(double t, int p, int helio_tick);
+    double body_decl(double t, int p, int helio_tick);
+    // Mode 3: the progressed Sun's (heliocentric: the Earth's) distance from its natal place.
+    void compute_solar_arcs(double earlier_jd, double later_jd);
+    // Refines aspect a in the step [current, current + 1] and appends its row when the exact
+    // moment lies inside the step; false when no row was added.
+    bool refine_and_record(int a, double current);
+    bool natal_needed(int body) const;
+
+    // Bodies whose natal position the library could not compute in this run.
+    std::array<bool, body_count> natal_failed{};
 };
 
 // Natal time text (h.mm) to decimal hours, in single precision: "16.43" gives 16.71667.
 float natal_hours_from_text(const std::string& natal_time);
+
+// Signed orb of a longitude aspect: the separation folded into [0, 180] minus the angle, with the
+// sign flipped while P2 is less than half a circle ahead of P1, so that it passes zero with a
+// change of sign whenever the separation passes the angle.
+double longitude_orb(double p1_lon, double p2_lon, float aspect_angle);
+
+// Signed orb of any aspect from P1's and P2's values (longitudes, or declinations for the
+// parallel and contraparallel).
+double aspect_orb(int aspect_num, double p1_value, double p2_value, float aspect_angle);
+
+// A progressed-day Julian day turned into calendar time (one day of the scan is one year of life).
+double progressed_to_calendar(double progressed_jd, double natal_jd);
 
 }  // namespace tavrolin

@@ -16,6 +16,7 @@ double Ephemeris::call(double givenJD, int p_num, int extra_flags, int element) 
     double xx[7] = {0, 0, 0, 0, 0, 0, 0};
     ++calls_;
     const int rc = api_.calc(t, body_number(p_num), flags, xx, serr);
+    if (rc < 0) ++error_count_;
     if (rc < 0 && errors_.count(p_num) == 0) {
         serr[sizeof serr - 1] = '\0';
         errors_[p_num] = serr[0] ? std::string(serr) : std::string("the ephemeris reported an error");

@@ -45,6 +45,10 @@ public:
     const std::map<int, std::string>& errors() const { return errors_; }
     bool failed(int p_num) const { return errors_.count(p_num) != 0; }
     void clear_errors() { errors_.clear(); }
+    void forget_error(int p_num) { errors_.erase(p_num); }
+    // Number of calls that reported an error since construction: comparing two readings tells
+    // a caller whether any position in between was not computed, at no cost per call.
+    long long error_count() const { return error_count_; }
 
     // Number of library position calls made through this object (for benchmarks).
     long long calls() const { return calls_; }
@@ -59,6 +63,7 @@ private:
     int apparent_pos_ = 1;
     double last_speed_ = 0.0;
     long long calls_ = 0;
+    long long error_count_ = 0;
     std::map<int, std::string> errors_;
 };
 

@@ -1,0 +1,221 @@
+// The calculation driver: reads the inputs, decides the range and the meaning of P1 and P2 from
+// the mode, walks every allowed body pair through the range one day at a time and collects the
+// exact aspects into result_table and the near misses into near_miss_text.
+#include <cmath>
+#include <string>
+
+#include "engine/calendar.h"
+#include "engine/date_text.h"
+#include "engine/engine.h"
+#include "engine/text_rules.h"
+
+namespace tavrolin {
+
+namespace {
+
+const std::string crlf = "\r\n";
+
+int sign_of(double v) { return v > 0.0 ? 1 : (v < 0.0 ? -1 : 0); }
+
+// Refinement tolerance (about six seconds) and iteration bound.
+constexpr double secant_tolerance = 0.00007;
+constexpr int secant_max_iterations = 100;
+
+}  // namespace
+
+// Whether this run reads the natal position of a body: as P2 in the natal modes of the aspects
+// command, as P1 or as the solar-arc body in mode 3. Errors of the natal fill for other bodies
+// would only be noise in the report.
+bool Engine::natal_needed(int body) const {
+    const auto k = static_cast<std::size_t>(body);
+    if (calc_kind == 1 && cv.mode != 1 && cv.p2_planets[k] != 0) {
+        const bool excluded = (body == earth_index && cv.p2_helio == 0) ||
+                              (cv.p2_helio == 1 && (body == 0 || body == 1 || (body >= 10 && body <= 13)));
+        if (!excluded) return true;
+    }
+    if (cv.mode == 3) {
+        if (body == (cv.p1_helio == 0 ? 0 : earth_index)) return true;
+        if (cv.p1_planets[k] != 0) return true;
+    }
+    return false;
+}
+
+bool Engine::refine_and_record(int a, double current) {
+    const long long errors_before = eph.error_count();
+    SecantMethod(current, current + 1.0, secant_tolerance, secant_max_iterations, a);
+    if (!(current <= exact_jd && exact_jd <= current + 1.0)) return false;
+    // A moment found from positions the library could not compute is no result.
+    if (eph.error_count() != errors_before) return false;
+
+    ResultRow row;
+    const ExactDateTime when = ConvertJDtoDateandTime(exact_jd, cv.tz);
+    row[0] = std::to_string(p1_num);
+    row[2] = std::to_string(p2_num);
+    row[1] = std::to_string(a);
+    row[3] = when.exact_date_str + " " + when.exact_time_str;
+    row[4] = format_fixed(secant_speed, 4);
+
+    Get_Planet_Positions_at_Exact(p1_num, p2_num, exact_jd);
+    const bool positions_ok = eph.error_count() == errors_before;
+    if (positions_ok) {
+        row[5] = number_to_text(p1_lon);
+        row[6] = number_to_text(p2_lon);
+        row[10] = number_to_text(p1_decl);
+        row[11] = number_to_text(p2_decl);
+        row[7] = "0";
+        if (a < last_aspect_index - 1) {
+            double d = p1_lon - p2_lon;
+            if (d < 0.0) d += 360.0;
+            row[7] = d <= 180.0 ? "1" : "-1";
+        }
+        row[8] = number_to_text(p1_speed);
+        row[9] = number_to_text(p2_speed);
+
+        result_table[static_cast<std::size_t>(result_count)] = std::move(row);
+        ++result_count;
+        result_table.emplace_back();
+        near_miss_state = "exact";
+    }
+    // Refinement overwrote the positions of the step, which the remaining aspects still need.
+    Get_Initial_Planet_Positions(current, current + 1.0);
+    return positions_ok;
+}
+
+ScanOutcome Engine::Start_Calcs() {
+    apply_options();
+    ScanOutcome outcome;
+
+    // An invalid date ends the command before anything changes.
+    const auto start = parse_date(cv.start_date, cv.date_order);
+    const auto end = parse_date(cv.end_date, cv.date_order);
+    const auto natal = parse_date(cv.natal_date, cv.date_order);
+    if (!start || !end || !natal) {
+        if (!start) {
+            outcome.invalid_field = "Start Date";
+            outcome.invalid_text = cv.start_date;
+        } else if (!end) {
+            outcome.invalid_field = "End Date";
+            outcome.invalid_text = cv.end_date;
+        } else {
+            outcome.invalid_field = "Natal date";
+            outcome.invalid_text = cv.natal_date;
+        }
+        return outcome;
+    }
+    outcome.ran = true;
+    eph.clear_errors();
+
+    double natal_midnight = 0.0;
+    compute_natal_moment(&natal_midnight);
+    start_jd = GetJulianDay(start->month, start->day, start->year);
+    end_jd = GetJulianDay(end->month, end->day, end->year);
+    const double age = (start_jd - natal_midnight) / 365.242199;
+
+    result_table.assign(2, ResultRow{});
+    result_count = 1;
+    const int highest_p2 = calc_kind == 1 ? last_body_index : 0;
+
+    natal_failed.fill(false);
+    if (cv.mode == 0 || cv.mode == 2 || cv.mode == 3) {
+        Get_Natal_Planets_Longitude();
+        Get_Natal_Planets_Decl_Lat();
+        for (int i = 0; i <= last_body_index; ++i) {
+            if (!eph.failed(i)) continue;
+            natal_failed[static_cast<std::size_t>(i)] = true;
+            if (!natal_needed(i)) eph.forget_error(i);
+        }
+    }
+
+    // Progressed and solar-arc modes scan progressed days (one day for one year of life) from
+    // "Yrs back" years before to as many after the whole-year age at the start date.
+    const bool progressed = cv.mode == 2 || cv.mode == 3;
+    double scan_start = start_jd;
+    double scan_end = end_jd;
+    if (progressed) {
+        scan_start = std::floor(age) + natal_jd - val(cv.years_back);
+        scan_end = val(cv.years_back) + scan_start + val(cv.years_back);
+    }
+    const auto calendar_time = [&](double t) { return progressed ? progressed_to_calendar(t, natal_jd) : t; };
+
+    near_miss_text = crlf + "Within 1 deg. of exact:" + crlf;
+
+    const int arc_body = cv.p1_helio == 0 ? 0 : earth_index;
+    bool stopped = false;
+    for (p1_num = 0; p1_num <= last_body_index && !stopped; ++p1_num) {
+        const auto k1 = static_cast<std::size_t>(p1_num);
+        if (cv.p1_planets[k1] == 0) continue;
+        if (p1_num == earth_index && cv.p1_helio == 0) continue;
+        if (cv.p1_helio == 1 && (p1_num == 0 || p1_num == 1 || (p1_num >= 10 && p1_num <= 13))) continue;
+
+        for (p2_num = 0; p2_num <= highest_p2; ++p2_num) {
+            const auto k2 = static_cast<std::size_t>(p2_num);
+            if (calc_kind == 1) {
+                if (cv.p2_planets[k2] == 0) continue;
+                if (p1_num == p2_num && cv.mode == 1) continue;
+                if (p2_num == earth_index && cv.p2_helio == 0) continue;
+                if (cv.p2_helio == 1 && (p2_num == 0 || p2_num == 1 || (p2_num >= 10 && p2_num <= 13))) continue;
+                if (cv.ignore_dups == 1 && p2_num <= p1_num) continue;
+            }
+            // A natal position the library could not compute gives this pair nothing to find.
+            if (calc_kind == 1 && cv.mode != 1 && natal_failed[k2]) continue;
+            if (cv.mode == 3 && (natal_failed[k1] || natal_failed[static_cast<std::size_t>(arc_body)])) continue;
+
+            near_miss_state.clear();
+            near_miss_from_jd = 0.0;
+            near_miss_to_jd = scan_end;
+            near_miss_aspect = -1;
+            double current = scan_start;
+
+            while (current <= scan_end) {
+                const long long errors_before = eph.error_count();
+                Get_Initial_Planet_Positions(current, current + 1.0);
+                // A step with a position the library could not compute is left out.
+                const bool step_ok = eph.error_count() == errors_before;
+
+                for (int a = 0; step_ok && a <= last_aspect_index; ++a) {
+                    if (cv.aspects[static_cast<std::size_t>(a)] != 1) continue;
+                    aspect_angle = static_cast<float>(val(cv.aspect_caption(a)));
+                    const double r = Get_separation_for_this_aspect(a);
+
+                    const int s1 = sign_of(p1_decl);
+                    const int s2 = sign_of(p2_decl);
+                    const bool qualifies =
+                        !((a == last_aspect_index - 1 && s1 != s2) || (a == last_aspect_index && s1 == s2));
+                    if (near_miss_state.empty() && std::fabs(orb_later) <= 1.0 && qualifies) {
+                        near_miss_state = " from ";
+                        near_miss_from_jd = current;
+                        near_miss_aspect = a;
+                    }
+                    if (std::fabs(orb_earlier) <= 1.0 && std::fabs(orb_later) > 1.0 && qualifies) {
+                        near_miss_to_jd = current;
+                        near_miss_aspect = a;
+                    }
+
+                    if (std::fabs(r) < 1.001 && refine_and_record(a, current) && result_count - 1 >= row_limit) {
+                        stopped = true;
+                        outcome.row_limit_reached = true;
+                        outcome.stopped_at_date = GetCalendarDay(calendar_time(current), cv.date_order);
+                        break;
+                    }
+                }
+                if (stopped) break;
+                current = current + 1.0;
+            }
+            if (stopped) break;
+
+            if (near_miss_state == " from " && near_miss_aspect >= 0) {
+                near_miss_text += ControlValues::body_caption(p1_num) + " " + cv.aspect_caption(near_miss_aspect) + " " +
+                                  ControlValues::body_caption(p2_num) + ": " +
+                                  GetCalendarDay(calendar_time(near_miss_from_jd), cv.date_order) + " - " +
+                                  GetCalendarDay(calendar_time(near_miss_to_jd), cv.date_order) + crlf;
+            }
+        }
+    }
+
+    result_count = result_count - 1;
+    result_table.resize(static_cast<std::size_t>(result_count) + 1);
+    last_outcome = outcome;
+    return outcome;
+}
+
+}  // namespace tavrolin
