@@ -1,0 +1,90 @@
+#include "output/calculation_command.h"
+
+#include <algorithm>
+
+#include "output/listing.h"
+#include "output/sorting.h"
+
+namespace tavrolin {
+
+namespace {
+
+// 1000000 -> "1,000,000".
+std::string with_thousands(int n) {
+    std::string digits = std::to_string(n);
+    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) digits.insert(static_cast<std::size_t>(i), ",");
+    return digits;
+}
+
+std::string caption_of_body(int body_index) {
+    if (body_index >= 0 && body_index <= last_body_index) return ControlValues::body_caption(body_index);
+    return "Body " + std::to_string(body_index);
+}
+
+}  // namespace
+
+std::string listing_in_style(const Engine& engine) {
+    switch (engine.cv.style) {
+        // Quill and Lunetta have no line of their own yet and use the default line.
+        case ListingStyle::Quill:
+        case ListingStyle::Lunetta:
+        case ListingStyle::Default:
+            break;
+    }
+    return Display_Aspects(engine);
+}
+
+std::string results_box_text(Engine& engine) {
+    const int rows = std::min(engine.result_count, static_cast<int>(engine.result_table.size()) - 1);
+    if (engine.cv.sort_output == 1 && rows >= 2) QuickSortStringsAscending(engine.result_table, 1, rows);
+
+    std::string text = listing_in_style(engine);
+    if (engine.last_outcome.row_limit_reached) {
+        text += "The scan stopped at " + with_thousands(Engine::max_result_rows) + " rows; it had reached " +
+                engine.last_outcome.stopped_at_date + ".";
+        text += crlf;
+    }
+    if (engine.calc_kind == 1 && !engine.near_miss_text.empty()) text += engine.near_miss_text;
+    // A position the library could not compute was used as it came back (zero); say so rather
+    // than let those rows pass for real findings.
+    for (const auto& [body, message] : engine.eph.errors()) {
+        text += caption_of_body(body) + ": position not computed: " + message;
+        text += crlf;
+    }
+    return text;
+}
+
+CommandOutcome run_calculation_command(Engine& engine, int calc_kind) {
+    engine.calc_kind = calc_kind;
+    engine.eph.clear_errors();
+    engine.apply_options();
+    engine.last_outcome = engine.Start_Calcs();
+    CommandOutcome outcome;
+    outcome.ran = engine.last_outcome.ran;
+    if (!outcome.ran) {
+        outcome.invalid_date = invalid_date_message(engine.last_outcome);
+        return outcome;
+    }
+    outcome.text = results_box_text(engine);
+    return outcome;
+}
+
+std::string invalid_date_message(const ScanOutcome& outcome) {
+    return outcome.invalid_field + ": \"" + outcome.invalid_text + "\" is not a date";
+}
+
+std::string to_platform_line_ends(std::string_view text) {
+#ifdef _WIN32
+    return std::string(text);
+#else
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        out += text[i];
+    }
+    return out;
+#endif
+}
+
+}  // namespace tavrolin

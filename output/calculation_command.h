@@ -1,0 +1,37 @@
+// One calculation command from start to finish, shared by the window and tavrolin-batch: the
+// scan, then sorting, the listing, the near-miss section and the reports of what went wrong.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine/engine.h"
+
+namespace tavrolin {
+
+struct CommandOutcome {
+    // false: a date box holds no date; nothing was computed and the results box keeps its text.
+    bool ran = false;
+    std::string text;           // the results box's new text, CRLF line ends
+    std::string invalid_date;   // when !ran: which box holds which text, for the status line
+};
+
+// Runs the aspects command (calc_kind 1) or the degree command (calc_kind 0) with engine.cv.
+CommandOutcome run_calculation_command(Engine& engine, int calc_kind);
+
+// The output steps after a scan that ran: sorts engine.result_table when "Sort Output" is ticked
+// and there are at least two rows, lists it in the chosen style, adds the note of a scan stopped
+// at the row limit, the near-miss section (aspects command) and one line per body whose position
+// the ephemeris could not compute.
+std::string results_box_text(Engine& engine);
+
+// The listing of the engine's table in the style of engine.cv.style.
+std::string listing_in_style(const Engine& engine);
+
+// "Start Date: "13/45/2005" is not a date" for a scan that did not run.
+std::string invalid_date_message(const ScanOutcome& outcome);
+
+// Texts are built with CRLF; the screen and standard output take the platform's line ends.
+std::string to_platform_line_ends(std::string_view text);
+
+}  // namespace tavrolin
