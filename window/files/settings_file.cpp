@@ -1,0 +1,149 @@
+#include "window/files/settings_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "window/files/atomic_file.h"
+
+namespace tavrolin {
+
+namespace {
+
+// A settings file is a few kilobytes; the bound keeps a wrong path (a device, a huge file) from
+// being read without end.
+constexpr std::size_t max_settings_file_size = 1 << 20;
+
+constexpr std::string_view separator = " - ";
+constexpr std::string_view crlf_text = "\r\n";
+
+void add_line(std::string& text, std::string_view line) {
+    text += line;
+    text += crlf_text;
+}
+
+void add_tick(std::string& text, int value, std::string_view caption) {
+    add_line(text, std::to_string(value) + std::string(separator) + std::string(caption));
+}
+
+int tick_of(const std::string& line) { return !line.empty() && line[0] == '1' ? 1 : 0; }
+
+bool option_of(const std::string& line) { return line.compare(0, 4, "True") == 0; }
+
+bool fail(std::string* error, const std::string& message) {
+    if (error != nullptr) *error = message;
+    return false;
+}
+
+}  // namespace
+
+std::string settings_file_text(const ControlValues& cv) {
+    std::string text;
+    for (const std::string* box : {&cv.start_date, &cv.end_date, &cv.zodiac_degree, &cv.natal_date, &cv.natal_time,
+                                   &cv.tz}) {
+        add_line(text, *box);
+    }
+    for (int a = 0; a <= last_aspect_index; ++a) add_tick(text, cv.aspects[static_cast<std::size_t>(a)], cv.aspect_caption(a));
+    for (int b = 0; b <= last_body_index; ++b) add_tick(text, cv.p1_planets[static_cast<std::size_t>(b)], body_captions[static_cast<std::size_t>(b)]);
+    for (int b = 0; b <= last_body_index; ++b) add_tick(text, cv.p2_planets[static_cast<std::size_t>(b)], body_captions[static_cast<std::size_t>(b)]);
+    add_tick(text, cv.helio, helio_caption);
+    add_tick(text, cv.p1_helio, helio_caption);
+    add_tick(text, cv.p2_helio, helio_caption);
+    add_tick(text, cv.use_et, use_et_caption);
+    add_tick(text, cv.sort_output, sort_output_caption);
+    add_tick(text, cv.apparent_pos, apparent_pos_caption);
+    add_tick(text, cv.ignore_dups, ignore_dups_caption);
+    for (int m = 0; m < static_cast<int>(mode_captions.size()); ++m) {
+        add_line(text, std::string(cv.mode == m ? "True" : "False") + std::string(separator) +
+                           std::string(mode_captions[static_cast<std::size_t>(m)]));
+    }
+    return text;
+}
+
+bool save_settings_file(const std::string& path, const ControlValues& cv, std::string* error) {
+    if (path.empty()) return fail(error, "No settings file was chosen to save to");
+    return write_file_atomically(path, settings_file_text(cv), error);
+}
+
+std::vector<std::string> split_lines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r' && end < text.size()) line.remove_suffix(1);
+        lines.emplace_back(line);
+        start = next;
+    }
+    return lines;
+}
+
+bool apply_settings_lines(const std::vector<std::string>& lines, ControlValues& cv, SettingsScope scope) {
+    if (static_cast<int>(lines.size()) < settings_line_count) return false;
+    std::size_t n = 0;
+    auto next = [&]() -> const std::string& { return lines[n++]; };
+
+    if (scope == SettingsScope::Everything) {
+        cv.start_date = cut_to_max_length(next(), max_len_start_date);
+        cv.end_date = cut_to_max_length(next(), max_len_end_date);
+        cv.zodiac_degree = cut_to_max_length(next(), max_len_zodiac_degree);
+    } else {
+        n += 3;
+    }
+    cv.natal_date = next();  // the natal date box has no maximum length
+    cv.natal_time = cut_to_max_length(next(), max_len_natal_time);
+    cv.tz = cut_to_max_length(next(), max_len_tz);
+
+    for (auto& tick : cv.aspects) tick = tick_of(next());
+    for (auto& tick : cv.p1_planets) tick = tick_of(next());
+    for (auto& tick : cv.p2_planets) tick = tick_of(next());
+    for (int* tick : {&cv.helio, &cv.p1_helio, &cv.p2_helio, &cv.use_et, &cv.sort_output, &cv.apparent_pos,
+                      &cv.ignore_dups}) {
+        *tick = tick_of(next());
+    }
+    for (int m = 0; m < static_cast<int>(mode_captions.size()); ++m) {
+        const bool selected = option_of(next());
+        // Selecting a button runs its click rule only when the selection changes; re-selecting
+        // the selected button leaves "Ignore duplicates" as line 77 set it.
+        if (selected && cv.mode != m) cv.select_mode(m);
+        else if (!selected && cv.mode == m) cv.mode = -1;
+    }
+    return true;
+}
+
+bool load_settings_file(const std::string& path, ControlValues& cv, std::string* error, SettingsScope scope) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return fail(error, path + ": cannot be read: " + std::strerror(errno));
+    errno = 0;
+    std::string text;
+    char buffer[8192];
+    bool too_large = false;
+    int read_error = 0;
+    for (;;) {
+        const std::size_t got = std::fread(buffer, 1, sizeof buffer, file);
+        text.append(buffer, got);
+        if (text.size() > max_settings_file_size) {
+            too_large = true;
+            break;
+        }
+        if (got < sizeof buffer) {
+            if (std::ferror(file)) read_error = errno != 0 ? errno : EIO;
+            break;
+        }
+    }
+    std::fclose(file);
+    if (read_error != 0) return fail(error, path + ": cannot be read: " + std::strerror(read_error));
+    if (too_large) return fail(error, path + ": is too large to be a settings file");
+
+    const auto lines = split_lines(text);
+    if (static_cast<int>(lines.size()) < settings_line_count) {
+        return fail(error, path + ": has " + std::to_string(lines.size()) + " lines; a settings file has " +
+                               std::to_string(settings_line_count));
+    }
+    apply_settings_lines(lines, cv, scope);
+    return true;
+}
+
+}  // namespace tavrolin
