@@ -1,0 +1,168 @@
+// tavrolin-batch: runs one calculation from a settings file and prints the results box's text.
+// The same engine and output code as the window, with the window's initial state for whatever
+// the settings file does not hold.
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "engine/control_values.h"
+#include "engine/engine.h"
+#include "engine/ephemeris.h"
+#include "engine/swe_api.h"
+#include "output/calculation_command.h"
+#include "window/files/settings_file.h"
+
+namespace {
+
+using namespace tavrolin;
+
+constexpr int exit_failure = 1;
+constexpr int exit_usage = 2;
+
+constexpr std::string_view usage_text =
+    "Usage: tavrolin-batch [--degree] [--angle TEXT] [--years-back TEXT] [--date-order 0|1|2] SETTINGS.opt\n";
+
+constexpr std::string_view help_text =
+    "Finds the exact aspects set up in a settings file (*.opt, as saved by the window) and prints\n"
+    "the listing that the window would show.\n"
+    "\n"
+    "Options:\n"
+    "  --degree            transit to the zodiac degree of the file (line 3) instead of aspects\n"
+    "                      between bodies; no near-miss section\n"
+    "  --angle TEXT        the user-defined angle (default 51.7)\n"
+    "  --years-back TEXT   \"Yrs back\" of the progressed and solar-arc modes, at most two\n"
+    "                      characters (default 1)\n"
+    "  --date-order N      how the dates in the file are read and the near-miss dates written:\n"
+    "                      0 month/day/year (default), 1 day/month/year, 2 year/month/day\n"
+    "  -h, --help          this text\n"
+    "\n"
+    "Exit status: 0 on success; 1 when the settings file cannot be read or is too short, a date\n"
+    "in it is not a date, or the output cannot be written; 2 on bad usage.\n";
+
+struct Options {
+    bool degree = false;
+    bool help = false;
+    std::string angle = "51.7";
+    std::string years_back = "1";
+    int date_order = 0;
+    std::string settings_path;
+};
+
+void complain(const std::string& message) { std::fprintf(stderr, "tavrolin-batch: %s\n", message.c_str()); }
+
+int usage_error(const std::string& message) {
+    complain(message);
+    std::fputs(usage_text.data(), stderr);
+    std::fputs("Try 'tavrolin-batch --help' for more.\n", stderr);
+    return exit_usage;
+}
+
+// The window's number boxes take only digits, "-" and ".".
+bool number_characters_only(std::string_view text) {
+    for (char c : text)
+        if (!((c >= '0' && c <= '9') || c == '-' || c == '.')) return false;
+    return true;
+}
+
+// Parses the command line; returns 0 or the exit status of a usage error (already reported).
+int parse(int argc, char** argv, Options& options) {
+    bool options_ended = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) return false;
+            out = argv[++i];
+            return true;
+        };
+        if (!options_ended && (arg == "-h" || arg == "--help")) {
+            options.help = true;
+        } else if (!options_ended && arg == "--degree") {
+            options.degree = true;
+        } else if (!options_ended && arg == "--angle") {
+            if (!value(options.angle)) return usage_error("--angle needs a value");
+            if (!number_characters_only(options.angle))
+                return usage_error("--angle \"" + options.angle + "\": only digits, \"-\" and \".\" are allowed");
+        } else if (!options_ended && arg == "--years-back") {
+            if (!value(options.years_back)) return usage_error("--years-back needs a value");
+            if (!number_characters_only(options.years_back) ||
+                static_cast<int>(options.years_back.size()) > max_len_years_back) {
+                return usage_error("--years-back \"" + options.years_back +
+                                   "\": at most two characters, only digits, \"-\" and \".\"");
+            }
+        } else if (!options_ended && arg == "--date-order") {
+            std::string order;
+            if (!value(order)) return usage_error("--date-order needs a value");
+            if (order != "0" && order != "1" && order != "2")
+                return usage_error("--date-order \"" + order + "\": must be 0, 1 or 2");
+            options.date_order = order[0] - '0';
+        } else if (!options_ended && arg == "--") {
+            options_ended = true;
+        } else if (!options_ended && arg.size() > 1 && arg[0] == '-') {
+            return usage_error("unknown option " + arg);
+        } else if (options.settings_path.empty()) {
+            options.settings_path = arg;
+        } else {
+            return usage_error("more than one settings file given (" + options.settings_path + ", " + arg + ")");
+        }
+    }
+    if (!options.help && options.settings_path.empty()) return usage_error("no settings file given");
+    return 0;
+}
+
+// The ephemeris files are looked for beside the executable, as for the window.
+std::string program_folder(const char* argv0) {
+    std::error_code ec;
+    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) exe = std::filesystem::absolute(argv0, ec);
+    return exe.parent_path().string();
+}
+
+bool write_all(std::FILE* stream, const std::string& text) {
+    if (!text.empty() && std::fwrite(text.data(), 1, text.size(), stream) != text.size()) return false;
+    return std::fflush(stream) == 0 && !std::ferror(stream);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (const int status = parse(argc, argv, options); status != 0) return status;
+    if (options.help) {
+        const std::string text = std::string(usage_text) + "\n" + std::string(help_text);
+        return write_all(stdout, text) ? 0 : exit_failure;
+    }
+
+    // The window's initial state, then the file.
+    ControlValues cv;
+    cv.date_order = options.date_order;
+    cv.natal_date = default_natal_date(options.date_order);
+    cv.user_defined_angle = options.angle;
+    cv.years_back = options.years_back;
+    std::string error;
+    if (!load_settings_file(options.settings_path, cv, &error)) {
+        complain(error);
+        return exit_failure;
+    }
+
+    set_ephemeris_path(program_folder(argv[0]));
+    LibSwe api;
+    Ephemeris ephemeris(api);
+    Engine engine(ephemeris);
+    engine.cv = cv;
+    const CommandOutcome outcome = run_calculation_command(engine, options.degree ? 0 : 1);
+    if (!outcome.ran) {
+        // The settings file's line of each date box.
+        const std::string field = engine.last_outcome.invalid_field;
+        const char* line = field == "Start Date" ? "line 1, " : field == "End Date" ? "line 2, " : field == "Natal date" ? "line 4, " : "";
+        complain(options.settings_path + ": " + line + outcome.invalid_date);
+        return exit_failure;
+    }
+    if (!write_all(stdout, to_platform_line_ends(outcome.text))) {
+        complain("cannot write the listing to standard output");
+        return exit_failure;
+    }
+    return 0;
+}
