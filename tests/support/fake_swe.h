@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/swe_api.h"
@@ -29,6 +30,8 @@ public:
     std::vector<double> deltat_args;
     std::vector<int> sid_modes;
     std::map<int, std::string> failing;  // body number -> error text returned
+    // body number -> [from, to]: calls for times in this window fail (a data file's gap).
+    std::map<int, std::pair<double, double>> failing_between;
 
     void set_motion(int body_number, Motion m) { motions_[body_number] = std::move(m); }
 
@@ -58,6 +61,11 @@ public:
         for (int i = 0; i < 6; ++i) xx[i] = 0.0;
         if (auto f = failing.find(ipl); f != failing.end()) {
             std::strncpy(serr, f->second.c_str(), 255);
+            return -1;
+        }
+        if (auto w = failing_between.find(ipl); w != failing_between.end() && tjd >= w->second.first &&
+                                                  tjd <= w->second.second) {
+            std::strncpy(serr, "no data for this date", 255);
             return -1;
         }
         if (auto m = motions_.find(ipl); m != motions_.end()) m->second(tjd, iflag, xx);
