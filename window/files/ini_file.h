@@ -1,0 +1,39 @@
+// The INI file "Tavrolin.ini" in the program's folder: six text boxes that survive a restart.
+// Read once at start-up, written once when the main window closes.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine/control_values.h"
+
+namespace tavrolin {
+
+inline constexpr const char* ini_file_name = "Tavrolin.ini";
+
+std::string ini_file_path(const std::string& folder);
+
+// The defaults that stand when the file does not give a value: the natal date in the order of
+// cv.date_order (left unchanged for an order without a pattern), natal time, zodiac degree and
+// time zone. Start and end date have none here.
+void apply_ini_defaults(ControlValues& cv);
+
+// Applies the lines of an INI text to cv. Keys are matched on the line's first characters,
+// case-sensitively and without trimming: "start_date=" and "end_date=" with their "=", the
+// other four keys without it. The value is what follows the first "=" (the whole line when there
+// is none); empty values are ignored, so a repeated key takes its last non-empty value. Values
+// are cut to the boxes' maximum lengths. Lines may end in CRLF, LF or CR.
+void apply_ini_text(std::string_view text, ControlValues& cv);
+
+// Applies the defaults, then the file in `folder` if it can be read (a missing file leaves the
+// defaults; a read error keeps what was read before it). Returns whether the file was opened.
+bool LoadINIFile(const std::string& folder, ControlValues& cv);
+
+// The seven CRLF-ended lines written for cv.
+std::string ini_file_text(const ControlValues& cv);
+
+// Writes the file in `folder`, replacing the old one in one step. On failure the old file stays
+// as it was and `error` says why (with the path).
+bool SaveINIFile(const std::string& folder, const ControlValues& cv, std::string* error = nullptr);
+
+}  // namespace tavrolin

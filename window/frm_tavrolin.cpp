@@ -1,0 +1,630 @@
+#include "window/frm_tavrolin.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+#include <QTimer>
+
+#include <cmath>
+#include <cstdio>
+#include <functional>
+
+#include "window/files/ini_file.h"
+#include "window/files/regional.h"
+
+namespace {
+
+using namespace tavrolin;
+
+// Which characters a box accepts when they are typed (pasted text is not filtered).
+enum class KeyFilter { any, number, date };
+
+bool character_accepted(QChar c, KeyFilter filter) {
+    const char16_t u = c.unicode();
+    if (u == 8 || (u >= '0' && u <= '9')) return true;
+    if (filter == KeyFilter::number) return u == '-' || u == '.';
+    if (filter == KeyFilter::date) return u == '/';
+    return true;
+}
+
+// A single-line box with the window's typed-character filter and select-all on focus.
+class InputBox : public QLineEdit {
+public:
+    InputBox(QWidget* parent, KeyFilter filter, bool select_all_on_focus)
+        : QLineEdit(parent), filter_(filter), select_all_on_focus_(select_all_on_focus) {}
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (filter_ != KeyFilter::any && !typed_text_accepted(event)) return;  // discarded, silently
+        QLineEdit::keyPressEvent(event);
+    }
+
+    void focusInEvent(QFocusEvent* event) override {
+        QLineEdit::focusInEvent(event);
+        if (!select_all_on_focus_) return;
+        selectAll();
+        // A mouse click that brings the focus places the caret after this event; select again
+        // once it has been handled, so that typing still replaces the old value.
+        if (event->reason() == Qt::MouseFocusReason) {
+            QTimer::singleShot(0, this, [this] {
+                if (hasFocus()) selectAll();
+            });
+        }
+    }
+
+private:
+    bool typed_text_accepted(QKeyEvent* event) const {
+        const QString text = event->text();
+        if (text.isEmpty()) return true;  // no character: arrows, function keys, modifiers
+        switch (event->key()) {
+            case Qt::Key_Backspace:
+            case Qt::Key_Delete:  // edits, does not type
+            case Qt::Key_Tab:
+            case Qt::Key_Backtab:  // moves the focus
+                return true;
+            default: break;
+        }
+        // The editing shortcuts are commands here, not characters.
+        for (auto key : {QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Paste, QKeySequence::SelectAll,
+                         QKeySequence::Undo, QKeySequence::Redo}) {
+            if (event->matches(key)) return true;
+        }
+        for (QChar c : text) {
+            if (!character_accepted(c, filter_)) return false;
+        }
+        return true;
+    }
+
+    KeyFilter filter_;
+    bool select_all_on_focus_;
+};
+
+// A multi-line results box; a double click selects all of it.
+class ResultsBox : public QPlainTextEdit {
+public:
+    ResultsBox(QWidget* parent, std::function<void()> on_double_click)
+        : QPlainTextEdit(parent), on_double_click_(std::move(on_double_click)) {}
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override {
+        QPlainTextEdit::mouseDoubleClickEvent(event);
+        on_double_click_();
+    }
+
+private:
+    std::function<void()> on_double_click_;
+};
+
+// A push button whose caption wraps onto several lines when it is wider than the button.
+class WrappingButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        option.text.clear();
+        painter.drawControl(QStyle::CE_PushButton, option);
+        const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this).adjusted(4, 0, -4, 0);
+        style()->drawItemText(&painter, area, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic, palette(),
+                              isEnabled(), text(), QPalette::ButtonText);
+    }
+};
+
+std::string to_std(const QString& text) { return text.toStdString(); }
+QString to_q(const std::string& text) { return QString::fromStdString(text); }
+
+int tick(const QCheckBox* box) { return box->isChecked() ? 1 : 0; }
+
+// Layout in twips. The columns on the right, their row pitch and the middle results box are the
+// positions the wide-screen rule works from; the rest is arranged around them.
+constexpr int margin = 120;
+constexpr int row_pitch = 300;
+constexpr int box_height = 330;
+constexpr int tick_height = 285;
+constexpr int columns_top = 120;
+constexpr int first_row_top = columns_top + 2 * row_pitch;
+constexpr int aspects_left = 8430;
+constexpr int p1_left = 9210;
+constexpr int p2_left = 10830;
+constexpr int aspect_width = p1_left - aspects_left - 60;
+constexpr int body_width = p2_left - p1_left - 60;
+constexpr int results1_left = 3465;
+constexpr int results1_top = 120;
+constexpr int results1_width = 4800;
+constexpr int results1_height = 6750;
+constexpr int left_column_width = results1_left - margin - 120;
+constexpr int below_top = results1_top + results1_height + 120;  // 6990
+
+}  // namespace
+
+frmTavrolin::frmTavrolin(tavrolin::WindowSetup setup, QWidget* parent)
+    : QMainWindow(parent), setup_(std::move(setup)) {
+    program_folder_ = setup_.program_folder.isEmpty() ? QCoreApplication::applicationDirPath() : setup_.program_folder;
+    if (QScreen* s = screen()) {
+        dpi_x_ = s->logicalDotsPerInchX();
+        dpi_y_ = s->logicalDotsPerInchY();
+    }
+    setWindowTitle("Tavrolin");
+    build_controls();
+    build_menus();
+    set_tab_order();
+    Form_Load();
+}
+
+frmTavrolin::~frmTavrolin() = default;
+
+int frmTavrolin::twips_to_px_x(int twips) const { return static_cast<int>(std::lround(twips * dpi_x_ / 1440.0)); }
+int frmTavrolin::twips_to_px_y(int twips) const { return static_cast<int>(std::lround(twips * dpi_y_ / 1440.0)); }
+
+void frmTavrolin::place(QWidget* control, int left, int top, int width, int height) {
+    twips_.insert(control, QRect(left, top, width, height));
+    apply_geometry(control);
+}
+
+void frmTavrolin::apply_geometry(QWidget* control) {
+    const QRect t = twips_.value(control);
+    // Edges are converted rather than sizes, so that controls that meet in twips meet in pixels.
+    const int x0 = twips_to_px_x(t.left());
+    const int y0 = twips_to_px_y(t.top());
+    control->setGeometry(x0, y0, twips_to_px_x(t.left() + t.width()) - x0, twips_to_px_y(t.top() + t.height()) - y0);
+}
+
+void frmTavrolin::move_left_twips(QWidget* control, int delta) {
+    twips_[control].translate(delta, 0);
+    apply_geometry(control);
+}
+
+void frmTavrolin::set_left_twips(QWidget* control, int left) {
+    twips_[control].moveLeft(left);
+    apply_geometry(control);
+}
+
+void frmTavrolin::set_width_twips(QWidget* control, int width) {
+    twips_[control].setWidth(width);
+    apply_geometry(control);
+}
+
+void frmTavrolin::build_controls() {
+    scroll_ = new QScrollArea(this);
+    scroll_->setObjectName("clientArea");
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setWidgetResizable(false);
+    canvas_ = new QWidget;
+    canvas_->setObjectName("controls");
+    QWidget* c = canvas_;
+
+    auto label = [&](const char* name, const QString& text) {
+        auto* l = new QLabel(text, c);
+        l->setObjectName(name);
+        return l;
+    };
+    auto input = [&](const char* name, KeyFilter filter, bool select_all, int max_length, const QString& text) {
+        auto* box = new InputBox(c, filter, select_all);
+        box->setObjectName(name);
+        if (max_length > 0) box->setMaxLength(max_length);
+        box->setText(text);
+        return static_cast<QLineEdit*>(box);
+    };
+    auto check = [&](const QString& name, const QString& caption, bool ticked) {
+        auto* box = new QCheckBox(caption, c);
+        box->setObjectName(name);
+        box->setChecked(ticked);
+        return box;
+    };
+    auto button = [&](const char* name, const QString& caption) {
+        auto* b = new QPushButton(caption, c);
+        b->setObjectName(name);
+        b->setEnabled(false);  // its command comes with the calculation, export and file work
+        return b;
+    };
+
+    // Top left: the date range and the time zone, the degree run's results below them.
+    const int label_width = 1200;
+    const int field_left = margin + label_width;
+    lblStartDate = label("lblStartDate", "Start Date: ");
+    place(lblStartDate, margin, 120, label_width, box_height);
+    txtStartdate = input("txtStartdate", KeyFilter::any, true, max_len_start_date, "12/01/2005");
+    place(txtStartdate, field_left, 120, 1500, box_height);
+    lblEndDate = label("lblEndDate", "End Date: ");
+    place(lblEndDate, margin, 510, label_width, box_height);
+    txtEndDate = input("txtEndDate", KeyFilter::any, true, max_len_end_date, "12/31/2005");
+    place(txtEndDate, field_left, 510, 1500, box_height);
+    lblTZ = label("lblTZ", "Time Zone: ");
+    place(lblTZ, margin, 900, label_width, box_height);
+    txtTZ = input("txtTZ", KeyFilter::number, true, max_len_tz, "8");
+    place(txtTZ, field_left, 900, 900, box_height);
+
+    for (int i = 0; i < 2; ++i) {
+        auto* box = new ResultsBox(c, [this, i] { txtResults_DblClick(i); });
+        box->setObjectName(QString("txtResults_%1").arg(i));
+        box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        box->setTabChangesFocus(true);
+        txtResults[static_cast<std::size_t>(i)] = box;
+    }
+    place(txtResults[0], margin, 1320, left_column_width, results1_top + results1_height - 1320);
+    place(txtResults[1], results1_left, results1_top, results1_width, results1_height);
+
+    // Below the degree run's results: the degree and its command.
+    lblZodiacDegree = label("lblZodiacDegree", "Zodiac decimal degree: ");
+    place(lblZodiacDegree, margin, below_top, left_column_width, box_height);
+    txtZodiacDegree = input("txtZodiacDegree", KeyFilter::any, true, max_len_zodiac_degree, "179.331227");
+    place(txtZodiacDegree, margin, below_top + 360, 1500, box_height);
+    cmdCalculate_T_to_Point = new WrappingButton("Calculate transit to a Zodiac degree (longitude or decl.)", c);
+    cmdCalculate_T_to_Point->setObjectName("cmdCalculate_T_to_Point");
+    cmdCalculate_T_to_Point->setEnabled(false);
+    place(cmdCalculate_T_to_Point, margin, below_top + 840, left_column_width, 600);
+
+    // Under the main results: its command, the natal data with its file buttons, the export.
+    cmdTavrolin = button("cmdTavrolin", "Calculate tavrolin");
+    place(cmdTavrolin, results1_left + (results1_width - 2400) / 2, below_top, 2400, 420);
+    const int natal_label_width = 1740;
+    const int natal_field_left = results1_left + natal_label_width;
+    const int natal_top = below_top + 540;
+    const int file_button_left = results1_left + results1_width - 1560;
+    lblNatalDate = label("lblNatalDate", "Natal date: ");
+    place(lblNatalDate, results1_left, natal_top, natal_label_width, box_height);
+    txtNatalDate = input("txtNatalDate", KeyFilter::date, true, 0, QString());
+    place(txtNatalDate, natal_field_left, natal_top, 1380, box_height);
+    cmdOpen = button("cmdOpen", "Open");
+    place(cmdOpen, file_button_left, natal_top - 15, 1560, 360);
+    const int time_top = natal_top + 420;
+    lblNatalTime = label("lblNatalTime", "Natal time (GMT): ");
+    place(lblNatalTime, results1_left, time_top, natal_label_width, box_height);
+    txtNatalTime = input("txtNatalTime", KeyFilter::number, true, max_len_natal_time, "16.43");
+    place(txtNatalTime, natal_field_left, time_top, 900, box_height);
+    cmdSave = button("cmdSave", "Save");
+    place(cmdSave, file_button_left, time_top - 15, 1560, 360);
+    const int export_top = time_top + 510;
+    cmdCopy_to_Excel = button("cmdCopy_to_Excel", "Copy to Excel");
+    place(cmdCopy_to_Excel, results1_left, export_top, 1620, 390);
+    chkDateOnly = check("chkDateOnly", "Copy date only", true);
+    place(chkDateOnly, natal_field_left, export_top + 45, 2040, tick_height);
+
+    // The three columns on the right, one row every row_pitch.
+    lblAspects = label("lblAspects", "Aspects");
+    place(lblAspects, aspects_left, columns_top, aspect_width, tick_height);
+    lblP1Planets = label("lblP1Planets", "P1 Planets");
+    place(lblP1Planets, p1_left, columns_top, body_width, tick_height);
+    lblP2Planets = label("lblP2Planets", "P2 Planets");
+    place(lblP2Planets, p2_left, columns_top, body_width, tick_height);
+    chkP1Planets_G_or_H = check("chkP1Planets_G_or_H", "Helio", false);
+    // The column ticks stay put when the columns move right on a wide screen; they sit in a row of
+    // their own over the part of their column that both layouts share, so nothing overlaps.
+    place(chkP1Planets_G_or_H, p1_left + wide_screen_shift, columns_top + row_pitch, p2_left - p1_left - wide_screen_shift, tick_height);
+    chkP2Planets_G_or_H = check("chkP2Planets_G_or_H", "Helio", false);
+    place(chkP2Planets_G_or_H, p2_left + wide_screen_shift, columns_top + row_pitch, p2_left - p1_left - wide_screen_shift, tick_height);
+
+    const std::array<int, 8> aspects_ticked = {0, 5, 7, 9, 12, 14, 16, 17};
+    const std::array<int, 6> bodies_ticked = {5, 6, 7, 8, 9, 15};
+    for (int a = 0; a < aspect_count; ++a) {
+        const bool ticked = std::find(aspects_ticked.begin(), aspects_ticked.end(), a) != aspects_ticked.end();
+        auto* box = check(QString("chkAspects_%1").arg(a), to_q(std::string(default_aspect_captions[a])), ticked);
+        // The user-defined angle's box sits one row lower, under its text box.
+        const int row = a < user_defined_aspect ? a : a + 1;
+        place(box, aspects_left, first_row_top + row * row_pitch, aspect_width, tick_height);
+        chkAspects[static_cast<std::size_t>(a)] = box;
+    }
+    txtUserDefinedAngle = input("txtUserDefinedAngle", KeyFilter::number, true, 0, "51.7");
+    place(txtUserDefinedAngle, aspects_left, first_row_top + user_defined_aspect * row_pitch - 15, aspect_width, box_height);
+    connect(txtUserDefinedAngle, &QLineEdit::textChanged, this, &frmTavrolin::txtUserDefinedAngle_Change);
+
+    for (int b = 0; b < body_count; ++b) {
+        const bool ticked = std::find(bodies_ticked.begin(), bodies_ticked.end(), b) != bodies_ticked.end();
+        const QString caption = to_q(std::string(body_captions[b]));
+        auto* p1 = check(QString("chkP1Planets_%1").arg(b), caption, ticked);
+        place(p1, p1_left, first_row_top + b * row_pitch, body_width, tick_height);
+        chkP1Planets[static_cast<std::size_t>(b)] = p1;
+        auto* p2 = check(QString("chkP2Planets_%1").arg(b), caption, ticked);
+        place(p2, p2_left, first_row_top + b * row_pitch, body_width, tick_height);
+        chkP2Planets[static_cast<std::size_t>(b)] = p2;
+    }
+
+    // Bottom right: the option ticks, the years back and the four modes.
+    const int options_top = first_row_top + body_count * row_pitch + 120;
+    chkApparentPos = check("chkApparentPos", "Apparent pos.?", true);
+    place(chkApparentPos, aspects_left, options_top, 1800, tick_height);
+    chkUse_ET = check("chkUse_ET", "Use ET", true);
+    place(chkUse_ET, aspects_left + 1860, options_top, 1140, tick_height);
+    chkHelio = check("chkHelio", "Helio", false);
+    place(chkHelio, aspects_left + 3060, options_top, 960, tick_height);
+    chkSortOutput = check("chkSortOutput", "Sort Output", true);
+    place(chkSortOutput, aspects_left, options_top + row_pitch, 1800, tick_height);
+    chkIgnoreDups = check("chkIgnoreDups", "Ignore duplicates", false);
+    place(chkIgnoreDups, aspects_left + 1860, options_top + row_pitch, 2160, tick_height);
+    lblYearsBack = label("lblYearsBack", "Yrs back ");
+    place(lblYearsBack, aspects_left, options_top + 2 * row_pitch + 30, 900, box_height);
+    txtYearsBack = input("txtYearsBack", KeyFilter::number, true, max_len_years_back, "1");
+    place(txtYearsBack, aspects_left + 900, options_top + 2 * row_pitch + 30, 540, box_height);
+
+    mode_group = new QButtonGroup(this);
+    mode_group->setObjectName("optNatal_Transit_Progressed");
+    const std::array<const char*, 4> mode_captions = {"Transit to natal planets", "Transit to transit planets",
+                                                      "Progressed to natal planets", "Solar arc to natal planets"};
+    const int modes_top = options_top + 3 * row_pitch + 120;
+    for (int m = 0; m < 4; ++m) {
+        auto* option = new QRadioButton(mode_captions[static_cast<std::size_t>(m)], c);
+        option->setObjectName(QString("optNatal_Transit_Progressed_%1").arg(m));
+        mode_group->addButton(option, m);
+        place(option, aspects_left, modes_top + m * row_pitch, 4020, tick_height);
+        optNatal_Transit_Progressed[static_cast<std::size_t>(m)] = option;
+    }
+    optNatal_Transit_Progressed[0]->setChecked(true);
+    connect(mode_group, &QButtonGroup::idClicked, this, &frmTavrolin::optNatal_Transit_Progressed_Click);
+
+    int bottom = 0;
+    for (auto it = twips_.cbegin(); it != twips_.cend(); ++it) bottom = std::max(bottom, it.value().bottom() + 1);
+    canvas_height_twips_ = bottom + margin;
+
+    scroll_->setWidget(canvas_);
+    setCentralWidget(scroll_);
+    setStatusBar(new QStatusBar(this));
+    statusBar()->setObjectName("statusBar");
+}
+
+void frmTavrolin::build_menus() {
+    auto entry = [this](QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(name);
+        action->setShortcut(shortcut);
+        action->setEnabled(false);  // its command comes with the settings, report and date work
+        return action;
+    };
+    auto split = [](QMenu* menu, const char* name) { menu->addSeparator()->setObjectName(name); };
+    menuBar()->setObjectName("menuBar");
+
+    mnuFile = menuBar()->addMenu("&File");
+    mnuFile->setObjectName("mnuFile");
+    mnuFileLoadSettings = entry(mnuFile, "mnuFileLoadSettings", "&Load settings", QKeySequence(Qt::CTRL | Qt::Key_L));
+    mnuFileSaveSettings = entry(mnuFile, "mnuFileSaveSettings", "&Save settings", QKeySequence(Qt::CTRL | Qt::Key_S));
+    split(mnuFile, "mnuSplit2");
+    mnuFileLoadFav1 = entry(mnuFile, "mnuFileLoadFav1", "Load fav&1.opt", QKeySequence(Qt::CTRL | Qt::Key_F1));
+    mnuFileLoadFav2 = entry(mnuFile, "mnuFileLoadFav2", "Load fav&2.opt", QKeySequence(Qt::CTRL | Qt::Key_F2));
+    split(mnuFile, "mnuSplit17");
+    mnuNatalPlanetPositionsLongitude = entry(mnuFile, "mnuNatalPlanetPositionsLongitude",
+                                             "&Natal planet positions - longitude", QKeySequence(Qt::Key_F11));
+    mnuNatalPlanetPositionsDecl_Lat = entry(mnuFile, "mnuNatalPlanetPositionsDecl_Lat",
+                                            "Natal &planet positions - decl/lat", QKeySequence(Qt::Key_F12));
+    split(mnuFile, "mnuSplit4158");
+    mnuNatalPlanetPositionsLongitude_SIDEREAL =
+        entry(mnuFile, "mnuNatalPlanetPositionsLongitude_SIDEREAL",
+              "Natal sidereal (Lahiri) planet positions - longitude", QKeySequence(Qt::CTRL | Qt::Key_F11));
+
+    mnuAdjustDates = menuBar()->addMenu("&Adjust Dates");
+    mnuAdjustDates->setObjectName("mnuAdjustDates");
+    mnuPreviousStartDate = entry(mnuAdjustDates, "mnuPreviousStartDate", "&Previous start date", QKeySequence(Qt::Key_F1));
+    mnuNextStartDate = entry(mnuAdjustDates, "mnuNextStartDate", "&Next start date", QKeySequence(Qt::Key_F2));
+    mnuPreviousEndDate = entry(mnuAdjustDates, "mnuPreviousEndDate", "Previous &end date", QKeySequence(Qt::Key_F3));
+    mnuNextEndDate = entry(mnuAdjustDates, "mnuNextEndDate", "Next end &date", QKeySequence(Qt::Key_F4));
+    split(mnuAdjustDates, "mnuSplit1");
+    mnuPreviousMonth = entry(mnuAdjustDates, "mnuPreviousMonth", "Previous month", QKeySequence(Qt::Key_F5));
+    mnuNextMonth = entry(mnuAdjustDates, "mnuNextMonth", "Next month", QKeySequence(Qt::Key_F6));
+
+    mnuOptions = menuBar()->addMenu("&Options");
+    mnuOptions->setObjectName("mnuOptions");
+    mnuUseQuillDisplaySettings =
+        entry(mnuOptions, "mnuUseQuillDisplaySettings", "Use &Quill's display settings", QKeySequence(Qt::Key_F7));
+    mnuUseQuillDisplaySettings->setCheckable(true);
+    mnuUseLunettaDisplaySettings =
+        entry(mnuOptions, "mnuUseLunettaDisplaySettings", "Use &Lunetta's display settings", QKeySequence(Qt::Key_F8));
+    mnuUseLunettaDisplaySettings->setCheckable(true);
+
+    // Help has no entries: the menu bar item itself is the command.
+    mnuHelp = menuBar()->addAction("&Help");
+    mnuHelp->setObjectName("mnuHelp");
+    mnuHelp->setEnabled(false);
+}
+
+void frmTavrolin::set_tab_order() {
+    std::vector<QWidget*> order = {txtStartdate,         txtEndDate,  txtTZ,       txtZodiacDegree,
+                                   txtNatalDate,         txtNatalTime, txtResults[0], txtResults[1],
+                                   cmdCalculate_T_to_Point, cmdTavrolin};
+    for (int a = 0; a < aspect_count; ++a) {
+        if (a == user_defined_aspect) order.push_back(txtUserDefinedAngle);
+        order.push_back(chkAspects[static_cast<std::size_t>(a)]);
+    }
+    order.push_back(chkP1Planets_G_or_H);
+    for (auto* box : chkP1Planets) order.push_back(box);
+    order.push_back(chkP2Planets_G_or_H);
+    for (auto* box : chkP2Planets) order.push_back(box);
+    for (QWidget* w : std::initializer_list<QWidget*>{chkApparentPos, chkUse_ET, chkHelio, chkSortOutput, chkIgnoreDups,
+                                                      txtYearsBack})
+        order.push_back(w);
+    for (auto* option : optNatal_Transit_Progressed) order.push_back(option);
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdOpen, cmdSave, cmdCopy_to_Excel, chkDateOnly}) order.push_back(w);
+    for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+}
+
+void frmTavrolin::resize_to_twips() {
+    canvas_->setFixedSize(twips_to_px_x(window_width_twips_), twips_to_px_y(canvas_height_twips_));
+    const int chrome = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
+    resize(twips_to_px_x(window_width_twips_), canvas_->height() + chrome);
+}
+
+QSize frmTavrolin::screen_size_twips() const {
+    if (setup_.screen_size_twips) return *setup_.screen_size_twips;
+    const QScreen* s = screen();
+    if (s == nullptr) return QSize();
+    const QRect g = s->geometry();
+    return QSize(static_cast<int>(std::lround(g.width() * 1440.0 / s->logicalDotsPerInchX())),
+                 static_cast<int>(std::lround(g.height() * 1440.0 / s->logicalDotsPerInchY())));
+}
+
+void frmTavrolin::Form_Load() {
+    // The ephemeris files are looked for beside the program first.
+    tavrolin::set_ephemeris_path(QFile::encodeName(QDir::toNativeSeparators(program_folder_)).toStdString());
+
+    date_order_ = setup_.date_order ? *setup_.date_order : tavrolin::GetRegionalDateOrder();
+
+    tavrolin::ControlValues cv = control_values();
+    tavrolin::LoadINIFile(QFile::encodeName(program_folder_).toStdString(), cv);
+    txtNatalDate->setText(to_q(cv.natal_date));
+    txtNatalTime->setText(to_q(cut_to_max_length(cv.natal_time, max_len_natal_time)));
+    txtZodiacDegree->setText(to_q(cut_to_max_length(cv.zodiac_degree, max_len_zodiac_degree)));
+    txtTZ->setText(to_q(cut_to_max_length(cv.tz, max_len_tz)));
+    txtStartdate->setText(to_q(cut_to_max_length(cv.start_date, max_len_start_date)));
+    txtEndDate->setText(to_q(cut_to_max_length(cv.end_date, max_len_end_date)));
+
+    resize_to_twips();
+    show();
+    place_on_screen();
+    if (screen_size_twips().width() > wide_screen_threshold) apply_wide_screen_layout();
+    txtStartdate->setFocus(Qt::OtherFocusReason);
+}
+
+void frmTavrolin::place_on_screen() {
+    const QScreen* s = screen();
+    const QRect g = s != nullptr ? s->geometry() : QRect();
+    const int screen_height = twips_to_px_y(screen_size_twips().height());
+    // Centred vertically, but never with the title bar above the screen, where it could not be
+    // grabbed.
+    const int top = std::max(0, (screen_height - frameGeometry().height()) / 2);
+    move(g.left(), g.top() + top);
+}
+
+void frmTavrolin::apply_wide_screen_layout() {
+    window_width_twips_ = narrow_window_width + wide_screen_shift;
+    for (QWidget* w : {static_cast<QWidget*>(lblAspects), static_cast<QWidget*>(lblP1Planets),
+                       static_cast<QWidget*>(lblP2Planets)})
+        move_left_twips(w, wide_screen_shift);
+    for (auto* box : chkAspects) move_left_twips(box, wide_screen_shift);
+    set_left_twips(txtUserDefinedAngle, twips_.value(chkAspects[0]).left());
+    for (auto* option : optNatal_Transit_Progressed) move_left_twips(option, wide_screen_shift);
+    for (auto* box : chkP1Planets) move_left_twips(box, wide_screen_shift);
+    for (auto* box : chkP2Planets) move_left_twips(box, wide_screen_shift);
+    set_width_twips(txtResults[1], twips_.value(txtResults[1]).width() + wide_screen_shift);
+    for (QWidget* w : std::initializer_list<QWidget*>{chkHelio, chkUse_ET, chkSortOutput, chkApparentPos, chkIgnoreDups,
+                                                      cmdCopy_to_Excel, chkDateOnly, cmdOpen, cmdSave, lblNatalDate,
+                                                      txtNatalDate, lblNatalTime, txtNatalTime, lblYearsBack,
+                                                      txtYearsBack})
+        move_left_twips(w, wide_screen_shift);
+    move_left_twips(cmdTavrolin, wide_screen_shift / 2);
+    resize_to_twips();
+}
+
+void frmTavrolin::closeEvent(QCloseEvent* event) {
+    // Closing cannot be refused: the values are saved if possible and the program ends.
+    Form_Unload();
+    event->accept();
+    QCoreApplication::quit();
+}
+
+void frmTavrolin::Form_Unload() {
+    std::string error;
+    if (tavrolin::SaveINIFile(QFile::encodeName(program_folder_).toStdString(), control_values(), &error)) {
+        ini_save_error_.clear();
+        return;
+    }
+    ini_save_error_ = QString::fromLocal8Bit(error.c_str());
+    std::fprintf(stderr, "tavrolin: %s\n", error.c_str());
+    statusBar()->showMessage(ini_save_error_);
+}
+
+void frmTavrolin::optNatal_Transit_Progressed_Click(int Index) {
+    // Transits to transits would find every pair twice (P1-P2 and P2-P1).
+    chkIgnoreDups->setChecked(Index == 1);
+}
+
+void frmTavrolin::txtUserDefinedAngle_Change() {
+    chkAspects[user_defined_aspect]->setText(txtUserDefinedAngle->text());
+}
+
+void frmTavrolin::txtResults_DblClick(int Index) { txtResults[static_cast<std::size_t>(Index)]->selectAll(); }
+
+void frmTavrolin::set_mode_value(int index, bool value) {
+    if (index < 0 || index >= static_cast<int>(optNatal_Transit_Progressed.size())) return;
+    QRadioButton* option = optNatal_Transit_Progressed[static_cast<std::size_t>(index)];
+    if (value) {
+        if (option->isChecked()) return;
+        option->setChecked(true);
+        optNatal_Transit_Progressed_Click(index);
+    } else if (option->isChecked()) {
+        mode_group->setExclusive(false);
+        option->setChecked(false);
+        mode_group->setExclusive(true);
+    }
+}
+
+tavrolin::ControlValues frmTavrolin::control_values() const {
+    tavrolin::ControlValues cv;
+    cv.date_order = date_order_;
+    cv.start_date = to_std(txtStartdate->text());
+    cv.end_date = to_std(txtEndDate->text());
+    cv.tz = to_std(txtTZ->text());
+    cv.zodiac_degree = to_std(txtZodiacDegree->text());
+    cv.natal_date = to_std(txtNatalDate->text());
+    cv.natal_time = to_std(txtNatalTime->text());
+    cv.years_back = to_std(txtYearsBack->text());
+    cv.user_defined_angle = to_std(txtUserDefinedAngle->text());
+    for (std::size_t b = 0; b < chkP1Planets.size(); ++b) {
+        cv.p1_planets[b] = tick(chkP1Planets[b]);
+        cv.p2_planets[b] = tick(chkP2Planets[b]);
+    }
+    for (std::size_t a = 0; a < chkAspects.size(); ++a) cv.aspects[a] = tick(chkAspects[a]);
+    cv.p1_helio = tick(chkP1Planets_G_or_H);
+    cv.p2_helio = tick(chkP2Planets_G_or_H);
+    cv.helio = tick(chkHelio);
+    cv.apparent_pos = tick(chkApparentPos);
+    cv.use_et = tick(chkUse_ET);
+    cv.sort_output = tick(chkSortOutput);
+    cv.ignore_dups = tick(chkIgnoreDups);
+    cv.date_only = tick(chkDateOnly);
+    cv.mode = mode_group->checkedId();
+    // The Quill style wins when both entries are checked.
+    cv.style = mnuUseQuillDisplaySettings->isChecked()     ? tavrolin::ListingStyle::Quill
+               : mnuUseLunettaDisplaySettings->isChecked() ? tavrolin::ListingStyle::Lunetta
+                                                           : tavrolin::ListingStyle::Default;
+    return cv;
+}
+
+void frmTavrolin::apply_control_values(const tavrolin::ControlValues& cv) {
+    txtStartdate->setText(to_q(cut_to_max_length(cv.start_date, max_len_start_date)));
+    txtEndDate->setText(to_q(cut_to_max_length(cv.end_date, max_len_end_date)));
+    txtTZ->setText(to_q(cut_to_max_length(cv.tz, max_len_tz)));
+    txtZodiacDegree->setText(to_q(cut_to_max_length(cv.zodiac_degree, max_len_zodiac_degree)));
+    txtNatalDate->setText(to_q(cv.natal_date));
+    txtNatalTime->setText(to_q(cut_to_max_length(cv.natal_time, max_len_natal_time)));
+    txtYearsBack->setText(to_q(cut_to_max_length(cv.years_back, max_len_years_back)));
+    txtUserDefinedAngle->setText(to_q(cv.user_defined_angle));
+    for (std::size_t b = 0; b < chkP1Planets.size(); ++b) {
+        chkP1Planets[b]->setChecked(cv.p1_planets[b] == 1);
+        chkP2Planets[b]->setChecked(cv.p2_planets[b] == 1);
+    }
+    for (std::size_t a = 0; a < chkAspects.size(); ++a) chkAspects[a]->setChecked(cv.aspects[a] == 1);
+    chkP1Planets_G_or_H->setChecked(cv.p1_helio == 1);
+    chkP2Planets_G_or_H->setChecked(cv.p2_helio == 1);
+    chkHelio->setChecked(cv.helio == 1);
+    chkApparentPos->setChecked(cv.apparent_pos == 1);
+    chkUse_ET->setChecked(cv.use_et == 1);
+    chkSortOutput->setChecked(cv.sort_output == 1);
+    chkDateOnly->setChecked(cv.date_only == 1);
+    mode_group->setExclusive(false);
+    for (std::size_t m = 0; m < optNatal_Transit_Progressed.size(); ++m)
+        optNatal_Transit_Progressed[m]->setChecked(static_cast<int>(m) == cv.mode);
+    mode_group->setExclusive(true);
+    chkIgnoreDups->setChecked(cv.ignore_dups == 1);
+    mnuUseQuillDisplaySettings->setChecked(cv.style == tavrolin::ListingStyle::Quill);
+    mnuUseLunettaDisplaySettings->setChecked(cv.style == tavrolin::ListingStyle::Lunetta);
+}

@@ -1,0 +1,192 @@
+// The main window: every input of a calculation lives in its controls, it owns the engine for the
+// program's life, and it writes the INI file when it closes.
+//
+// Object names (QObject::objectName) are the names the rest of the program uses. A control array
+// is one name per element with "_" and the index appended: "chkP1Planets_5", "chkP2Planets_22",
+// "chkAspects_15", "optNatal_Transit_Progressed_1", "txtResults_0". The labels without a name of
+// their own are "lblStartDate", "lblEndDate", "lblTZ", "lblZodiacDegree", "lblNatalTime" and
+// "lblYearsBack". Menu entries and separators are QActions named "mnuFileLoadSettings",
+// "mnuSplit2", ...; the menus are QMenus named "mnuFile", "mnuAdjustDates", "mnuOptions";
+// "mnuHelp" is an action of the menu bar itself.
+//
+// Geometry is laid out in twips (1/1440 inch) at the screen's logical resolution, so that the
+// wide-screen rule moves controls by exact twip amounts; geometry_twips() reports it.
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "engine/bodies.h"
+#include "engine/control_values.h"
+#include "engine/engine.h"
+#include "engine/ephemeris.h"
+#include "engine/swe_api.h"
+
+class QAction;
+class QButtonGroup;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QScrollArea;
+
+namespace tavrolin {
+
+// What the window takes from its surroundings; tests replace each part.
+struct WindowSetup {
+    QString program_folder;                   // empty: the folder of the executable
+    std::optional<QSize> screen_size_twips;   // empty: the size of the window's screen
+    std::optional<int> date_order;            // empty: from the user's locale
+};
+
+}  // namespace tavrolin
+
+class frmTavrolin : public QMainWindow {
+    Q_OBJECT
+
+public:
+    static constexpr int wide_screen_shift = 800;      // twips
+    static constexpr int narrow_window_width = 12600;  // twips
+    static constexpr int wide_screen_threshold = 12000;  // twips; wider screens get the wide layout
+
+    // Builds the window and runs its load sequence, which ends with the window shown.
+    explicit frmTavrolin(tavrolin::WindowSetup setup = {}, QWidget* parent = nullptr);
+    ~frmTavrolin() override;
+
+    // Every control's value, as the engine and the settings files read them.
+    tavrolin::ControlValues control_values() const;
+    // Sets every control to the given values (texts cut to the boxes' maximum lengths). The mode
+    // and "Ignore duplicates" are set exactly as given, without the mode buttons' click rule;
+    // date_order is the session's and is not changed.
+    void apply_control_values(const tavrolin::ControlValues& cv);
+    // A mode button's value set from code: selecting a button that was not selected runs its
+    // click rule; clearing the selected one leaves the group without a selection.
+    void set_mode_value(int index, bool value);
+
+    int DateOrder() const { return date_order_; }
+    const QString& program_folder() const { return program_folder_; }
+    tavrolin::Engine& engine() { return engine_; }
+
+    // Laid-out geometry of a control in twips (an empty rect for a control not laid out here).
+    QRect geometry_twips(const QWidget* control) const { return twips_.value(control); }
+    int width_twips() const { return window_width_twips_; }
+    int twips_to_px_x(int twips) const;
+    int twips_to_px_y(int twips) const;
+
+    // Why the last INI write failed; empty when it succeeded or has not happened.
+    const QString& ini_save_error() const { return ini_save_error_; }
+
+    // Controls. Arrays are indexed as the body, aspect and mode numbers.
+    QLabel* lblStartDate = nullptr;
+    QLineEdit* txtStartdate = nullptr;
+    QLabel* lblEndDate = nullptr;
+    QLineEdit* txtEndDate = nullptr;
+    QLabel* lblTZ = nullptr;
+    QLineEdit* txtTZ = nullptr;
+    QLabel* lblZodiacDegree = nullptr;
+    QLineEdit* txtZodiacDegree = nullptr;
+    QLabel* lblNatalDate = nullptr;
+    QLineEdit* txtNatalDate = nullptr;
+    QLabel* lblNatalTime = nullptr;
+    QLineEdit* txtNatalTime = nullptr;
+    QLabel* lblYearsBack = nullptr;
+    QLineEdit* txtYearsBack = nullptr;
+    QLineEdit* txtUserDefinedAngle = nullptr;
+    std::array<QPlainTextEdit*, 2> txtResults{};
+
+    QLabel* lblAspects = nullptr;
+    QLabel* lblP1Planets = nullptr;
+    QLabel* lblP2Planets = nullptr;
+    std::array<QCheckBox*, tavrolin::aspect_count> chkAspects{};
+    std::array<QCheckBox*, tavrolin::body_count> chkP1Planets{};
+    std::array<QCheckBox*, tavrolin::body_count> chkP2Planets{};
+    QCheckBox* chkP1Planets_G_or_H = nullptr;
+    QCheckBox* chkP2Planets_G_or_H = nullptr;
+    QCheckBox* chkApparentPos = nullptr;
+    QCheckBox* chkUse_ET = nullptr;
+    QCheckBox* chkSortOutput = nullptr;
+    QCheckBox* chkIgnoreDups = nullptr;
+    QCheckBox* chkDateOnly = nullptr;
+    QCheckBox* chkHelio = nullptr;
+
+    std::array<QRadioButton*, 4> optNatal_Transit_Progressed{};
+    QButtonGroup* mode_group = nullptr;
+
+    QPushButton* cmdTavrolin = nullptr;
+    QPushButton* cmdCalculate_T_to_Point = nullptr;
+    QPushButton* cmdCopy_to_Excel = nullptr;
+    QPushButton* cmdOpen = nullptr;
+    QPushButton* cmdSave = nullptr;
+
+    QMenu* mnuFile = nullptr;
+    QAction* mnuFileLoadSettings = nullptr;
+    QAction* mnuFileSaveSettings = nullptr;
+    QAction* mnuFileLoadFav1 = nullptr;
+    QAction* mnuFileLoadFav2 = nullptr;
+    QAction* mnuNatalPlanetPositionsLongitude = nullptr;
+    QAction* mnuNatalPlanetPositionsDecl_Lat = nullptr;
+    QAction* mnuNatalPlanetPositionsLongitude_SIDEREAL = nullptr;
+    QMenu* mnuAdjustDates = nullptr;
+    QAction* mnuPreviousStartDate = nullptr;
+    QAction* mnuNextStartDate = nullptr;
+    QAction* mnuPreviousEndDate = nullptr;
+    QAction* mnuNextEndDate = nullptr;
+    QAction* mnuPreviousMonth = nullptr;
+    QAction* mnuNextMonth = nullptr;
+    QMenu* mnuOptions = nullptr;
+    QAction* mnuUseQuillDisplaySettings = nullptr;
+    QAction* mnuUseLunettaDisplaySettings = nullptr;
+    QAction* mnuHelp = nullptr;
+
+public slots:
+    void optNatal_Transit_Progressed_Click(int Index);
+    void txtUserDefinedAngle_Change();
+    void txtResults_DblClick(int Index);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void build_controls();
+    void build_menus();
+    void set_tab_order();
+    void Form_Load();
+    void Form_Unload();
+    void place_on_screen();
+    void apply_wide_screen_layout();
+
+    // Lays a control out at a twip rectangle of the client area.
+    void place(QWidget* control, int left, int top, int width, int height);
+    void move_left_twips(QWidget* control, int delta);
+    void set_left_twips(QWidget* control, int left);
+    void set_width_twips(QWidget* control, int width);
+    void apply_geometry(QWidget* control);
+    void resize_to_twips();
+    QSize screen_size_twips() const;
+
+    tavrolin::WindowSetup setup_;
+    QString program_folder_;
+    int date_order_ = 0;
+    double dpi_x_ = 96.0;
+    double dpi_y_ = 96.0;
+    int window_width_twips_ = narrow_window_width;
+    int canvas_height_twips_ = 0;
+    QHash<const QWidget*, QRect> twips_;
+    QScrollArea* scroll_ = nullptr;
+    QWidget* canvas_ = nullptr;
+    QString ini_save_error_;
+
+    tavrolin::LibSwe swe_;
+    tavrolin::Ephemeris ephemeris_{swe_};
+    tavrolin::Engine engine_{ephemeris_};
+};
