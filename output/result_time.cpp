@@ -37,6 +37,29 @@ std::optional<CivilDate> result_date(std::string_view exact_text) {
 }
 
 std::optional<long long> result_seconds(std::string_view exact_text) {
+    // The form the engine writes, "mm/dd/yyyy hh:nn:ss", read directly: the sort reads a key at
+    // every comparison.
+    if (exact_text.size() == 19 && exact_text[2] == '/' && exact_text[5] == '/' && exact_text[10] == ' ' &&
+        exact_text[13] == ':' && exact_text[16] == ':') {
+        int v[6] = {0, 0, 0, 0, 0, 0};
+        constexpr int starts[6] = {0, 3, 6, 11, 14, 17};
+        constexpr int lengths[6] = {2, 2, 4, 2, 2, 2};
+        bool digits = true;
+        for (int f = 0; f < 6 && digits; ++f) {
+            for (int k = 0; k < lengths[f]; ++k) {
+                const char c = exact_text[static_cast<std::size_t>(starts[f] + k)];
+                if (c < '0' || c > '9') {
+                    digits = false;
+                    break;
+                }
+                v[f] = v[f] * 10 + (c - '0');
+            }
+        }
+        if (digits && v[0] >= 1 && v[0] <= 12 && v[1] >= 1 && v[1] <= days_in_month(v[2], v[0]) && v[2] >= 100 &&
+            v[3] <= 23 && v[4] <= 59 && v[5] <= 59) {
+            return days_from_civil(CivilDate{v[2], v[0], v[1]}) * 86400LL + v[3] * 3600 + v[4] * 60 + v[5];
+        }
+    }
     const auto date = result_date(exact_text);
     if (!date) return std::nullopt;
     int seconds = 0;

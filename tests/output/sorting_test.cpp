@@ -112,6 +112,9 @@ TEST(ResultTime, ReadsTheExactTimeColumn) {
     for (const Case& c : {Case{"12/05/2005 14:23:07", true}, Case{"12/05/2005", true},
                           Case{"2/5/2005 1:2:3", true}, Case{"31/12/2005 10:00:00", false},
                           Case{"12/05/2005 24:00:00", false}, Case{"12/05/2005 10:00", false},
+                          Case{"02/29/2005 10:00:00", false}, Case{"02/29/2004 10:00:00", true},
+                          Case{"12/05/2005 10:60:00", false}, Case{"12-05-2005 10:00:00", true},
+                          Case{"00/05/2005 10:00:00", false}, Case{"12/05/0099 10:00:00", false},
                           Case{"", false}, Case{"garbage", false}}) {
         EXPECT_EQ(result_seconds(c.text).has_value(), c.valid) << c.text;
     }
