@@ -460,7 +460,16 @@ void frmTavrolin::set_tab_order() {
 void frmTavrolin::resize_to_twips() {
     canvas_->setFixedSize(twips_to_px_x(window_width_twips_), twips_to_px_y(canvas_height_twips_));
     const int chrome = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
-    resize(twips_to_px_x(window_width_twips_), canvas_->height() + chrome);
+    QSize size(canvas_->width(), canvas_->height() + chrome);
+    // On a screen too small for the layout the window is fitted to the screen and its controls
+    // scroll, rather than reaching past the screen's edges where nothing could get at them.
+    if (const QScreen* s = screen()) {
+        QSize frame = frameGeometry().size() - geometry().size();
+        if (frame.isEmpty()) frame = QSize(8, 32);  // before the window manager has framed it
+        const QSize room = s->availableGeometry().size() - frame;
+        size = size.boundedTo(room);
+    }
+    resize(size);
 }
 
 QSize frmTavrolin::screen_size_twips() const {
