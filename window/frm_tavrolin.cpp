@@ -328,7 +328,7 @@ void frmTavrolin::build_controls() {
         chkAspects[static_cast<std::size_t>(a)] = box;
     }
     txtUserDefinedAngle = input("txtUserDefinedAngle", KeyFilter::number, true, 0, "51.7");
-    place(txtUserDefinedAngle, aspects_left, first_row_top + user_defined_aspect * row_pitch - 15, aspect_width, box_height);
+    place(txtUserDefinedAngle, aspects_left, first_row_top + user_defined_aspect * row_pitch - 10, aspect_width, row_pitch + 5);
     connect(txtUserDefinedAngle, &QLineEdit::textChanged, this, &frmTavrolin::txtUserDefinedAngle_Change);
 
     for (int b = 0; b < body_count; ++b) {
