@@ -24,6 +24,8 @@ TEST(AspectOrb, SignFollowsWhichSideOfTheAngleP2Stands) {
         {1, 359, 0, 0, 2},       // d = 358
         {0, 179, 14, 180, 1},    // opposition, d = 179: flipped
         {0, 181, 14, 180, -1},   // d = 181
+        {0, 180, 7, 90, 90},     // d = 180 is not flipped
+        {180, 0, 7, 90, -90},    // d = -180 is
         {0, 60.5, 5, 60, -0.5},  // sextile just passed going forward
         {60.5, 0, 5, 60, 0.5},
         {10, 12, 16, 0, 2},      // parallel: P2 - P1

@@ -89,6 +89,8 @@ TEST(SecantMethod, DeclinationSignsDecideBetweenParallelAndContraparallel) {
         // only the contraparallel fits the signs.
         {5.0, 0.0, -5.0, contraparallel_aspect, 0.5},
         {5.0, 0.0, -5.0, parallel_aspect, NAN},
+        {5.0, 0.0, 0.0, parallel_aspect, 0.5},  // 0 counts as north
+        {5.0, 0.0, 0.0, contraparallel_aspect, NAN},
     };
     for (const auto& c : cases) {
         Refine r;
