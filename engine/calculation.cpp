@@ -2,6 +2,7 @@
 // the mode, walks every allowed body pair through the range one day at a time and collects the
 // exact aspects into result_table and the near misses into near_miss_text.
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "engine/calendar.h"
@@ -16,6 +17,15 @@ namespace {
 const std::string crlf = "\r\n";
 
 int sign_of(double v) { return v > 0.0 ? 1 : (v < 0.0 ? -1 : 0); }
+
+// The aspect angle is held in single precision. A typed angle beyond its range becomes an
+// infinite angle, which no separation reaches, instead of an undefined conversion.
+float to_single(double v) {
+    constexpr double largest = std::numeric_limits<float>::max();
+    if (v > largest) return std::numeric_limits<float>::infinity();
+    if (v < -largest) return -std::numeric_limits<float>::infinity();
+    return static_cast<float>(v);
+}
 
 // Refinement tolerance (about six seconds) and iteration bound.
 constexpr double secant_tolerance = 0.00007;
@@ -174,7 +184,7 @@ ScanOutcome Engine::Start_Calcs() {
 
                 for (int a = 0; step_ok && a <= last_aspect_index; ++a) {
                     if (cv.aspects[static_cast<std::size_t>(a)] != 1) continue;
-                    aspect_angle = static_cast<float>(val(cv.aspect_caption(a)));
+                    aspect_angle = to_single(val(cv.aspect_caption(a)));
                     const double r = Get_separation_for_this_aspect(a);
 
                     const int s1 = sign_of(p1_decl);

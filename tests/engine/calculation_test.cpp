@@ -308,6 +308,19 @@ TEST(StartCalcs, NoModeSelectedScansTheDatesAgainstTheNatalTablesAsTheyAre) {
     EXPECT_EQ(s.engine.result_table[1][3], "01/03/2000 12:00:00");
 }
 
+TEST(StartCalcs, AnAngleBeyondSinglePrecisionFindsNothing) {
+    ScanSetup s;
+    s.place(5, 100.0);
+    s.move(4, 50.0, 13.0, jan1_2000 + 2.5);
+    s.tick(4, 5, user_defined_aspect);
+    for (const char* angle : {"1e39", "-1e39"}) {
+        s.cv.user_defined_angle = angle;
+        ASSERT_TRUE(s.engine.Start_Calcs().ran);
+        EXPECT_EQ(s.engine.result_count, 0);
+        EXPECT_TRUE(near_miss_lines(s.engine).empty());
+    }
+}
+
 TEST(StartCalcs, RepeatedRunsGiveTheSameResults) {
     ScanSetup s;
     s.place(5, 100.0);
