@@ -79,8 +79,8 @@ public:
     double exact_jd = 0.0;      // 0 when refinement found nothing
 
     // Positions at the two ends of a step (declinations are heliocentric latitudes in a
-    // heliocentric column); after refinement of an accepted hit, p1_lon .. p2_decl hold the
-    // positions at the exact moment.
+    // heliocentric column). Get_Planet_Positions_at_Exact overwrites p1_lon, p1_decl, p2_lon,
+    // p2_decl and the speeds with the values at the exact moment.
     double p1_lon = 0.0, p1_lon_later = 0.0;
     double p1_decl = 0.0, p1_decl_later = 0.0;
     double p2_lon = 0.0, p2_lon_later = 0.0;
