@@ -23,6 +23,7 @@
 #include <QStylePainter>
 #include <QTimer>
 
+#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -482,6 +483,10 @@ QSize frmTavrolin::screen_size_twips() const {
 }
 
 void frmTavrolin::Form_Load() {
+    // The toolkit has set the process's locale from the environment. The engine reads and writes
+    // numbers with the C library, and its texts and files always use "." as the decimal point.
+    std::setlocale(LC_NUMERIC, "C");
+
     // The ephemeris files are looked for beside the program first.
     tavrolin::set_ephemeris_path(QFile::encodeName(QDir::toNativeSeparators(program_folder_)).toStdString());
 

@@ -10,7 +10,9 @@
 // "mnuHelp" is an action of the menu bar itself.
 //
 // Geometry is laid out in twips (1/1440 inch) at the screen's logical resolution, so that the
-// wide-screen rule moves controls by exact twip amounts; geometry_twips() reports it.
+// wide-screen rule moves controls by exact twip amounts; geometry_twips() reports it. The window's
+// width is that of the layout (12600 twips, 13400 on a wide screen); on a screen too small for it
+// the window is fitted to the screen and the controls scroll.
 #pragma once
 
 #include <QHash>

@@ -17,11 +17,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <memory>
 #include <unistd.h>
 
+#include "engine/text_rules.h"
 #include "window/frm_tavrolin.h"
 
 namespace {
@@ -606,6 +609,37 @@ private slots:
         QVERIFY2(w->ini_save_error().contains(bad + "/Tavrolin.ini"), qPrintable(w->ini_save_error()));
         QVERIFY2(reported.contains(bad + "/Tavrolin.ini"), qPrintable(reported));
         QVERIFY2(reported.contains("Not a directory"), qPrintable(reported));
+    }
+
+    // A user whose region writes day first and uses a decimal comma: the date order comes from
+    // the locale although the toolkit has already set it for the whole process, and the engine's
+    // numbers keep their decimal point.
+    void regionalSettingsFromTheEnvironment() {
+        QTemporaryDir locales;
+        const QString command =
+            QString("localedef -i de_DE -f UTF-8 '%1/de_DE.UTF-8' >/dev/null 2>&1").arg(locales.path());
+        if (std::system(command.toLocal8Bit().constData()) != 0) QSKIP("localedef cannot build a test locale here");
+        const QByteArray old_all = qgetenv("LC_ALL");
+        qputenv("LOCPATH", locales.path().toLocal8Bit());
+        qputenv("LC_ALL", "de_DE.UTF-8");
+        QVERIFY(std::setlocale(LC_ALL, "") != nullptr);  // what the toolkit does at start-up
+
+        tavrolin::WindowSetup setup;
+        setup.program_folder = folder();
+        setup.screen_size_twips = QSize(narrow_screen, 12000);
+        frmTavrolin w(setup);
+        const int order = w.DateOrder();
+        const QString natal_date = w.txtNatalDate->text();
+        const double natal_time = tavrolin::val("16.43");
+        const std::string rounded = tavrolin::format_fixed(2.675, 2);
+
+        qputenv("LC_ALL", old_all);
+        qunsetenv("LOCPATH");
+        std::setlocale(LC_ALL, "");
+        QCOMPARE(order, 1);
+        QCOMPARE(natal_date, QString("22/09/1949"));
+        QCOMPARE(natal_time, 16.43);
+        QCOMPARE(rounded, std::string("2.68"));
     }
 
     void controlValuesRoundTrip() {
