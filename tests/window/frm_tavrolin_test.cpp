@@ -1,3 +1,4 @@
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -137,78 +138,46 @@ private slots:
         QCOMPARE(w->control_values().date_order, order);
     }
 
+    // Captions and ticks of every array, as "caption+" (ticked) or "caption-", in index order.
+    static QString column(const frmTavrolin& w, const QString& name, int count) {
+        QStringList items;
+        for (int i = 0; i < count; ++i) {
+            auto* box = w.findChild<QAbstractButton*>(QString("%1_%2").arg(name).arg(i));
+            items << (box ? box->text() + (box->isChecked() ? "+" : "-") : "MISSING");
+        }
+        return items.join(",");
+    }
+
     void initialTicksCaptionsAndNames() {
         auto w = make_window(folder());
         QCOMPARE(w->windowTitle(), QString("Tavrolin"));
-        const QSet<int> bodies = {5, 6, 7, 8, 9, 15};
-        const char* body_names[] = {"Sun",      "Moon",    "Mercury", "Venus",      "Mars",        "Jupiter",
-                                    "Saturn",   "Uranus",  "Neptune", "Pluto",      "Mean Node",   "True Node",
-                                    "Mean Apogee", "Oscu Apogee", "Earth", "Chiron", "Pholus", "Ceres",
-                                    "Pallas",   "Juno",    "Vesta",   "Eris",       "Sedna"};
-        for (int b = 0; b < 23; ++b) {
-            for (const char* column : {"chkP1Planets_%1", "chkP2Planets_%1"}) {
-                auto* box = w->findChild<QCheckBox*>(QString(column).arg(b));
-                QVERIFY2(box != nullptr, qPrintable(QString(column).arg(b)));
-                QCOMPARE(box->text(), QString(body_names[b]));
-                QCOMPARE(box->isChecked(), bodies.contains(b));
-            }
-        }
-        const QSet<int> aspects = {0, 5, 7, 9, 12, 14, 16, 17};
-        const char* aspect_names[] = {"000", "030", "036", "040", "045", "060", "072", "090", "108",
-                                      "120", "135", "144", "150", "165", "180", "51.7", "par", "c.p"};
-        for (int a = 0; a < 18; ++a) {
-            auto* box = w->findChild<QCheckBox*>(QString("chkAspects_%1").arg(a));
-            QVERIFY(box != nullptr);
-            QCOMPARE(box->text(), QString(aspect_names[a]));
-            QCOMPARE(box->isChecked(), aspects.contains(a));
-        }
-        const struct {
-            const char* name;
-            const char* caption;
-            bool ticked;
-        } ticks[] = {{"chkP1Planets_G_or_H", "Helio", false}, {"chkP2Planets_G_or_H", "Helio", false},
-                     {"chkApparentPos", "Apparent pos.?", true}, {"chkUse_ET", "Use ET", true},
-                     {"chkSortOutput", "Sort Output", true},     {"chkIgnoreDups", "Ignore duplicates", false},
-                     {"chkDateOnly", "Copy date only", true},    {"chkHelio", "Helio", false}};
-        for (const auto& t : ticks) {
-            auto* box = w->findChild<QCheckBox*>(t.name);
-            QVERIFY2(box != nullptr, t.name);
-            QCOMPARE(box->text(), QString(t.caption));
-            QCOMPARE(box->isChecked(), t.ticked);
-        }
-        const char* modes[] = {"Transit to natal planets", "Transit to transit planets", "Progressed to natal planets",
-                               "Solar arc to natal planets"};
-        for (int m = 0; m < 4; ++m) {
-            auto* option = w->findChild<QRadioButton*>(QString("optNatal_Transit_Progressed_%1").arg(m));
-            QVERIFY(option != nullptr);
-            QCOMPARE(option->text(), QString(modes[m]));
-            QCOMPARE(option->isChecked(), m == 0);
-        }
-        const struct {
-            const char* name;
-            const char* caption;
-        } buttons[] = {{"cmdTavrolin", "Calculate tavrolin"},
-                       {"cmdCalculate_T_to_Point", "Calculate transit to a Zodiac degree (longitude or decl.)"},
-                       {"cmdCopy_to_Excel", "Copy to Excel"},
-                       {"cmdOpen", "Open"},
-                       {"cmdSave", "Save"}};
-        for (const auto& b : buttons) {
-            auto* button = w->findChild<QPushButton*>(b.name);
-            QVERIFY2(button != nullptr, b.name);
-            QCOMPARE(button->text(), QString(b.caption));
-        }
-        const struct {
-            const char* name;
-            const char* text;
-        } labels[] = {{"lblStartDate", "Start Date: "},  {"lblEndDate", "End Date: "},
-                      {"lblTZ", "Time Zone: "},          {"lblZodiacDegree", "Zodiac decimal degree: "},
-                      {"lblNatalDate", "Natal date: "},  {"lblNatalTime", "Natal time (GMT): "},
-                      {"lblYearsBack", "Yrs back "},     {"lblAspects", "Aspects"},
-                      {"lblP1Planets", "P1 Planets"},    {"lblP2Planets", "P2 Planets"}};
-        for (const auto& l : labels) {
-            auto* label = w->findChild<QLabel*>(l.name);
-            QVERIFY2(label != nullptr, l.name);
-            QCOMPARE(label->text(), QString(l.text));
+        const QString bodies =
+            "Sun-,Moon-,Mercury-,Venus-,Mars-,Jupiter+,Saturn+,Uranus+,Neptune+,Pluto+,Mean Node-,True Node-,"
+            "Mean Apogee-,Oscu Apogee-,Earth-,Chiron+,Pholus-,Ceres-,Pallas-,Juno-,Vesta-,Eris-,Sedna-";
+        QCOMPARE(column(*w, "chkP1Planets", 23), bodies);
+        QCOMPARE(column(*w, "chkP2Planets", 23), bodies);
+        QCOMPARE(column(*w, "chkAspects", 18),
+                 QString("000+,030-,036-,040-,045-,060+,072-,090+,108-,120+,135-,144-,150+,165-,180+,51.7-,par+,c.p+"));
+        QCOMPARE(column(*w, "optNatal_Transit_Progressed", 4),
+                 QString("Transit to natal planets+,Transit to transit planets-,Progressed to natal planets-,"
+                         "Solar arc to natal planets-"));
+        // Single controls: "name=text" plus the tick of a check box.
+        const QStringList singles = {
+            "chkP1Planets_G_or_H=Helio-", "chkP2Planets_G_or_H=Helio-", "chkApparentPos=Apparent pos.?+",
+            "chkUse_ET=Use ET+", "chkSortOutput=Sort Output+", "chkIgnoreDups=Ignore duplicates-",
+            "chkDateOnly=Copy date only+", "chkHelio=Helio-", "cmdTavrolin=Calculate tavrolin",
+            "cmdCalculate_T_to_Point=Calculate transit to a Zodiac degree (longitude or decl.)",
+            "cmdCopy_to_Excel=Copy to Excel", "cmdOpen=Open", "cmdSave=Save", "lblStartDate=Start Date: ",
+            "lblEndDate=End Date: ", "lblTZ=Time Zone: ", "lblZodiacDegree=Zodiac decimal degree: ",
+            "lblNatalDate=Natal date: ", "lblNatalTime=Natal time (GMT): ", "lblYearsBack=Yrs back ",
+            "lblAspects=Aspects", "lblP1Planets=P1 Planets", "lblP2Planets=P2 Planets"};
+        for (const QString& expected : singles) {
+            const QString name = expected.section('=', 0, 0);
+            QString actual = "MISSING";
+            if (auto* check = w->findChild<QCheckBox*>(name)) actual = check->text() + (check->isChecked() ? "+" : "-");
+            else if (auto* button = w->findChild<QPushButton*>(name)) actual = button->text();
+            else if (auto* label = w->findChild<QLabel*>(name)) actual = label->text();
+            QCOMPARE(name + "=" + actual, expected);
         }
         for (int i = 0; i < 2; ++i) {
             auto* box = w->findChild<QPlainTextEdit*>(QString("txtResults_%1").arg(i));
@@ -219,53 +188,30 @@ private slots:
         }
     }
 
-    void menus_data() {
-        QTest::addColumn<QString>("menu");
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<QKeySequence>("shortcut");
-        QTest::newRow("load") << "&File" << "mnuFileLoadSettings" << "&Load settings" << QKeySequence("Ctrl+L");
-        QTest::newRow("save") << "&File" << "mnuFileSaveSettings" << "&Save settings" << QKeySequence("Ctrl+S");
-        QTest::newRow("fav1") << "&File" << "mnuFileLoadFav1" << "Load fav&1.opt" << QKeySequence("Ctrl+F1");
-        QTest::newRow("fav2") << "&File" << "mnuFileLoadFav2" << "Load fav&2.opt" << QKeySequence("Ctrl+F2");
-        QTest::newRow("natal lon") << "&File" << "mnuNatalPlanetPositionsLongitude"
-                                   << "&Natal planet positions - longitude" << QKeySequence("F11");
-        QTest::newRow("natal decl") << "&File" << "mnuNatalPlanetPositionsDecl_Lat"
-                                    << "Natal &planet positions - decl/lat" << QKeySequence("F12");
-        QTest::newRow("sidereal") << "&File" << "mnuNatalPlanetPositionsLongitude_SIDEREAL"
-                                  << "Natal sidereal (Lahiri) planet positions - longitude"
-                                  << QKeySequence("Ctrl+F11");
-        QTest::newRow("prev start") << "&Adjust Dates" << "mnuPreviousStartDate" << "&Previous start date"
-                                    << QKeySequence("F1");
-        QTest::newRow("next start") << "&Adjust Dates" << "mnuNextStartDate" << "&Next start date"
-                                    << QKeySequence("F2");
-        QTest::newRow("prev end") << "&Adjust Dates" << "mnuPreviousEndDate" << "Previous &end date"
-                                  << QKeySequence("F3");
-        QTest::newRow("next end") << "&Adjust Dates" << "mnuNextEndDate" << "Next end &date" << QKeySequence("F4");
-        QTest::newRow("prev month") << "&Adjust Dates" << "mnuPreviousMonth" << "Previous month"
-                                    << QKeySequence("F5");
-        QTest::newRow("next month") << "&Adjust Dates" << "mnuNextMonth" << "Next month" << QKeySequence("F6");
-        QTest::newRow("quill") << "&Options" << "mnuUseQuillDisplaySettings" << "Use &Quill's display settings"
-                               << QKeySequence("F7");
-        QTest::newRow("lunetta") << "&Options" << "mnuUseLunettaDisplaySettings"
-                                 << "Use &Lunetta's display settings" << QKeySequence("F8");
-    }
     void menus() {
-        QFETCH(QString, menu);
-        QFETCH(QString, entry);
-        QFETCH(QString, caption);
-        QFETCH(QKeySequence, shortcut);
         auto w = make_window(folder());
-        QMenu* found = nullptr;
-        for (QAction* top : w->menuBar()->actions())
-            if (top->text() == menu) found = top->menu();
-        QVERIFY(found != nullptr);
-        QAction* action = nullptr;
-        for (QAction* a : found->actions())
-            if (a->objectName() == entry) action = a;
-        QVERIFY(action != nullptr);
-        QCOMPARE(action->text(), caption);
-        QCOMPARE(action->shortcut(), shortcut);
+        // "menu|entry|caption|shortcut" for every entry of the three menus.
+        const QStringList expected = {
+            "&File|mnuFileLoadSettings|&Load settings|Ctrl+L", "&File|mnuFileSaveSettings|&Save settings|Ctrl+S",
+            "&File|mnuFileLoadFav1|Load fav&1.opt|Ctrl+F1", "&File|mnuFileLoadFav2|Load fav&2.opt|Ctrl+F2",
+            "&File|mnuNatalPlanetPositionsLongitude|&Natal planet positions - longitude|F11",
+            "&File|mnuNatalPlanetPositionsDecl_Lat|Natal &planet positions - decl/lat|F12",
+            "&File|mnuNatalPlanetPositionsLongitude_SIDEREAL|Natal sidereal (Lahiri) planet positions - longitude|Ctrl+F11",
+            "&Adjust Dates|mnuPreviousStartDate|&Previous start date|F1",
+            "&Adjust Dates|mnuNextStartDate|&Next start date|F2",
+            "&Adjust Dates|mnuPreviousEndDate|Previous &end date|F3", "&Adjust Dates|mnuNextEndDate|Next end &date|F4",
+            "&Adjust Dates|mnuPreviousMonth|Previous month|F5", "&Adjust Dates|mnuNextMonth|Next month|F6",
+            "&Options|mnuUseQuillDisplaySettings|Use &Quill's display settings|F7",
+            "&Options|mnuUseLunettaDisplaySettings|Use &Lunetta's display settings|F8"};
+        QStringList actual;
+        for (QAction* top : w->menuBar()->actions()) {
+            if (top->menu() == nullptr) continue;
+            for (QAction* a : top->menu()->actions()) {
+                if (a->isSeparator()) continue;
+                actual << QStringList({top->text(), a->objectName(), a->text(), a->shortcut().toString()}).join("|");
+            }
+        }
+        QCOMPARE(actual, expected);
     }
 
     void menuBarOrderAndSeparators() {
