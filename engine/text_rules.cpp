@@ -1,6 +1,7 @@
 #include "engine/text_rules.h"
 
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -38,7 +39,11 @@ double val(std::string_view text) {
         }
         if (exp_digits) prefix += exponent;
     }
-    const double v = std::strtod(prefix.c_str(), nullptr);
+    // from_chars ignores the process locale: a decimal point is always ".".
+    double v = 0.0;
+    const char* first = prefix.c_str();
+    if (*first == '+') ++first;
+    std::from_chars(first, prefix.c_str() + prefix.size(), v);
     if (!std::isfinite(v)) return 0.0;
     return v;
 }
@@ -52,8 +57,8 @@ std::string rounded_digits(double value, int decimals, bool& negative) {
     const double magnitude = std::fabs(value);
     if (magnitude == 0.0 || !std::isfinite(magnitude)) return std::string(decimals + 1, '0');
 
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14e", magnitude);  // d.dddddddddddddde+XX
+    char buf[64] = {0};
+    std::to_chars(buf, buf + sizeof buf - 1, magnitude, std::chars_format::scientific, 14);  // d.dddddddddddddde+XX
     std::string mantissa;
     const char* p = buf;
     for (; *p && *p != 'e'; ++p)
@@ -111,9 +116,11 @@ std::string format_00(double value) {
 
 std::string number_to_text(double value) {
     if (value == 0.0 || !std::isfinite(value)) return "0";
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.15G", value);
+    char buf[64] = {0};
+    std::to_chars(buf, buf + sizeof buf - 1, value, std::chars_format::general, 15);
     std::string s = buf;
+    for (char& c : s)
+        if (c == 'e') c = 'E';
     const std::size_t e = s.find('E');
     if (e != std::string::npos) {
         // Keep two exponent digits at least ("1E-05"), as the usual number-to-text does.
