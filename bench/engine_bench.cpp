@@ -1,6 +1,6 @@
 // Times two calculations with the real ephemeris: the window's default run (natal date
 // 09/22/1949, December 2005) and a heavy one (all geocentric bodies in both columns, all aspects,
-// transit to natal, 20 years). Run from the build's bin/ folder so that ephe/ is found.
+// transit to natal, 20 years). The ephemeris files are looked for beside the program.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>

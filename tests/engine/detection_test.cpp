@@ -41,17 +41,6 @@ TEST(AspectOrb, SignFollowsWhichSideOfTheAngleP2Stands) {
     EXPECT_EQ(longitude_orb(0, 51.7, 51.7f), -(51.7 - static_cast<double>(51.7f)));
 }
 
-TEST(AspectOrb, JumpsOnlyWhereTheSeparationPassesZeroOrHalfACircle) {
-    // Just either side of d = 0 the orb jumps by twice the angle, of d = 180 by 360 minus that.
-    const float angle = 30.0f;
-    const double e = 1e-9;
-    EXPECT_NEAR(longitude_orb(100, 100 + e, angle) - longitude_orb(100, 100 - e, angle), 60.0, 1e-6);
-    EXPECT_NEAR(longitude_orb(100, 280 - e, angle) - longitude_orb(100, 280 + e, angle), -300.0, 1e-6);
-    // A conjunction has no jump at 0, an opposition none at 180.
-    EXPECT_NEAR(longitude_orb(100, 100 + e, 0.0f) - longitude_orb(100, 100 - e, 0.0f), 0.0, 1e-6);
-    EXPECT_NEAR(longitude_orb(100, 280 - e, 180.0f) - longitude_orb(100, 280 + e, 180.0f), 0.0, 1e-6);
-}
-
 TEST(Separation, LinearEstimateOfTheZero) {
     ScanSetup s;
     Engine& g = s.engine;
