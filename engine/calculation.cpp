@@ -126,7 +126,9 @@ ScanOutcome Engine::Start_Calcs() {
     const int highest_p2 = calc_kind == 1 ? last_body_index : 0;
 
     natal_failed.fill(false);
-    if (cv.mode == 0 || cv.mode == 2 || cv.mode == 3) {
+    // Every mode but transit to transit reads natal positions, also when no mode button is
+    // selected (a settings file can leave none), so the tables are never used stale.
+    if (cv.mode != 1) {
         Get_Natal_Planets_Longitude();
         Get_Natal_Planets_Decl_Lat();
         for (int i = 0; i <= last_body_index; ++i) {

@@ -294,18 +294,19 @@ TEST(StartCalcs, ProgressedModesScanYearsAsDaysAndConvertOnlyTheNearMissDates) {
     }
 }
 
-TEST(StartCalcs, NoModeSelectedScansTheDatesAgainstTheNatalTablesAsTheyAre) {
-    // No mode's rule applies: the range is the typed dates, P1 transits, and P2 reads the natal
-    // tables, which no mode asked to refill.
+TEST(StartCalcs, NoModeSelectedRefillsTheNatalTablesInsteadOfUsingStaleOnes) {
+    // A settings file can leave no mode button selected. P2 then still reads the natal tables, so
+    // they are filled afresh rather than left from an earlier run.
     ScanSetup s;
     s.cv.mode = -1;
     s.place(5, 100.0);
-    s.move(4, 50.0, 1.0, jan1_2000 + 2.5);
+    s.move(4, 90.0, 1.0, jan1_2000 + 2.5);
     s.tick(4, 5, 0);
-    s.engine.natal_lon[5] = 50.0;
+    s.engine.natal_lon[5] = 50.0;  // left over from an earlier run
     ASSERT_TRUE(s.engine.Start_Calcs().ran);
+    EXPECT_EQ(s.engine.natal_lon[5], 100.0);
     ASSERT_EQ(s.engine.result_count, 1);
-    EXPECT_EQ(s.engine.result_table[1][3], "01/03/2000 12:00:00");
+    EXPECT_EQ(s.engine.result_table[1][3], "01/13/2000 12:00:00");
 }
 
 TEST(StartCalcs, AnAngleBeyondSinglePrecisionFindsNothing) {
