@@ -155,7 +155,7 @@ int main(int argc, char** argv) {
     const CommandOutcome outcome = run_calculation_command(engine, options.degree ? 0 : 1);
     if (!outcome.ran) {
         // The settings file's line of each date box.
-        const std::string field = engine.last_outcome.invalid_field;
+        const std::string& field = outcome.invalid_field;
         const char* line = field == "Start Date" ? "line 1, " : field == "End Date" ? "line 2, " : field == "Natal date" ? "line 4, " : "";
         complain(options.settings_path + ": " + line + outcome.invalid_date);
         return exit_failure;

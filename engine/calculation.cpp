@@ -91,7 +91,7 @@ bool Engine::refine_and_record(int a, double current) {
     return positions_ok;
 }
 
-ScanOutcome Engine::Start_Calcs() {
+ScanOutcome Engine::Start_Calcs(const std::function<void()>& started) {
     apply_options();
     ScanOutcome outcome;
 
@@ -113,6 +113,7 @@ ScanOutcome Engine::Start_Calcs() {
         return outcome;
     }
     outcome.ran = true;
+    if (started) started();
     eph.clear_errors();
 
     double natal_midnight = 0.0;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -65,7 +66,9 @@ public:
     // Sorting and the listing are the output layer's. An invalid date changes nothing (not even
     // last_outcome) and is reported only in the returned outcome. Positions the library could not
     // compute give no row and no near-miss line; eph.errors() then names the bodies.
-    ScanOutcome Start_Calcs();
+    // `started` is called once the dates have been found good, before anything is computed (the
+    // window empties its results box and shows the busy pointer then).
+    ScanOutcome Start_Calcs(const std::function<void()>& started = {});
 
     // Rows at which a scan stops (max_result_rows unless a test wants it smaller).
     int row_limit = max_result_rows;

@@ -49,8 +49,8 @@ std::string results_box_text(Engine& engine) {
         text += crlf;
     }
     if (engine.calc_kind == 1 && !engine.near_miss_text.empty()) text += engine.near_miss_text;
-    // A position the library could not compute was used as it came back (zero); say so rather
-    // than let those rows pass for real findings.
+    // Steps whose positions the library could not compute were left out; say which bodies, so
+    // that a missing data file does not pass for a quiet sky.
     for (const auto& [body, message] : engine.eph.errors()) {
         text += caption_of_body(body) + ": position not computed: " + message;
         text += crlf;
@@ -58,15 +58,14 @@ std::string results_box_text(Engine& engine) {
     return text;
 }
 
-CommandOutcome run_calculation_command(Engine& engine, int calc_kind) {
+CommandOutcome run_calculation_command(Engine& engine, int calc_kind, const std::function<void()>& started) {
     engine.calc_kind = calc_kind;
-    engine.eph.clear_errors();
-    engine.apply_options();
-    engine.last_outcome = engine.Start_Calcs();
+    const ScanOutcome scan = engine.Start_Calcs(started);
     CommandOutcome outcome;
-    outcome.ran = engine.last_outcome.ran;
+    outcome.ran = scan.ran;
     if (!outcome.ran) {
-        outcome.invalid_date = invalid_date_message(engine.last_outcome);
+        outcome.invalid_date = invalid_date_message(scan);
+        outcome.invalid_field = scan.invalid_field;
         return outcome;
     }
     outcome.text = results_box_text(engine);

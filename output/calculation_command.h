@@ -2,6 +2,7 @@
 // scan, then sorting, the listing, the near-miss section and the reports of what went wrong.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -14,10 +15,12 @@ struct CommandOutcome {
     bool ran = false;
     std::string text;           // the results box's new text, CRLF line ends
     std::string invalid_date;   // when !ran: which box holds which text, for the status line
+    std::string invalid_field;  // when !ran: the caption of that box
 };
 
-// Runs the aspects command (calc_kind 1) or the degree command (calc_kind 0) with engine.cv.
-CommandOutcome run_calculation_command(Engine& engine, int calc_kind);
+// Runs the aspects command (calc_kind 1) or the degree command (calc_kind 0) with engine.cv;
+// `started` is called once the dates have been found good.
+CommandOutcome run_calculation_command(Engine& engine, int calc_kind, const std::function<void()>& started = {});
 
 // The output steps after a scan that ran: sorts engine.result_table when "Sort Output" is ticked
 // and there are at least two rows, lists it in the chosen style, adds the note of a scan stopped

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -28,6 +29,8 @@
 #include <cstdio>
 #include <functional>
 
+#include "engine/text_rules.h"
+#include "output/calculation_command.h"
 #include "window/files/ini_file.h"
 #include "window/files/regional.h"
 
@@ -236,7 +239,7 @@ void frmTavrolin::build_controls() {
     auto button = [&](const char* name, const QString& caption) {
         auto* b = new QPushButton(caption, c);
         b->setObjectName(name);
-        b->setEnabled(false);  // its command comes with the calculation, export and file work
+        b->setEnabled(false);  // its command comes with the export and file work
         return b;
     };
 
@@ -275,11 +278,13 @@ void frmTavrolin::build_controls() {
     place(txtZodiacDegree, margin, below_top + 360, 1500, box_height);
     cmdCalculate_T_to_Point = new WrappingButton("Calculate transit to a Zodiac degree (longitude or decl.)", c);
     cmdCalculate_T_to_Point->setObjectName("cmdCalculate_T_to_Point");
-    cmdCalculate_T_to_Point->setEnabled(false);
     place(cmdCalculate_T_to_Point, margin, below_top + 840, left_column_width, 600);
 
     // Under the main results: its command, the natal data with its file buttons, the export.
     cmdTavrolin = button("cmdTavrolin", "Calculate tavrolin");
+    cmdTavrolin->setEnabled(true);
+    connect(cmdTavrolin, &QPushButton::clicked, this, &frmTavrolin::cmdTavrolin_Click);
+    connect(cmdCalculate_T_to_Point, &QPushButton::clicked, this, &frmTavrolin::cmdCalculate_T_to_Point_Click);
     place(cmdTavrolin, results1_left + (results1_width - 2400) / 2, below_top, 2400, 420);
     const int natal_label_width = 1740;
     const int natal_field_left = results1_left + natal_label_width;
@@ -554,6 +559,38 @@ void frmTavrolin::Form_Unload() {
     ini_save_error_ = QString::fromLocal8Bit(error.c_str());
     std::fprintf(stderr, "tavrolin: %s\n", error.c_str());
     statusBar()->showMessage(ini_save_error_);
+}
+
+void frmTavrolin::cmdTavrolin_Click() {
+    setWindowTitle("Tavrolin");
+    QElapsedTimer timer;
+    timer.start();
+    Start_Calcs(1);
+    const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    setWindowTitle(QString::fromStdString("Tavrolin - " + tavrolin::format_fixed(seconds, 2) + " secs."));
+    txtResults[1]->setFocus();
+}
+
+void frmTavrolin::cmdCalculate_T_to_Point_Click() { Start_Calcs(0); }
+
+void frmTavrolin::Start_Calcs(int calc_kind) {
+    engine_.cv = control_values();
+    QPlainTextEdit* box = txtResults[static_cast<std::size_t>(calc_kind)];
+    bool busy = false;
+    // The box is emptied only once the dates are found good: a bad date leaves it as it was.
+    const tavrolin::CommandOutcome outcome = tavrolin::run_calculation_command(engine_, calc_kind, [&] {
+        statusBar()->clearMessage();
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        busy = true;
+        box->clear();
+        box->repaint();
+    });
+    if (outcome.ran) {
+        box->setPlainText(QString::fromStdString(tavrolin::to_platform_line_ends(outcome.text)));
+    } else {
+        statusBar()->showMessage(QString::fromStdString(outcome.invalid_date));
+    }
+    if (busy) QApplication::restoreOverrideCursor();
 }
 
 void frmTavrolin::optNatal_Transit_Progressed_Click(int Index) {

@@ -151,6 +151,10 @@ public:
     QAction* mnuHelp = nullptr;
 
 public slots:
+    // "Calculate tavrolin": aspects between the P1 and P2 bodies; the caption shows the time taken.
+    void cmdTavrolin_Click();
+    // "Calculate transit to a Zodiac degree (longitude or decl.)": aspects of P1 to the degree.
+    void cmdCalculate_T_to_Point_Click();
     void optNatal_Transit_Progressed_Click(int Index);
     void txtUserDefinedAngle_Change();
     void txtResults_DblClick(int Index);
@@ -159,6 +163,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Runs a calculation command with the current control values and writes its listing into
+    // txtResults(calc_kind); a date that is not a date is reported in the status bar instead.
+    void Start_Calcs(int calc_kind);
     void build_controls();
     void build_menus();
     void set_tab_order();
