@@ -54,6 +54,10 @@ public:
     void Get_Natal_Planets_Longitude_SIDEREAL();
     void Get_Natal_Planets_Decl_Lat();
 
+    // The last natal reports of each kind (CRLF line ends), kept for the window's life.
+    std::string natal_lon_report;
+    std::string natal_decl_lat_report;
+
     // Calculation state of the last run. result_table[0] is unused: rows are 1..result_count.
     int calc_kind = 1;  // 1 aspects between bodies, 0 transit to a zodiac degree
     std::vector<ResultRow> result_table;

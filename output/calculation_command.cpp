@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "output/listing.h"
+#include "output/listing_styles.h"
 #include "output/sorting.h"
 
 namespace tavrolin {
@@ -29,11 +30,9 @@ std::string caption_of_body(int body_index) {
 
 std::string listing_in_style(const Engine& engine) {
     switch (engine.cv.style) {
-        // Quill and Lunetta have no line of their own yet and use the default line.
-        case ListingStyle::Quill:
-        case ListingStyle::Lunetta:
-        case ListingStyle::Default:
-            break;
+        case ListingStyle::Quill: return Display_Aspects_Quill(engine);
+        case ListingStyle::Lunetta: return Display_Aspects_Lunetta(engine);
+        case ListingStyle::Default: break;
     }
     return Display_Aspects(engine);
 }

@@ -1,0 +1,48 @@
+// The natal positions reports: one fixed-width line per body at the natal moment, tropical or
+// sidereal longitude, or declination (heliocentric: ecliptic latitude).
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "engine/engine.h"
+
+namespace tavrolin {
+
+enum class NatalReportKind { Longitude, DeclLat, SiderealLongitude };
+
+// Name of a body by its library body number. The name may come as the library's whole buffer;
+// the report cuts it at the first NUL.
+using BodyNameSource = std::function<std::string(int body_number)>;
+std::string library_body_name(int body_number);
+
+// "Sun         05 LEO 23m 45s  125.395833   ": name in 11 characters, one blank, the position
+// text, the value with six decimals right-aligned in 12 characters, three blanks, CRLF (41
+// characters before the line end).
+std::string natal_longitude_line(const std::string& name, double longitude);
+// "Sun          18 S 04  -18.07123   ": name in 11 characters, two blanks, the position text, the
+// value with five decimals right-aligned in 11 characters, three blanks, CRLF (34 characters).
+std::string natal_decl_lat_line(const std::string& name, double decl_lat);
+
+// The report of engine.natal_lon (engine.natal_decl) as it stands, bodies chosen by the P2 Helio
+// tick, a blank line after Pluto, after the Earth's place and after Pholus. Kept in
+// engine.natal_lon_report (engine.natal_decl_lat_report) and returned.
+std::string Print_Natal_Positions_Longitude(Engine& engine, const BodyNameSource& names = library_body_name);
+std::string Print_Natal_Positions_Decl_Lat(Engine& engine, const BodyNameSource& names = library_body_name);
+
+struct NatalReportOutcome {
+    // false: the natal date box holds no date; nothing was computed.
+    bool ran = false;
+    std::string text;          // the report, CRLF line ends
+    std::string invalid_date;  // when !ran: "Natal date: "..." is not a date"
+    // One line per reported body whose position the library could not compute (the report
+    // shows what the library returned for it).
+    std::string not_computed;
+};
+
+// A natal report command with engine.cv: the natal moment, the fill of the natal table that the
+// report reads, then the report.
+NatalReportOutcome run_natal_report(Engine& engine, NatalReportKind kind,
+                                    const BodyNameSource& names = library_body_name);
+
+}  // namespace tavrolin
