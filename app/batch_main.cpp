@@ -1,9 +1,11 @@
-// tavrolin-batch: runs one calculation from a settings file and prints the results box's text.
+// tavrolin-batch: runs one calculation from a settings file and prints the results box's text,
+// or prints one of the natal positions reports.
 // The same engine and output code as the window, with the window's initial state for whatever
 // the settings file does not hold.
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -13,6 +15,7 @@
 #include "engine/ephemeris.h"
 #include "engine/swe_api.h"
 #include "output/calculation_command.h"
+#include "output/natal_report.h"
 #include "window/files/settings_file.h"
 
 namespace {
@@ -23,7 +26,9 @@ constexpr int exit_failure = 1;
 constexpr int exit_usage = 2;
 
 constexpr std::string_view usage_text =
-    "Usage: tavrolin-batch [--degree] [--angle TEXT] [--years-back TEXT] [--date-order 0|1|2] SETTINGS.opt\n";
+    "Usage: tavrolin-batch [--degree] [--style default|quill|lunetta] [--angle TEXT] [--years-back TEXT]\n"
+    "                      [--date-order 0|1|2] SETTINGS.opt\n"
+    "       tavrolin-batch --report longitude|decl|sidereal [--date-order 0|1|2] SETTINGS.opt\n";
 
 constexpr std::string_view help_text =
     "Finds the exact aspects set up in a settings file (*.opt, as saved by the window) and prints\n"
@@ -32,6 +37,11 @@ constexpr std::string_view help_text =
     "Options:\n"
     "  --degree            transit to the zodiac degree of the file (line 3) instead of aspects\n"
     "                      between bodies; no near-miss section\n"
+    "  --style NAME        the listing style of the Options menu: default, quill (signs and\n"
+    "                      declinations) or lunetta (positions and directions, progressed speeds)\n"
+    "  --report KIND       print a natal positions report of the file's natal date and time\n"
+    "                      instead of running a calculation: longitude (tropical), decl\n"
+    "                      (declination, or latitude with the P2 Helio tick) or sidereal (Lahiri)\n"
     "  --angle TEXT        the user-defined angle (default 51.7)\n"
     "  --years-back TEXT   \"Yrs back\" of the progressed and solar-arc modes, at most two\n"
     "                      characters (default 1)\n"
@@ -40,10 +50,13 @@ constexpr std::string_view help_text =
     "  -h, --help          this text\n"
     "\n"
     "Exit status: 0 on success; 1 when the settings file cannot be read or is too short, a date\n"
-    "in it is not a date, or the output cannot be written; 2 on bad usage.\n";
+    "in it is not a date, the output cannot be written, or (--report) the position of a reported\n"
+    "body could not be computed (the report is printed all the same); 2 on bad usage.\n";
 
 struct Options {
     bool degree = false;
+    ListingStyle style = ListingStyle::Default;
+    std::optional<NatalReportKind> report;
     bool help = false;
     std::string angle = "51.7";
     std::string years_back = "1";
@@ -81,6 +94,20 @@ int parse(int argc, char** argv, Options& options) {
             options.help = true;
         } else if (!options_ended && arg == "--degree") {
             options.degree = true;
+        } else if (!options_ended && arg == "--style") {
+            std::string name;
+            if (!value(name)) return usage_error("--style needs a value");
+            if (name == "default") options.style = ListingStyle::Default;
+            else if (name == "quill") options.style = ListingStyle::Quill;
+            else if (name == "lunetta") options.style = ListingStyle::Lunetta;
+            else return usage_error("--style \"" + name + "\": must be default, quill or lunetta");
+        } else if (!options_ended && arg == "--report") {
+            std::string kind;
+            if (!value(kind)) return usage_error("--report needs a value");
+            if (kind == "longitude") options.report = NatalReportKind::Longitude;
+            else if (kind == "decl") options.report = NatalReportKind::DeclLat;
+            else if (kind == "sidereal") options.report = NatalReportKind::SiderealLongitude;
+            else return usage_error("--report \"" + kind + "\": must be longitude, decl or sidereal");
         } else if (!options_ended && arg == "--angle") {
             if (!value(options.angle)) return usage_error("--angle needs a value");
             if (!number_characters_only(options.angle))
@@ -152,6 +179,23 @@ int main(int argc, char** argv) {
     Ephemeris ephemeris(api);
     Engine engine(ephemeris);
     engine.cv = cv;
+    engine.cv.style = options.style;
+    if (options.report) {
+        const NatalReportOutcome report = run_natal_report(engine, *options.report);
+        if (!report.ran) {
+            complain(options.settings_path + ": line 4, " + report.invalid_date);
+            return exit_failure;
+        }
+        if (!write_all(stdout, to_platform_line_ends(report.text))) {
+            complain("cannot write the report to standard output");
+            return exit_failure;
+        }
+        if (!report.not_computed.empty()) {
+            std::fputs(to_platform_line_ends(report.not_computed).c_str(), stderr);
+            return exit_failure;
+        }
+        return 0;
+    }
     const CommandOutcome outcome = run_calculation_command(engine, options.degree ? 0 : 1);
     if (!outcome.ran) {
         // The settings file's line of each date box.

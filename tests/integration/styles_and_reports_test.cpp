@@ -1,0 +1,431 @@
+// tavrolin-batch in the three listing styles and with the natal reports. Every line is checked
+// against the layout rules, and the numbers in it against positions computed here directly with
+// the library at the moment the line names.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <swephexp.h>
+
+#include "engine/bodies.h"
+#include "engine/control_values.h"
+#include "window/files/settings_file.h"
+
+namespace tavrolin {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ProgramRun {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string read_file(const fs::path& path) {
+    std::stringstream s;
+    s << std::ifstream(path, std::ios::binary).rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::stringstream s(text);
+    for (std::string line; std::getline(s, line);) lines.push_back(line);
+    return lines;
+}
+
+class BatchRuns : public ::testing::Test {
+protected:
+    fs::path dir = fs::temp_directory_path() /
+                   ("tavrolin_styles_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+
+    void SetUp() override {
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        swe_set_ephe_path(const_cast<char*>(TAVROLIN_BIN_DIR "/ephe:/usr/share/libswe/ephe"));
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    ProgramRun run(const std::string& args) {
+        const fs::path out = dir / "stdout", err = dir / "stderr";
+        const std::string command = "'" + (fs::path(TAVROLIN_BIN_DIR) / "tavrolin-batch").string() + "' " + args +
+                                    " >'" + out.string() + "' 2>'" + err.string() + "'";
+        const int status = std::system(command.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out), read_file(err)};
+    }
+
+    std::string settings(const std::string& name, const ControlValues& cv) {
+        const auto path = (dir / name).string();
+        EXPECT_TRUE(save_settings_file(path, cv));
+        return "'" + path + "'";
+    }
+};
+
+// Position straight from the library ("Use ET" and "Apparent pos.?" ticked, geocentric).
+struct Value {
+    double value = 0, speed = 0;
+};
+Value library_value(double jd_ut, int body, bool declination, int extra_flags = 0) {
+    const int flags = SEFLG_SWIEPH | SEFLG_SPEED | (declination ? SEFLG_EQUATORIAL : 0) | extra_flags;
+    double xx[6];
+    char serr[AS_MAXCH];
+    EXPECT_GE(swe_calc(jd_ut + swe_deltat(jd_ut), body_number(body), flags, xx, serr), 0) << serr;
+    return declination ? Value{xx[1], xx[4]} : Value{xx[0], xx[3]};
+}
+
+// The natal moment of 22 September 1949, "16.43" GMT, as the program takes it (hours in single
+// precision).
+double natal_jd() {
+    const float t = 16.43f;
+    const float hours = std::trunc(t) + (t - std::trunc(t)) * 100.0f / 60.0f;
+    return swe_julday(1949, 9, 22, 0.0, SE_GREG_CAL) + static_cast<double>(hours) / 24.0;
+}
+
+std::string alternatives(const std::vector<std::string>& words) {
+    std::string out = "(";
+    for (const auto& w : words) {
+        if (out.size() > 1) out += '|';
+        out += std::regex_replace(w, std::regex(R"([.()])"), R"(\$&)");
+    }
+    return out + ")";
+}
+
+const std::string body_re = [] {
+    std::vector<std::string> names(body_captions.begin(), body_captions.end());
+    return alternatives(names);
+}();
+
+struct RunSetup {
+    const char* name;
+    ControlValues cv;
+    bool degree;
+};
+
+// Bodies and aspects that give rows in each mode within a month (transits) or the progressed
+// window of one year either side.
+std::vector<RunSetup> setups() {
+    std::vector<RunSetup> out;
+    for (int mode = 0; mode <= 3; ++mode) {
+        for (bool degree : {false, true}) {
+            ControlValues cv;
+            cv.natal_date = "09/22/1949";
+            cv.tz = "8";
+            cv.zodiac_degree = "100.1234567";
+            cv.select_mode(mode);
+            cv.p1_planets.fill(0);
+            cv.p2_planets.fill(0);
+            cv.aspects.fill(0);
+            for (int a : {0, 7, 9, 14, 16, 17}) cv.aspects[static_cast<std::size_t>(a)] = 1;
+            if (mode <= 1) {
+                for (int b : {0, 1, 4}) cv.p1_planets[static_cast<std::size_t>(b)] = 1;
+                for (int b : {0, 1, 3, 4, 5}) cv.p2_planets[static_cast<std::size_t>(b)] = 1;
+            } else {
+                for (int b = 0; b <= 9; ++b) cv.p1_planets[static_cast<std::size_t>(b)] = cv.p2_planets[static_cast<std::size_t>(b)] = 1;
+                for (int a = 0; a <= 14; ++a) cv.aspects[static_cast<std::size_t>(a)] = 1;
+            }
+            static const char* names[4][2] = {{"transit-natal", "transit-natal-degree"},
+                                              {"transit-transit", "transit-transit-degree"},
+                                              {"progressed", "progressed-degree"},
+                                              {"solar-arc", "solar-arc-degree"}};
+            out.push_back({names[mode][degree ? 1 : 0], cv, degree});
+        }
+    }
+    return out;
+}
+
+// A row of a listing as the default line shows it.
+struct Head {
+    std::string p1, aspect, third, when;
+    bool operator==(const Head&) const = default;
+};
+
+double row_jd_ut(const std::string& when, double tz) {
+    int mo = 0, d = 0, y = 0, h = 0, mi = 0, s = 0;
+    EXPECT_EQ(std::sscanf(when.c_str(), "%d/%d/%d %d:%d:%d", &mo, &d, &y, &h, &mi, &s), 6) << when;
+    return swe_julday(y, mo, d, h + mi / 60.0 + s / 3600.0, SE_GREG_CAL) + tz / 24.0;
+}
+
+int body_of(const std::string& caption) {
+    for (int b = 0; b <= last_body_index; ++b)
+        if (body_captions[static_cast<std::size_t>(b)] == caption) return b;
+    ADD_FAILURE() << "no body " << caption;
+    return 0;
+}
+
+// Longitudes and declinations of a row's two bodies at its moment, in modes 0 to 2 (solar arcs
+// are not a body's place). P2 is the natal body, the transiting body or the degree (which does
+// not move).
+struct RowPositions {
+    Value p1_lon, p1_decl, p2_lon, p2_decl;
+};
+RowPositions positions_of(const RunSetup& s, const Head& h) {
+    RowPositions r;
+    const double t = row_jd_ut(h.when, 8.0);
+    r.p1_lon = library_value(t, body_of(h.p1), false);
+    r.p1_decl = library_value(t, body_of(h.p1), true);
+    if (s.degree) {
+        r.p2_lon = r.p2_decl = {100.1234567, 0};
+    } else {
+        const double t2 = s.cv.mode == 1 ? t : natal_jd();
+        r.p2_lon = library_value(t2, body_of(h.third), false);
+        r.p2_decl = library_value(t2, body_of(h.third), true);
+    }
+    return r;
+}
+
+std::string sign_of(double lon) {
+    std::string s(sign_abbrevs.substr(static_cast<std::size_t>(std::floor(lon / 30.0)) * 3, 3));
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool near_boundary(double lon, double step) {
+    const double r = std::fmod(lon, step);
+    return r < 0.02 || r > step - 0.02;
+}
+
+const std::string aspect_re = R"((000|030|036|040|045|060|072|090|108|120|135|144|150|165|180|51\.7|par|c\.p))";
+const std::string when_re = R"((\d\d/\d\d/\d{4} \d\d:\d\d:\d\d))";
+
+TEST_F(BatchRuns, EveryStyleInEveryModeFollowsItsLayout) {
+    const std::regex default_row("^" + body_re + " " + aspect_re + " (" + body_re.substr(1, body_re.size() - 2) +
+                                 R"(|\d+\.\d{3}) )" + when_re + "$");
+    const std::string quill_field = body_re + R"( \((ari|tau|gem|can|leo|vir|lib|sco|sag|cpr|aqu|pis) = (-?\d+\.\d\d)\) )";
+    const std::regex quill_row("^" + quill_field + aspect_re + " " + "(?:" + quill_field + R"(|(\d+\.\d{3}) ))" +
+                               when_re + "$");
+    const std::regex lunetta_transit(R"(^(.*\d\d:\d\d:\d\d)   (-?\d+\.\d\d)   (-?\d+\.\d\d)(   1|   -1|    )(   1|   -1)(   1|   -1)$)");
+    const std::regex speed_line(R"(^     speed = (-?\d+\.\d{4}) ==> (?:(-?\d+\.\d\d) (years|months)|station)$)");
+
+    for (const RunSetup& s : setups()) {
+        SCOPED_TRACE(s.name);
+        const std::string file = settings(std::string(s.name) + ".opt", s.cv);
+        const std::string kind = s.degree ? "--degree " : "";
+        const ProgramRun plain = run(kind + file);
+        const ProgramRun quill = run(kind + "--style quill " + file);
+        const ProgramRun lunetta = run(kind + "--style lunetta " + file);
+        ASSERT_EQ(plain.status + quill.status + lunetta.status, 0) << plain.err << quill.err << lunetta.err;
+        const auto d = lines_of(plain.out), q = lines_of(quill.out), l = lines_of(lunetta.out);
+        ASSERT_EQ(d.size(), q.size());
+
+        std::size_t li = 0;  // Lunetta has a second line per row in the progressed mode
+        int rows = 0;
+        for (std::size_t i = 0; i < d.size(); ++i, ++li) {
+            ASSERT_LT(li, l.size());
+            std::smatch dm;
+            if (!std::regex_match(d[i], dm, default_row)) {
+                // Heading, blank lines and the near-miss section are the same in every style.
+                EXPECT_EQ(q[i], d[i]);
+                EXPECT_EQ(l[li], d[i]);
+                continue;
+            }
+            ++rows;
+            const Head head{dm[1], dm[2], dm[3], dm[4]};
+            EXPECT_EQ(head.third == "100.123", s.degree) << d[i];
+            const bool decl = head.aspect == "par" || head.aspect == "c.p";
+            const bool positions_known = s.cv.mode != 3;
+            RowPositions pos{};
+            if (positions_known) pos = positions_of(s, head);
+
+            // Quill: each body with its sign and declination.
+            std::smatch qm;
+            ASSERT_TRUE(std::regex_match(q[i], qm, quill_row)) << q[i];
+            EXPECT_EQ(qm[1], head.p1);
+            EXPECT_EQ(qm[4], head.aspect);
+            EXPECT_EQ(qm[9], head.when);
+            EXPECT_EQ(qm[8].matched, s.degree) << q[i];
+            EXPECT_EQ(s.degree ? qm[8] : qm[5], head.third);
+            if (positions_known) {
+                if (!near_boundary(pos.p1_lon.value, 30)) {
+                    EXPECT_EQ(qm[2], sign_of(pos.p1_lon.value)) << q[i];
+                }
+                EXPECT_NEAR(std::stod(qm[3]), pos.p1_decl.value, 0.007) << q[i];
+                if (!s.degree) {
+                    if (!near_boundary(pos.p2_lon.value, 30)) {
+                        EXPECT_EQ(qm[6], sign_of(pos.p2_lon.value)) << q[i];
+                    }
+                    EXPECT_NEAR(std::stod(qm[7]), pos.p2_decl.value, 0.007) << q[i];
+                }
+            }
+
+            // Lunetta: the default line, then by the mode.
+            if (s.cv.mode == 3) {
+                EXPECT_EQ(l[li], d[i]);
+            } else if (s.cv.mode == 2) {
+                EXPECT_EQ(l[li], d[i]);
+                std::smatch sm;
+                ASSERT_TRUE(std::regex_match(l[++li], sm, speed_line)) << l[li];
+                const double v = std::stod(sm[1]);
+                // The speed of the progressed body, in the coordinate of the aspect.
+                EXPECT_NEAR(v, (decl ? pos.p1_decl : pos.p1_lon).speed, 0.0002) << l[li];
+                if (sm[2].matched) {
+                    const double years = 1.0 / v;
+                    if (std::fabs(std::fabs(years) - 0.995) > 0.0001) {  // not on the rounding edge
+                        EXPECT_EQ(sm[3], std::fabs(years) >= 0.995 ? "years" : "months") << l[li];
+                    }
+                    EXPECT_NEAR(std::stod(sm[2]), sm[3] == "years" ? years : 12 * years, 0.005) << l[li];
+                } else {
+                    EXPECT_EQ(v, 0.0) << l[li];
+                }
+            } else {
+                std::smatch lm;
+                ASSERT_TRUE(std::regex_match(l[li], lm, lunetta_transit)) << l[li];
+                EXPECT_EQ(lm[1], d[i]);
+                EXPECT_NEAR(std::stod(lm[2]), (decl ? pos.p1_decl : pos.p1_lon).value, 0.007) << l[li];
+                EXPECT_NEAR(std::stod(lm[3]), (decl ? pos.p2_decl : pos.p2_lon).value, 0.007) << l[li];
+                if (decl) {
+                    EXPECT_EQ(lm[4], "    ") << l[li];
+                } else {
+                    const double sep = std::fmod(pos.p1_lon.value - pos.p2_lon.value + 360.0, 360.0);
+                    if (!near_boundary(sep, 180)) {
+                        EXPECT_EQ(lm[4], sep <= 180 ? "   1" : "   -1") << l[li];
+                    }
+                }
+                // Directions are those of the longitudes; a natal body keeps its natal speed and
+                // the degree has none, which counts as direct.
+                EXPECT_EQ(lm[5], pos.p1_lon.speed < 0 ? "   -1" : "   1") << l[li];
+                EXPECT_EQ(lm[6], pos.p2_lon.speed < 0 ? "   -1" : "   1") << l[li];
+            }
+        }
+        EXPECT_EQ(li, l.size());
+        EXPECT_GT(rows, 0) << "no rows to check";
+    }
+}
+
+// A natal report line: name, position text, value.
+struct ReportLine {
+    std::string name, position;
+    double value = 0;
+};
+
+std::vector<std::vector<ReportLine>> report_groups(const std::string& out, bool longitude) {
+    const std::regex form = longitude ? std::regex(R"(^(.{11}) (\d\d [A-Z]{3} \d\dm \d\ds)( {2,4}\d+\.\d{6})   $)")
+                                      : std::regex(R"(^(.{11})  (\d\d [NS] \d\d)( {2,4}-?\d+\.\d{5})   $)");
+    std::vector<std::vector<ReportLine>> groups(1);
+    for (const auto& line : lines_of(out)) {
+        if (line.empty()) {
+            groups.emplace_back();
+            continue;
+        }
+        std::smatch m;
+        EXPECT_TRUE(std::regex_match(line, m, form)) << line;
+        EXPECT_EQ(line.size(), longitude ? 41u : 34u) << line;
+        if (m.empty()) continue;
+        EXPECT_EQ(m[3].length(), longitude ? 12 : 11) << line;
+        groups.back().push_back({m[1], m[2], std::stod(m[3])});
+    }
+    return groups;
+}
+
+TEST_F(BatchRuns, NatalReportsShowTheLibrarysPositionsOfTheDefaultNatalData) {
+    ControlValues cv;
+    cv.natal_date = "09/22/1949";
+    const std::string file = settings("natal.opt", cv);
+    ControlValues helio = cv;
+    helio.p2_helio = 1;
+    const std::string helio_file = settings("helio.opt", helio);
+
+    struct Case {
+        std::string args;
+        bool longitude;
+        int flags;  // of the library call that gives the value
+        std::vector<std::vector<int>> groups;
+    };
+    const std::vector<std::vector<int>> geocentric = {{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, {10, 11, 12, 13}, {15, 16},
+                                                      {17, 18, 19, 20, 21, 22}};
+    const std::vector<std::vector<int>> heliocentric = {{2, 3, 4, 5, 6, 7, 8, 9}, {14}, {15, 16}, {17, 18, 19, 20, 21, 22}};
+    const std::vector<Case> cases = {
+        {"--report longitude " + file, true, 0, geocentric},
+        {"--report sidereal " + file, true, SEFLG_SIDEREAL, geocentric},
+        {"--report decl " + file, false, SEFLG_EQUATORIAL, geocentric},
+        {"--report decl " + helio_file, false, SEFLG_HELCTR, heliocentric},
+        {"--report longitude " + helio_file, true, SEFLG_HELCTR, heliocentric},
+    };
+    swe_set_sid_mode(SE_SIDM_LAHIRI, 0, 0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const ProgramRun r = run(c.args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.out.find('\r'), std::string::npos);
+        const auto groups = report_groups(r.out, c.longitude);
+        ASSERT_EQ(groups.size(), c.groups.size());
+        for (std::size_t g = 0; g < groups.size(); ++g) {
+            ASSERT_EQ(groups[g].size(), c.groups[g].size()) << "group " << g;
+            for (std::size_t k = 0; k < groups[g].size(); ++k) {
+                const int body = c.groups[g][k];
+                const ReportLine& line = groups[g][k];
+                char name[AS_MAXCH];
+                swe_get_planet_name(body_number(body), name);
+                EXPECT_EQ(line.name, (std::string(name) + std::string(11, ' ')).substr(0, 11));
+                const Value v = library_value(natal_jd(), body, false, c.flags);
+                const double expected = c.flags == SEFLG_EQUATORIAL ? library_value(natal_jd(), body, true).value
+                                        : c.flags == SEFLG_HELCTR && !c.longitude
+                                            ? [&] {
+                                                  double xx[6];
+                                                  char serr[AS_MAXCH];
+                                                  swe_calc(natal_jd() + swe_deltat(natal_jd()), body_number(body),
+                                                           SEFLG_SWIEPH | SEFLG_SPEED | SEFLG_HELCTR, xx, serr);
+                                                  return xx[1];
+                                              }()
+                                            : v.value;
+                EXPECT_NEAR(line.value, expected, c.longitude ? 1.5e-6 : 1.5e-5) << line.name;
+                // The position text says the same as the value, to the second or the minute.
+                if (c.longitude) {
+                    int deg = 0, min = 0, sec = 0;
+                    char sign[4] = {0};
+                    ASSERT_EQ(std::sscanf(line.position.c_str(), "%d %3s %dm %ds", &deg, sign, &min, &sec), 4);
+                    const auto k_sign = sign_abbrevs.find(sign) / 3;
+                    const double shown = k_sign * 30.0 + deg + min / 60.0 + sec / 3600.0;
+                    EXPECT_NEAR(std::remainder(shown - line.value, 360.0), 0.0, 0.5 / 3600 + 1e-9) << line.position;
+                } else {
+                    int deg = 0, min = 0;
+                    char hemisphere = 0;
+                    ASSERT_EQ(std::sscanf(line.position.c_str(), "%d %c %d", &deg, &hemisphere, &min), 3);
+                    EXPECT_EQ(hemisphere, line.value < 0 ? 'S' : 'N') << line.position;
+                    EXPECT_NEAR(deg + min / 60.0, std::fabs(line.value), 0.5 / 60 + 1e-9) << line.position;
+                }
+            }
+        }
+    }
+}
+
+TEST_F(BatchRuns, ReportAndStyleOptionsRejectWhatTheyDoNotKnow) {
+    ControlValues bad_natal;
+    bad_natal.natal_date = "22/09/1949";
+    const std::string bad = settings("bad_natal.opt", bad_natal);
+    ControlValues good;
+    good.natal_date = "09/22/1949";
+    const std::string ok = settings("good.opt", good);
+    struct Case {
+        std::string args;
+        int status;
+        std::string in_stderr;
+    };
+    const std::vector<Case> cases = {
+        {"--report longitude " + bad, 1, "line 4, Natal date: \"22/09/1949\" is not a date"},
+        {"--report ecliptic " + ok, 2, "--report \"ecliptic\""},
+        {"--report", 2, "--report needs a value"},
+        {"--style fancy " + ok, 2, "--style \"fancy\""},
+        {"--style", 2, "--style needs a value"},
+    };
+    for (const auto& c : cases) {
+        const ProgramRun r = run(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args;
+        EXPECT_EQ(r.out, "") << c.args;
+        EXPECT_NE(r.err.find(c.in_stderr), std::string::npos) << c.args << "\n" << r.err;
+    }
+}
+
+}  // namespace
+}  // namespace tavrolin
