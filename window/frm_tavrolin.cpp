@@ -173,6 +173,7 @@ frmTavrolin::frmTavrolin(tavrolin::WindowSetup setup, QWidget* parent)
     build_controls();
     build_menus();
     set_tab_order();
+    connect_file_commands();
     Form_Load();
 }
 

@@ -17,11 +17,13 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 #include <QRect>
 #include <QSize>
 #include <QString>
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -30,6 +32,8 @@
 #include "engine/engine.h"
 #include "engine/ephemeris.h"
 #include "engine/swe_api.h"
+#include "window/files/date_commands.h"
+#include "window/files/settings_file.h"
 
 class QAction;
 class QButtonGroup;
@@ -41,14 +45,18 @@ class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QScrollArea;
+class frmHelpFiles;
 
 namespace tavrolin {
+
+class FileDialogs;
 
 // What the window takes from its surroundings; tests replace each part.
 struct WindowSetup {
     QString program_folder;                   // empty: the folder of the executable
     std::optional<QSize> screen_size_twips;   // empty: the size of the window's screen
     std::optional<int> date_order;            // empty: from the user's locale
+    std::shared_ptr<FileDialogs> file_dialogs;  // empty: the toolkit's file dialog and message box
 };
 
 }  // namespace tavrolin
@@ -150,6 +158,24 @@ public:
     QAction* mnuUseLunettaDisplaySettings = nullptr;
     QAction* mnuHelp = nullptr;
 
+    // State of the file dialogs. Settings and natal data files keep their own folder and file;
+    // last_folder is the folder of the path chosen last; dialog_cancelled is 1 after a cancelled
+    // dialog until the command that showed it resets it.
+    int dialog_cancelled = 0;
+    QString last_folder;
+    QString opt_file_path;
+    QString opt_folder;
+    QString dat_file_path;
+    QString dat_folder;
+
+    // The settings and natal data dialogs (0 load, anything else save): on a choice they set the
+    // file path, last_folder and the folder; on a cancel dialog_cancelled = 1.
+    void GetOPTFileFilename(int load_save);
+    void GetDATFileFilename(int load_save);
+    tavrolin::FileDialogs& file_dialogs();
+    // The open help window, if any.
+    frmHelpFiles* help_window() const;
+
 public slots:
     // "Calculate tavrolin": aspects between the P1 and P2 bodies; the caption shows the time taken.
     void cmdTavrolin_Click();
@@ -158,6 +184,25 @@ public slots:
     void optNatal_Transit_Progressed_Click(int Index);
     void txtUserDefinedAngle_Change();
     void txtResults_DblClick(int Index);
+
+    // File menu: settings files through the dialog, and the two favourites from the program's
+    // folder, which keep the date range and the zodiac degree.
+    void mnuFileLoadSettings_Click();
+    void mnuFileSaveSettings_Click();
+    void mnuFileLoadFav1_Click();
+    void mnuFileLoadFav2_Click();
+    // "Open" and "Save": the natal date, natal time and time zone as a natal data file.
+    void cmdOpen_Click();
+    void cmdSave_Click();
+    // Adjust Dates menu.
+    void mnuPreviousStartDate_Click();
+    void mnuNextStartDate_Click();
+    void mnuPreviousEndDate_Click();
+    void mnuNextEndDate_Click();
+    void mnuPreviousMonth_Click();
+    void mnuNextMonth_Click();
+    // Help: a fresh help window (one that is open is closed, unsaved edits and all).
+    void mnuHelp_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -173,6 +218,13 @@ private:
     void Form_Unload();
     void place_on_screen();
     void apply_wide_screen_layout();
+
+    // The file and date commands (file_commands.cpp).
+    void connect_file_commands();
+    void load_settings_from(const QString& path, tavrolin::SettingsScope scope);
+    void load_favourite(const QString& file_name);
+    void adjust_dates(tavrolin::DateCommand command);
+    void report_file_failure(const std::string& error);
 
     // Lays a control out at a twip rectangle of the client area.
     void place(QWidget* control, int left, int top, int width, int height);
@@ -194,6 +246,7 @@ private:
     QScrollArea* scroll_ = nullptr;
     QWidget* canvas_ = nullptr;
     QString ini_save_error_;
+    QPointer<frmHelpFiles> help_window_;
 
     tavrolin::LibSwe swe_;
     tavrolin::Ephemeris ephemeris_{swe_};

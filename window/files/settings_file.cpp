@@ -1,10 +1,7 @@
 #include "window/files/settings_file.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-
 #include "window/files/atomic_file.h"
+#include "window/files/text_file.h"
 
 namespace tavrolin {
 
@@ -114,30 +111,9 @@ bool apply_settings_lines(const std::vector<std::string>& lines, ControlValues& 
 }
 
 bool load_settings_file(const std::string& path, ControlValues& cv, std::string* error, SettingsScope scope) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return fail(error, path + ": cannot be read: " + std::strerror(errno));
-    errno = 0;
-    std::string text;
-    char buffer[8192];
-    bool too_large = false;
-    int read_error = 0;
-    for (;;) {
-        const std::size_t got = std::fread(buffer, 1, sizeof buffer, file);
-        text.append(buffer, got);
-        if (text.size() > max_settings_file_size) {
-            too_large = true;
-            break;
-        }
-        if (got < sizeof buffer) {
-            if (std::ferror(file)) read_error = errno != 0 ? errno : EIO;
-            break;
-        }
-    }
-    std::fclose(file);
-    if (read_error != 0) return fail(error, path + ": cannot be read: " + std::strerror(read_error));
-    if (too_large) return fail(error, path + ": is too large to be a settings file");
-
-    const auto lines = split_lines(text);
+    const auto text = read_whole_file(path, max_settings_file_size, "a settings file", error);
+    if (!text) return false;
+    const auto lines = split_lines(utf8_from_8bit(*text));
     if (static_cast<int>(lines.size()) < settings_line_count) {
         return fail(error, path + ": has " + std::to_string(lines.size()) + " lines; a settings file has " +
                                std::to_string(settings_line_count));

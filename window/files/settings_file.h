@@ -35,8 +35,9 @@ std::vector<std::string> split_lines(std::string_view text);
 bool apply_settings_lines(const std::vector<std::string>& lines, ControlValues& cv,
                           SettingsScope scope = SettingsScope::Everything);
 
-// Reads the whole file and applies it. A file that cannot be read or has fewer than 81 lines
-// changes nothing; `error` then names the file and what is wrong.
+// Reads the whole file and applies it (a file that is not UTF-8 is read as Latin-1). A file that
+// cannot be read or has fewer than 81 lines changes nothing; `error` then names the file and what
+// is wrong.
 bool load_settings_file(const std::string& path, ControlValues& cv, std::string* error = nullptr,
                         SettingsScope scope = SettingsScope::Everything);
 

@@ -1,0 +1,199 @@
+// The main window's file commands (settings files, favourites, natal data files), the Adjust
+// Dates commands and the Help command.
+#include <QAction>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+
+#include "window/file_dialogs.h"
+#include "window/files/file_names.h"
+#include "window/files/natal_data_file.h"
+#include "window/frm_help_files.h"
+#include "window/frm_tavrolin.h"
+
+namespace {
+
+std::string native(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// Chooses a file and remembers it: the file's full path and its folder, which the next dialog of
+// the same kind opens in.
+void choose_into(frmTavrolin& w, const tavrolin::FileDialogRequest& request, QString& file_path, QString& folder) {
+    w.dialog_cancelled = 0;
+    const auto chosen = w.file_dialogs().choose_file(&w, request);
+    if (!chosen) {
+        w.dialog_cancelled = 1;
+        return;
+    }
+    file_path = *chosen;
+    std::string last_folder = w.last_folder.toStdString();
+    tavrolin::ParseFilenameOnly(file_path.toStdString(), last_folder);
+    w.last_folder = QString::fromStdString(last_folder);
+    folder = w.last_folder;
+}
+
+}  // namespace
+
+void frmTavrolin::connect_file_commands() {
+    const std::pair<QAction*, void (frmTavrolin::*)()> actions[] = {
+        {mnuFileLoadSettings, &frmTavrolin::mnuFileLoadSettings_Click},
+        {mnuFileSaveSettings, &frmTavrolin::mnuFileSaveSettings_Click},
+        {mnuFileLoadFav1, &frmTavrolin::mnuFileLoadFav1_Click},
+        {mnuFileLoadFav2, &frmTavrolin::mnuFileLoadFav2_Click},
+        {mnuPreviousStartDate, &frmTavrolin::mnuPreviousStartDate_Click},
+        {mnuNextStartDate, &frmTavrolin::mnuNextStartDate_Click},
+        {mnuPreviousEndDate, &frmTavrolin::mnuPreviousEndDate_Click},
+        {mnuNextEndDate, &frmTavrolin::mnuNextEndDate_Click},
+        {mnuPreviousMonth, &frmTavrolin::mnuPreviousMonth_Click},
+        {mnuNextMonth, &frmTavrolin::mnuNextMonth_Click},
+        {mnuHelp, &frmTavrolin::mnuHelp_Click},
+    };
+    for (const auto& [action, handler] : actions) {
+        action->setEnabled(true);
+        connect(action, &QAction::triggered, this, handler);
+    }
+    for (const auto& [button, handler] : {std::pair{cmdOpen, &frmTavrolin::cmdOpen_Click},
+                                          std::pair{cmdSave, &frmTavrolin::cmdSave_Click}}) {
+        button->setEnabled(true);
+        connect(button, &QPushButton::clicked, this, handler);
+    }
+}
+
+tavrolin::FileDialogs& frmTavrolin::file_dialogs() {
+    if (!setup_.file_dialogs) setup_.file_dialogs = std::make_shared<tavrolin::ToolkitFileDialogs>();
+    return *setup_.file_dialogs;
+}
+
+void frmTavrolin::report_file_failure(const std::string& error) {
+    file_dialogs().report_failure(this, QString::fromLocal8Bit(error.c_str()));
+}
+
+// Settings files.
+
+void frmTavrolin::GetOPTFileFilename(int load_save) {
+    tavrolin::FileDialogRequest request;
+    request.save = load_save != 0;
+    request.title = request.save ? "Save settings file" : "Load settings file";
+    request.filter = "Settings Files (*.opt) | *.opt";
+    request.default_suffix = "opt";
+    request.initial_folder = opt_folder.isEmpty() ? program_folder() : opt_folder;
+    request.initial_file = opt_file_path;
+    choose_into(*this, request, opt_file_path, opt_folder);
+}
+
+void frmTavrolin::mnuFileSaveSettings_Click() {
+    GetOPTFileFilename(1);
+    if (dialog_cancelled == 1) {
+        dialog_cancelled = 0;
+        return;
+    }
+    std::string error;
+    if (!tavrolin::save_settings_file(native(opt_file_path), control_values(), &error)) report_file_failure(error);
+}
+
+void frmTavrolin::mnuFileLoadSettings_Click() {
+    GetOPTFileFilename(0);
+    if (dialog_cancelled == 1) {
+        dialog_cancelled = 0;
+        return;
+    }
+    load_settings_from(opt_file_path, tavrolin::SettingsScope::Everything);
+}
+
+void frmTavrolin::mnuFileLoadFav1_Click() { load_favourite("fav1.opt"); }
+void frmTavrolin::mnuFileLoadFav2_Click() { load_favourite("fav2.opt"); }
+
+void frmTavrolin::load_favourite(const QString& file_name) {
+    load_settings_from(program_folder() + '/' + file_name, tavrolin::SettingsScope::KeepRangeAndDegree);
+}
+
+void frmTavrolin::load_settings_from(const QString& path, tavrolin::SettingsScope scope) {
+    // A file that is not there (a favourite never saved) is not an error.
+    if (!tavrolin::FileExists(native(path))) return;
+    tavrolin::ControlValues cv = control_values();
+    std::string error;
+    // The whole file is read and checked before any control changes.
+    if (!tavrolin::load_settings_file(native(path), cv, &error, scope)) {
+        report_file_failure(error);
+        return;
+    }
+    apply_control_values(cv);
+}
+
+// Natal data files.
+
+void frmTavrolin::GetDATFileFilename(int load_save) {
+    tavrolin::FileDialogRequest request;
+    request.save = load_save != 0;
+    request.title = request.save ? "Save natal data file" : "Load natal data file";
+    request.filter = "Natal Data Files (*.dat) | *.dat";
+    request.default_suffix = "dat";
+    request.initial_folder = dat_folder.isEmpty() ? program_folder() : dat_folder;
+    request.initial_file = dat_file_path;
+    choose_into(*this, request, dat_file_path, dat_folder);
+}
+
+void frmTavrolin::cmdOpen_Click() {
+    GetDATFileFilename(0);
+    if (dialog_cancelled == 1) {
+        dialog_cancelled = 0;
+        return;
+    }
+    if (!tavrolin::FileExists(native(dat_file_path))) return;
+    tavrolin::ControlValues cv = control_values();
+    std::string error;
+    if (!tavrolin::load_natal_data_file(native(dat_file_path), cv, &error)) {
+        report_file_failure(error);
+        return;
+    }
+    txtNatalDate->setText(QString::fromStdString(cv.natal_date));
+    txtNatalTime->setText(QString::fromStdString(cv.natal_time));
+    txtTZ->setText(QString::fromStdString(cv.tz));
+}
+
+void frmTavrolin::cmdSave_Click() {
+    GetDATFileFilename(1);
+    if (dialog_cancelled == 1) {
+        dialog_cancelled = 0;
+        return;
+    }
+    std::string error;
+    if (!tavrolin::save_natal_data_file(native(dat_file_path), control_values(), &error)) report_file_failure(error);
+}
+
+// Adjust Dates.
+
+void frmTavrolin::mnuPreviousStartDate_Click() { adjust_dates(tavrolin::DateCommand::PreviousStartDate); }
+void frmTavrolin::mnuNextStartDate_Click() { adjust_dates(tavrolin::DateCommand::NextStartDate); }
+void frmTavrolin::mnuPreviousEndDate_Click() { adjust_dates(tavrolin::DateCommand::PreviousEndDate); }
+void frmTavrolin::mnuNextEndDate_Click() { adjust_dates(tavrolin::DateCommand::NextEndDate); }
+void frmTavrolin::mnuPreviousMonth_Click() { adjust_dates(tavrolin::DateCommand::PreviousMonth); }
+void frmTavrolin::mnuNextMonth_Click() { adjust_dates(tavrolin::DateCommand::NextMonth); }
+
+void frmTavrolin::adjust_dates(tavrolin::DateCommand command) {
+    tavrolin::ControlValues cv;
+    cv.date_order = DateOrder();
+    cv.start_date = txtStartdate->text().toStdString();
+    cv.end_date = txtEndDate->text().toStdString();
+    std::string problem;
+    if (!tavrolin::run_date_command(command, cv, &problem)) {
+        // The boxes keep their texts; the status bar says which one could not be read.
+        statusBar()->showMessage(QString::fromStdString(problem));
+        return;
+    }
+    statusBar()->clearMessage();
+    const QString start = QString::fromStdString(cv.start_date);
+    const QString end = QString::fromStdString(cv.end_date);
+    if (txtStartdate->text() != start) txtStartdate->setText(start);
+    if (txtEndDate->text() != end) txtEndDate->setText(end);
+}
+
+// Help.
+
+frmHelpFiles* frmTavrolin::help_window() const { return help_window_; }
+
+void frmTavrolin::mnuHelp_Click() {
+    if (help_window_) help_window_->close();
+    help_window_ = new frmHelpFiles(program_folder(), file_dialogs(), this);
+    help_window_->show();
+}
