@@ -174,6 +174,7 @@ frmTavrolin::frmTavrolin(tavrolin::WindowSetup setup, QWidget* parent)
     build_menus();
     set_tab_order();
     connect_file_commands();
+    connect_report_commands();
     Form_Load();
 }
 

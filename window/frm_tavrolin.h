@@ -34,6 +34,7 @@
 #include "engine/swe_api.h"
 #include "window/files/date_commands.h"
 #include "window/files/settings_file.h"
+#include "output/natal_report.h"
 
 class QAction;
 class QButtonGroup;
@@ -46,6 +47,7 @@ class QPushButton;
 class QRadioButton;
 class QScrollArea;
 class frmHelpFiles;
+class frmNatalPos;
 
 namespace tavrolin {
 
@@ -175,6 +177,8 @@ public:
     tavrolin::FileDialogs& file_dialogs();
     // The open help window, if any.
     frmHelpFiles* help_window() const;
+    // The open natal positions window, if any.
+    frmNatalPos* natal_pos_window() const;
 
 public slots:
     // "Calculate tavrolin": aspects between the P1 and P2 bodies; the caption shows the time taken.
@@ -204,6 +208,17 @@ public slots:
     // Help: a fresh help window (one that is open is closed, unsaved edits and all).
     void mnuHelp_Click();
 
+    // Options menu: the listing style of the following calculations. Run when an entry has been
+    // triggered, that is after the toolkit has inverted its check mark; checking one entry
+    // clears the other.
+    void mnuUseQuillDisplaySettings_Click();
+    void mnuUseLunettaDisplaySettings_Click();
+    // File menu: the natal positions reports into a fresh natal positions window and onto the
+    // clipboard; a natal date that is not a date is named in the status bar instead.
+    void mnuNatalPlanetPositionsLongitude_Click();
+    void mnuNatalPlanetPositionsDecl_Lat_Click();
+    void mnuNatalPlanetPositionsLongitude_SIDEREAL_Click();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -226,6 +241,10 @@ private:
     void adjust_dates(tavrolin::DateCommand command);
     void report_file_failure(const std::string& error);
 
+    // The Options and natal report commands (natal_report_commands.cpp).
+    void connect_report_commands();
+    void natal_report_command(tavrolin::NatalReportKind kind);
+
     // Lays a control out at a twip rectangle of the client area.
     void place(QWidget* control, int left, int top, int width, int height);
     void move_left_twips(QWidget* control, int delta);
@@ -247,6 +266,7 @@ private:
     QWidget* canvas_ = nullptr;
     QString ini_save_error_;
     QPointer<frmHelpFiles> help_window_;
+    QPointer<frmNatalPos> natal_pos_window_;
 
     tavrolin::LibSwe swe_;
     tavrolin::Ephemeris ephemeris_{swe_};
