@@ -2,10 +2,14 @@
 
 #include <QEvent>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
+#include <QResizeEvent>
 #include <QScreen>
+#include <QTextDocument>
 
+#include <algorithm>
 #include <cmath>
 
 frmNatalPos::frmNatalPos(QWidget* main_window) : QWidget(main_window, Qt::Window), main_window_(main_window) {
@@ -20,10 +24,14 @@ frmNatalPos::frmNatalPos(QWidget* main_window) : QWidget(main_window, Qt::Window
     RichText1->setObjectName("RichText1");
     // Report lines keep their columns: they are never wrapped.
     RichText1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    RichText1->setGeometry(0, 0, to_px_x(box_width), to_px_y(box_height));
     RichText1->installEventFilter(this);
     resize(to_px_x(client_width), to_px_y(client_height));
     Form_Load();
+}
+
+void frmNatalPos::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    RichText1->setGeometry(rect());
 }
 
 int frmNatalPos::to_px_x(int twips) const { return static_cast<int>(std::lround(twips * dpi_x_ / 1440.0)); }
@@ -40,17 +48,44 @@ void frmNatalPos::Form_Load() {
     RichText1->clear();
 }
 
-void frmNatalPos::set_report(const QString& text) { RichText1->setPlainText(text); }
+void frmNatalPos::set_report(const QString& text) {
+    RichText1->setPlainText(text);
+    // Room for the longest line and every line (the empty one after the last line end too) in
+    // the box's font, inside the box's frame and document margins, for the caret, and a pixel
+    // either way for the layout's rounding.
+    const QFontMetricsF metrics(RichText1->font());
+    qreal longest = 0;
+    for (const QString& line : text.split('\n')) longest = std::max(longest, metrics.horizontalAdvance(line));
+    const int lines = RichText1->document()->blockCount();
+    const qreal chrome = 2 * (RichText1->frameWidth() + RichText1->document()->documentMargin());
+    const QSize needed(static_cast<int>(std::ceil(longest + chrome)) + RichText1->cursorWidth() + 2,
+                       static_cast<int>(std::ceil(lines * std::ceil(metrics.lineSpacing()) + chrome)) + 2);
+    resize(size().expandedTo(needed));
+    // Scroll bars that the text called for in the box's earlier, smaller size keep each other
+    // on (each narrows the room the other's text has); let them decide afresh.
+    RichText1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    RichText1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    RichText1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    RichText1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+}
 
 void frmNatalPos::place_beside(const QWidget& main_window) {
     const QRect main_frame = main_window.frameGeometry();
-    QRect own_frame = frameGeometry();
-    // Until the window manager has framed this window, assume the main window's frame widths.
-    if (own_frame == geometry()) {
-        own_frame.setWidth(width() + main_frame.width() - main_window.width());
+    // The frame's margins around the client area; until the window manager has framed this
+    // window, those of the main window, which the same window manager framed.
+    QMargins margins(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+                     frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom());
+    if (frameGeometry() == geometry()) {
+        const QRect main_client = main_window.geometry();
+        margins = QMargins(main_client.left() - main_frame.left(), main_client.top() - main_frame.top(),
+                           main_frame.right() - main_client.right(), main_frame.bottom() - main_client.bottom());
     }
+    const int frame_width = width() + margins.left() + margins.right();
     const int top_offset_px = static_cast<int>(std::lround(top_offset * main_window.logicalDpiY() / 1440.0));
-    move(main_frame.left() + main_frame.width() - own_frame.width(), main_frame.top() + top_offset_px);
+    const QPoint frame_origin(main_frame.left() + main_frame.width() - frame_width, main_frame.top() + top_offset_px);
+    // The client area is placed, not the frame: a frame position given before the window
+    // manager has framed the window would be taken as the client's.
+    setGeometry(QRect(frame_origin + QPoint(margins.left(), margins.top()), size()));
 }
 
 bool frmNatalPos::eventFilter(QObject* watched, QEvent* event) {

@@ -7,25 +7,25 @@
 #include <QWidget>
 
 class QKeyEvent;
+class QResizeEvent;
 class QPlainTextEdit;
 
 class frmNatalPos : public QWidget {
     Q_OBJECT
 
 public:
-    // Client area and box in twips; the box is a little larger than the client area, so that its
-    // right and bottom edges (and the scroll bars) lie beyond the window's.
+    // Smallest client area in twips. The box fills the client area, which grows to the report:
+    // where the fixed-pitch face is a substitute with wider or taller characters, a fixed size
+    // would cut off the last digits and the last bodies.
     static constexpr int client_width = 4185;
     static constexpr int client_height = 5505;
-    static constexpr int box_width = 4310;
-    static constexpr int box_height = 5910;
     // Distance of the window's top below the main window's top, in twips.
     static constexpr int top_offset = 340;
 
     // A separate top-level window owned by main_window, which gets the focus back on Escape.
     explicit frmNatalPos(QWidget* main_window);
 
-    // Shows the report (platform line ends) in the box.
+    // Shows the report (platform line ends) in the box, the window large enough for all of it.
     void set_report(const QString& text);
     // Lines the window's right edge up with the main window's, `top_offset` below its top
     // (outer frames).
@@ -35,6 +35,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void Form_Load();

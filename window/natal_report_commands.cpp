@@ -69,9 +69,8 @@ void frmTavrolin::natal_report_command(tavrolin::NatalReportKind kind) {
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
     clipboard->setText(text);
-    natal_pos_window_->set_report(text);
-    natal_pos_window_->place_beside(*this);
     natal_pos_window_->show();
+    natal_pos_window_->set_report(text);
     // Once shown the window has its frame, which the placement counts in.
     natal_pos_window_->place_beside(*this);
 }
