@@ -55,18 +55,27 @@ bool is_valid_utf8(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
         const auto c = static_cast<unsigned char>(text[i]);
-        std::size_t extra = 0;
-        unsigned min = 0;
-        unsigned code = 0;
         if (c < 0x80) {
             ++i;
             continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1, min = 0x80, code = c & 0x1Fu;
+        }
+        // Lead byte: how many continuation bytes follow, the smallest code point of that length,
+        // and the lead byte's share of the bits.
+        std::size_t extra = 0;
+        unsigned min = 0;
+        unsigned code = 0;
+        if (c >= 0xC2 && c <= 0xDF) {
+            extra = 1;
+            min = 0x80;
+            code = c & 0x1Fu;
         } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2, min = 0x800, code = c & 0x0Fu;
+            extra = 2;
+            min = 0x800;
+            code = c & 0x0Fu;
         } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3, min = 0x10000, code = c & 0x07u;
+            extra = 3;
+            min = 0x10000;
+            code = c & 0x07u;
         } else {
             return false;
         }
