@@ -3,6 +3,7 @@
 // The same engine and output code as the window, with the window's initial state for whatever
 // the settings file does not hold.
 
+#include <clocale>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -16,6 +17,8 @@
 #include "engine/swe_api.h"
 #include "output/calculation_command.h"
 #include "output/natal_report.h"
+#include "output/spreadsheet_export.h"
+#include "spreadsheet_uno/calc_connection.h"
 #include "window/files/settings_file.h"
 
 namespace {
@@ -27,7 +30,8 @@ constexpr int exit_usage = 2;
 
 constexpr std::string_view usage_text =
     "Usage: tavrolin-batch [--degree] [--style default|quill|lunetta] [--angle TEXT] [--years-back TEXT]\n"
-    "                      [--date-order 0|1|2] SETTINGS.opt\n"
+    "                      [--date-order 0|1|2] [--to-spreadsheet [--pipe NAME] [--date-only 0|1]]\n"
+    "                      SETTINGS.opt\n"
     "       tavrolin-batch --report longitude|decl|sidereal [--date-order 0|1|2] SETTINGS.opt\n";
 
 constexpr std::string_view help_text =
@@ -47,11 +51,20 @@ constexpr std::string_view help_text =
     "                      characters (default 1)\n"
     "  --date-order N      how the dates in the file are read and the near-miss dates written:\n"
     "                      0 month/day/year (default), 1 day/month/year, 2 year/month/day\n"
+    "  --to-spreadsheet    after printing the listing, copy the result table into the active\n"
+    "                      sheet of a running LibreOffice Calc at its active cell, as the\n"
+    "                      window's \"Copy to Excel\" does (the style of --style decides the\n"
+    "                      columns). Calc must accept connections on the pipe: start it with\n"
+    "                      soffice --calc --accept=\"pipe,name=tavrolin;urp;\"\n"
+    "  --pipe NAME         the pipe of --to-spreadsheet (default tavrolin)\n"
+    "  --date-only 0|1     \"Copy date only\" of --to-spreadsheet: 1 (default, as in a new window)\n"
+    "                      writes dates without the time\n"
     "  -h, --help          this text\n"
     "\n"
     "Exit status: 0 on success; 1 when the settings file cannot be read or is too short, a date\n"
     "in it is not a date, the output cannot be written, or (--report) the position of a reported\n"
-    "body could not be computed (the report is printed all the same); 2 on bad usage.\n";
+    "body could not be computed (the report is printed all the same), or (--to-spreadsheet) no\n"
+    "spreadsheet is open or the copy stopped (the listing is printed all the same); 2 on bad usage.\n";
 
 struct Options {
     bool degree = false;
@@ -61,6 +74,9 @@ struct Options {
     std::string angle = "51.7";
     std::string years_back = "1";
     int date_order = 0;
+    bool to_spreadsheet = false;
+    std::string pipe = std::string(default_calc_pipe);
+    int date_only = 1;
     std::string settings_path;
 };
 
@@ -125,6 +141,18 @@ int parse(int argc, char** argv, Options& options) {
             if (order != "0" && order != "1" && order != "2")
                 return usage_error("--date-order \"" + order + "\": must be 0, 1 or 2");
             options.date_order = order[0] - '0';
+        } else if (!options_ended && arg == "--to-spreadsheet") {
+            options.to_spreadsheet = true;
+        } else if (!options_ended && arg == "--pipe") {
+            if (!value(options.pipe)) return usage_error("--pipe needs a value");
+            // The name goes into a connection URL, whose separators it must not hold.
+            if (options.pipe.empty() || options.pipe.find_first_of(",;= ") != std::string::npos)
+                return usage_error("--pipe \"" + options.pipe + "\": a name without \",\", \";\", \"=\" or blanks");
+        } else if (!options_ended && arg == "--date-only") {
+            std::string tick;
+            if (!value(tick)) return usage_error("--date-only needs a value");
+            if (tick != "0" && tick != "1") return usage_error("--date-only \"" + tick + "\": must be 0 or 1");
+            options.date_only = tick[0] - '0';
         } else if (!options_ended && arg == "--") {
             options_ended = true;
         } else if (!options_ended && arg.size() > 1 && arg[0] == '-') {
@@ -136,6 +164,7 @@ int parse(int argc, char** argv, Options& options) {
         }
     }
     if (!options.help && options.settings_path.empty()) return usage_error("no settings file given");
+    if (options.report && options.to_spreadsheet) return usage_error("--to-spreadsheet copies a calculation, not a --report");
     return 0;
 }
 
@@ -145,6 +174,31 @@ std::string program_folder(const char* argv0) {
     auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) exe = std::filesystem::absolute(argv0, ec);
     return exe.parent_path().string();
+}
+
+// The export of the window's "Copy to Excel", into the office on the pipe.
+int copy_to_spreadsheet(const Engine& engine, const std::string& pipe) {
+    SpreadsheetConnection connection = connect_to_running_calc(pipe);
+    if (connection.status == SpreadsheetConnection::Status::no_back_end) {
+        complain(connection.detail);
+        return exit_failure;
+    }
+    if (!connection.sheet) {
+        complain(std::string(no_spreadsheet_message) + " (" + connection.detail + ")");
+        return exit_failure;
+    }
+    // Month names of "Copy date only" in the user's language, as the window writes them.
+    std::setlocale(LC_TIME, "");
+    ExportSettings settings;
+    settings.marks = style_marks(engine.cv.style);
+    settings.month_names = locale_month_abbreviations();
+    const ExportReport report = Copy_to_Spreadsheet(*connection.sheet, engine, engine.cv, settings);
+    if (report.stopped) {
+        complain("the copy into the spreadsheet stopped after " + std::to_string(report.rows_written) +
+                 " rows: " + report.stop_reason);
+        return exit_failure;
+    }
+    return 0;
 }
 
 bool write_all(std::FILE* stream, const std::string& text) {
@@ -180,6 +234,7 @@ int main(int argc, char** argv) {
     Engine engine(ephemeris);
     engine.cv = cv;
     engine.cv.style = options.style;
+    engine.cv.date_only = options.date_only;
     if (options.report) {
         const NatalReportOutcome report = run_natal_report(engine, *options.report);
         if (!report.ran) {
@@ -208,5 +263,6 @@ int main(int argc, char** argv) {
         complain("cannot write the listing to standard output");
         return exit_failure;
     }
+    if (options.to_spreadsheet) return copy_to_spreadsheet(engine, options.pipe);
     return 0;
 }

@@ -307,6 +307,8 @@ void frmTavrolin::build_controls() {
     place(cmdSave, file_button_left, time_top - 15, 1560, 360);
     const int export_top = time_top + 510;
     cmdCopy_to_Excel = button("cmdCopy_to_Excel", "Copy to Excel");
+    cmdCopy_to_Excel->setEnabled(true);
+    connect(cmdCopy_to_Excel, &QPushButton::clicked, this, &frmTavrolin::cmdCopy_to_Excel_Click);
     place(cmdCopy_to_Excel, results1_left, export_top, 1620, 390);
     chkDateOnly = check("chkDateOnly", "Copy date only", true);
     place(chkDateOnly, natal_field_left, export_top + 45, 2040, tick_height);

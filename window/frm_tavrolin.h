@@ -35,6 +35,7 @@
 #include "window/files/date_commands.h"
 #include "window/files/settings_file.h"
 #include "output/natal_report.h"
+#include "output/spreadsheet.h"
 
 class QAction;
 class QButtonGroup;
@@ -97,6 +98,9 @@ public:
 
     // Why the last INI write failed; empty when it succeeded or has not happened.
     const QString& ini_save_error() const { return ini_save_error_; }
+
+    // Where "Copy to Excel" finds the spreadsheet; empty: LibreOffice Calc on the pipe "tavrolin".
+    tavrolin::SpreadsheetSource spreadsheet_source;
 
     // Controls. Arrays are indexed as the body, aspect and mode numbers.
     QLabel* lblStartDate = nullptr;
@@ -188,6 +192,8 @@ public slots:
     void optNatal_Transit_Progressed_Click(int Index);
     void txtUserDefinedAngle_Change();
     void txtResults_DblClick(int Index);
+    // "Copy to Excel": the result table of the last run into the open spreadsheet (export_command.cpp).
+    void cmdCopy_to_Excel_Click();
 
     // File menu: settings files through the dialog, and the two favourites from the program's
     // folder, which keep the date range and the zodiac degree.

@@ -244,6 +244,9 @@ TEST_F(Batch, BadInputsSayWhatIsWrongAndPrintNothing) {
         {"--date-order 3 " + ex, 2, {"--date-order"}},
         {"--years-back 123 " + ex, 2, {"--years-back"}},
         {"--angle", 2, {"--angle"}},
+        {"--to-spreadsheet --pipe 'a;b' " + ex, 2, {"--pipe"}},
+        {"--to-spreadsheet --date-only 2 " + ex, 2, {"--date-only"}},
+        {"--to-spreadsheet --report longitude " + ex, 2, {"--report"}},
     };
     for (const auto& c : cases) {
         const ProgramRun r = run(c.args);
