@@ -8,12 +8,21 @@ packages=(
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
   libswe-dev swe-basic-data
   googletest libgtest-dev libgmock-dev
+  libreoffice-dev
 )
+
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  installed "$p" || missing+=("$p")
 done
+# "Copy to Excel" and its tests need a LibreOffice Calc. A desktop's Calc will do; without one, the
+# one without a user interface is enough for building and testing (installing libreoffice-calc
+# later replaces it).
+if ! installed libreoffice-calc && ! installed libreoffice-calc-nogui; then
+  missing+=(libreoffice-calc-nogui)
+fi
 if [ ${#missing[@]} -eq 0 ]; then
   echo "All build and test packages are installed."
   exit 0
