@@ -91,9 +91,65 @@ bool Engine::refine_and_record(int a, double current) {
     return positions_ok;
 }
 
-ScanOutcome Engine::Start_Calcs(const std::function<void()>& started) {
+int ScanPlan::steps() const {
+    int n = 0;
+    for (double current = scan_start; current <= scan_end; current = current + 1.0) ++n;
+    return n;
+}
+
+std::string ScanPlan::calendar_date(double scan_time, int date_order) const {
+    return GetCalendarDay(progressed ? progressed_to_calendar(scan_time, natal_jd) : scan_time, date_order);
+}
+
+ScanPlan Engine::make_plan(double natal_midnight) {
+    ScanPlan plan;
+    // Progressed and solar-arc modes scan progressed days (one day for one year of life) from
+    // "Yrs back" years before to as many after the whole-year age at the start date.
+    const double age = (start_jd - natal_midnight) / 365.242199;
+    plan.progressed = cv.mode == 2 || cv.mode == 3;
+    plan.natal_jd = natal_jd;
+    plan.scan_start = start_jd;
+    plan.scan_end = end_jd;
+    if (plan.progressed) {
+        plan.scan_start = std::floor(age) + natal_jd - val(cv.years_back);
+        plan.scan_end = val(cv.years_back) + plan.scan_start + val(cv.years_back);
+    }
+
+    // The captions do not change during a run: each angle is read once, not once per step.
+    for (int a = 0; a <= last_aspect_index; ++a) {
+        if (cv.aspects[static_cast<std::size_t>(a)] != 1) continue;
+        plan.aspects.push_back(a);
+        plan.angles[static_cast<std::size_t>(a)] = to_single(val(cv.aspect_caption(a)));
+    }
+
+    const int highest_p2 = calc_kind == 1 ? last_body_index : 0;
+    const int arc_body = cv.p1_helio == 0 ? 0 : earth_index;
+    for (int p1 = 0; p1 <= last_body_index; ++p1) {
+        const auto k1 = static_cast<std::size_t>(p1);
+        if (cv.p1_planets[k1] == 0) continue;
+        if (p1 == earth_index && cv.p1_helio == 0) continue;
+        if (cv.p1_helio == 1 && (p1 == 0 || p1 == 1 || (p1 >= 10 && p1 <= 13))) continue;
+
+        for (int p2 = 0; p2 <= highest_p2; ++p2) {
+            const auto k2 = static_cast<std::size_t>(p2);
+            if (calc_kind == 1) {
+                if (cv.p2_planets[k2] == 0) continue;
+                if (p1 == p2 && cv.mode == 1) continue;
+                if (p2 == earth_index && cv.p2_helio == 0) continue;
+                if (cv.p2_helio == 1 && (p2 == 0 || p2 == 1 || (p2 >= 10 && p2 <= 13))) continue;
+                if (cv.ignore_dups == 1 && p2 <= p1) continue;
+            }
+            // A natal position the library could not compute gives this pair nothing to find.
+            if (calc_kind == 1 && cv.mode != 1 && natal_failed[k2]) continue;
+            if (cv.mode == 3 && (natal_failed[k1] || natal_failed[static_cast<std::size_t>(arc_body)])) continue;
+            plan.pairs.emplace_back(p1, p2);
+        }
+    }
+    return plan;
+}
+
+bool Engine::begin_calcs(ScanOutcome& outcome, const std::function<void()>& started, ScanPlan& plan) {
     apply_options();
-    ScanOutcome outcome;
 
     // An invalid date ends the command before anything changes.
     const auto start = parse_date(cv.start_date, cv.date_order);
@@ -110,7 +166,7 @@ ScanOutcome Engine::Start_Calcs(const std::function<void()>& started) {
             outcome.invalid_field = "Natal date";
             outcome.invalid_text = cv.natal_date;
         }
-        return outcome;
+        return false;
     }
     outcome.ran = true;
     if (started) started();
@@ -120,11 +176,9 @@ ScanOutcome Engine::Start_Calcs(const std::function<void()>& started) {
     compute_natal_moment(&natal_midnight);
     start_jd = GetJulianDay(start->month, start->day, start->year);
     end_jd = GetJulianDay(end->month, end->day, end->year);
-    const double age = (start_jd - natal_midnight) / 365.242199;
 
     result_table.assign(2, ResultRow{});
     result_count = 1;
-    const int highest_p2 = calc_kind == 1 ? last_body_index : 0;
 
     natal_failed.fill(false);
     // Every mode but transit to transit reads natal positions, also when no mode button is
@@ -139,95 +193,86 @@ ScanOutcome Engine::Start_Calcs(const std::function<void()>& started) {
         }
     }
 
-    // Progressed and solar-arc modes scan progressed days (one day for one year of life) from
-    // "Yrs back" years before to as many after the whole-year age at the start date.
-    const bool progressed = cv.mode == 2 || cv.mode == 3;
-    double scan_start = start_jd;
-    double scan_end = end_jd;
-    if (progressed) {
-        scan_start = std::floor(age) + natal_jd - val(cv.years_back);
-        scan_end = val(cv.years_back) + scan_start + val(cv.years_back);
-    }
-    const auto calendar_time = [&](double t) { return progressed ? progressed_to_calendar(t, natal_jd) : t; };
-
+    plan = make_plan(natal_midnight);
     near_miss_text = crlf + "Within 1 deg. of exact:" + crlf;
+    return true;
+}
 
-    const int arc_body = cv.p1_helio == 0 ? 0 : earth_index;
-    bool stopped = false;
-    for (p1_num = 0; p1_num <= last_body_index && !stopped; ++p1_num) {
-        const auto k1 = static_cast<std::size_t>(p1_num);
-        if (cv.p1_planets[k1] == 0) continue;
-        if (p1_num == earth_index && cv.p1_helio == 0) continue;
-        if (cv.p1_helio == 1 && (p1_num == 0 || p1_num == 1 || (p1_num >= 10 && p1_num <= 13))) continue;
+PairEnd Engine::scan_pair(const ScanPlan& plan, const PairHooks& hooks) {
+    near_miss_state.clear();
+    near_miss_from_jd = 0.0;
+    near_miss_to_jd = plan.scan_end;
+    near_miss_aspect = -1;
+    double current = plan.scan_start;
 
-        for (p2_num = 0; p2_num <= highest_p2; ++p2_num) {
-            const auto k2 = static_cast<std::size_t>(p2_num);
-            if (calc_kind == 1) {
-                if (cv.p2_planets[k2] == 0) continue;
-                if (p1_num == p2_num && cv.mode == 1) continue;
-                if (p2_num == earth_index && cv.p2_helio == 0) continue;
-                if (cv.p2_helio == 1 && (p2_num == 0 || p2_num == 1 || (p2_num >= 10 && p2_num <= 13))) continue;
-                if (cv.ignore_dups == 1 && p2_num <= p1_num) continue;
+    while (current <= plan.scan_end) {
+        if (hooks.stop_before_step && hooks.stop_before_step(current)) return {PairEnd::Kind::stopped, current};
+        const long long errors_before = eph.error_count();
+        Get_Initial_Planet_Positions(current, current + 1.0);
+        // A step with a position the library could not compute is left out.
+        const bool step_ok = eph.error_count() == errors_before;
+
+        for (std::size_t i = 0; step_ok && i < plan.aspects.size(); ++i) {
+            const int a = plan.aspects[i];
+            aspect_angle = plan.angles[static_cast<std::size_t>(a)];
+            const double r = Get_separation_for_this_aspect(a);
+
+            const int s1 = sign_of(p1_decl);
+            const int s2 = sign_of(p2_decl);
+            const bool qualifies =
+                !((a == last_aspect_index - 1 && s1 != s2) || (a == last_aspect_index && s1 == s2));
+            if (near_miss_state.empty() && std::fabs(orb_later) <= 1.0 && qualifies) {
+                near_miss_state = " from ";
+                near_miss_from_jd = current;
+                near_miss_aspect = a;
             }
-            // A natal position the library could not compute gives this pair nothing to find.
-            if (calc_kind == 1 && cv.mode != 1 && natal_failed[k2]) continue;
-            if (cv.mode == 3 && (natal_failed[k1] || natal_failed[static_cast<std::size_t>(arc_body)])) continue;
-
-            near_miss_state.clear();
-            near_miss_from_jd = 0.0;
-            near_miss_to_jd = scan_end;
-            near_miss_aspect = -1;
-            double current = scan_start;
-
-            while (current <= scan_end) {
-                const long long errors_before = eph.error_count();
-                Get_Initial_Planet_Positions(current, current + 1.0);
-                // A step with a position the library could not compute is left out.
-                const bool step_ok = eph.error_count() == errors_before;
-
-                for (int a = 0; step_ok && a <= last_aspect_index; ++a) {
-                    if (cv.aspects[static_cast<std::size_t>(a)] != 1) continue;
-                    aspect_angle = to_single(val(cv.aspect_caption(a)));
-                    const double r = Get_separation_for_this_aspect(a);
-
-                    const int s1 = sign_of(p1_decl);
-                    const int s2 = sign_of(p2_decl);
-                    const bool qualifies =
-                        !((a == last_aspect_index - 1 && s1 != s2) || (a == last_aspect_index && s1 == s2));
-                    if (near_miss_state.empty() && std::fabs(orb_later) <= 1.0 && qualifies) {
-                        near_miss_state = " from ";
-                        near_miss_from_jd = current;
-                        near_miss_aspect = a;
-                    }
-                    if (std::fabs(orb_earlier) <= 1.0 && std::fabs(orb_later) > 1.0 && qualifies) {
-                        near_miss_to_jd = current;
-                        near_miss_aspect = a;
-                    }
-
-                    if (std::fabs(r) < 1.001 && refine_and_record(a, current) && result_count - 1 >= row_limit) {
-                        stopped = true;
-                        outcome.row_limit_reached = true;
-                        outcome.stopped_at_date = GetCalendarDay(calendar_time(current), cv.date_order);
-                        break;
-                    }
-                }
-                if (stopped) break;
-                current = current + 1.0;
+            if (std::fabs(orb_earlier) <= 1.0 && std::fabs(orb_later) > 1.0 && qualifies) {
+                near_miss_to_jd = current;
+                near_miss_aspect = a;
             }
-            if (stopped) break;
 
-            if (near_miss_state == " from " && near_miss_aspect >= 0) {
-                near_miss_text += ControlValues::body_caption(p1_num) + " " + cv.aspect_caption(near_miss_aspect) + " " +
-                                  ControlValues::body_caption(p2_num) + ": " +
-                                  GetCalendarDay(calendar_time(near_miss_from_jd), cv.date_order) + " - " +
-                                  GetCalendarDay(calendar_time(near_miss_to_jd), cv.date_order) + crlf;
+            if (std::fabs(r) < 1.001 && refine_and_record(a, current)) {
+                if (hooks.row_added) hooks.row_added(current);
+                if (result_count - 1 >= row_limit) return {PairEnd::Kind::row_limit, current};
             }
         }
+        current = current + 1.0;
     }
 
+    if (near_miss_state == " from " && near_miss_aspect >= 0) {
+        near_miss_text += ControlValues::body_caption(p1_num) + " " + cv.aspect_caption(near_miss_aspect) + " " +
+                          ControlValues::body_caption(p2_num) + ": " +
+                          plan.calendar_date(near_miss_from_jd, cv.date_order) + " - " +
+                          plan.calendar_date(near_miss_to_jd, cv.date_order) + crlf;
+    }
+    return {};
+}
+
+void Engine::end_calcs(const ScanOutcome& outcome) {
     result_count = result_count - 1;
     result_table.resize(static_cast<std::size_t>(result_count) + 1);
     last_outcome = outcome;
+}
+
+ScanOutcome Engine::Start_Calcs(const std::function<void()>& started) {
+    ScanOutcome outcome;
+    ScanPlan plan;
+    const long long calls_before = eph.calls();
+    if (!begin_calcs(outcome, started, plan)) return outcome;
+
+    for (const auto& [p1, p2] : plan.pairs) {
+        p1_num = p1;
+        p2_num = p2;
+        const PairEnd end = scan_pair(plan);
+        if (end.kind == PairEnd::Kind::row_limit) {
+            outcome.row_limit_reached = true;
+            outcome.stopped_at_date = plan.calendar_date(end.at, cv.date_order);
+            break;
+        }
+    }
+
+    outcome.library_calls = eph.calls() - calls_before;
+    end_calcs(outcome);
     return outcome;
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/bodies.h"
@@ -26,6 +27,47 @@ struct ScanOutcome {
     // The scan stopped at the row limit; the date (regional order) up to which it got.
     bool row_limit_reached = false;
     std::string stopped_at_date;
+    // The user cancelled the scan: the rows found before are kept; the date (regional order) of
+    // the step and the pair at which it stopped.
+    bool cancelled = false;
+    std::string cancelled_at_date;
+    int cancelled_p1 = -1;
+    int cancelled_p2 = -1;
+    // Library position calls the run made (all threads).
+    long long library_calls = 0;
+};
+
+// What every body pair of a calculation shares: the scan times, the aspects searched and the
+// pairs, in the order in which their rows are listed.
+struct ScanPlan {
+    double scan_start = 0.0;
+    double scan_end = 0.0;
+    bool progressed = false;  // modes 2 and 3: scan times are progressed days
+    double natal_jd = 0.0;
+    std::vector<int> aspects;                  // ticked aspect indexes, ascending
+    std::array<float, aspect_count> angles{};  // angle of each ticked aspect, single precision
+    std::vector<std::pair<int, int>> pairs;    // (P1, P2), in scan order
+
+    // Steps of each pair's day loop; the scan times are scan_start + 0 .. steps.
+    int steps() const;
+    // The calendar date of a scan time (progressed days turned into calendar time).
+    std::string calendar_date(double scan_time, int date_order) const;
+};
+
+// How the day loop of a pair ended: done, at the row limit, or stopped before a step; `at` is
+// the start of the step of the last row or the step not taken.
+struct PairEnd {
+    enum class Kind { done, row_limit, stopped };
+    Kind kind = Kind::done;
+    double at = 0.0;
+};
+
+// Optional observers of a pair's day loop.
+struct PairHooks {
+    // Asked before each step with the step's start; true ends the pair there.
+    std::function<bool(double)> stop_before_step;
+    // Told after each row with the start of its step.
+    std::function<void(double)> row_added;
 };
 
 class Engine {
@@ -73,6 +115,14 @@ public:
     // `started` is called once the dates have been found good, before anything is computed (the
     // window empties its results box and shows the busy pointer then).
     ScanOutcome Start_Calcs(const std::function<void()>& started = {});
+
+    // The parts of Start_Calcs, for a driver that scans the pairs in another way: the steps up
+    // to the pair loop (false: a date is not a date, reported in `outcome`), the day loop of the
+    // pair p1_num, p2_num (rows appended to result_table, its near-miss line to near_miss_text),
+    // and the end (result_count made the number of rows, last_outcome set).
+    bool begin_calcs(ScanOutcome& outcome, const std::function<void()>& started, ScanPlan& plan);
+    PairEnd scan_pair(const ScanPlan& plan, const PairHooks& hooks = {});
+    void end_calcs(const ScanOutcome& outcome);
 
     // Rows at which a scan stops (max_result_rows unless a test wants it smaller).
     int row_limit = max_result_rows;
@@ -126,6 +176,7 @@ private:
     // Refines aspect a in the step [current, current + 1] and appends its row when the exact
     // moment lies inside the step; false when no row was added.
     bool refine_and_record(int a, double current);
+    ScanPlan make_plan(double natal_midnight);
     bool natal_needed(int body) const;
 
     // Bodies whose natal position the library could not compute in this run.

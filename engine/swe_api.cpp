@@ -1,10 +1,24 @@
 #include "engine/swe_api.h"
 
+#include <mutex>
 #include <vector>
 
 #include <swephexp.h>
 
 namespace tavrolin {
+
+namespace {
+
+std::mutex path_mutex;
+std::string path_for_threads;  // empty until set_ephemeris_path
+
+void apply_path(const std::string& path) {
+    std::vector<char> buf(path.begin(), path.end());
+    buf.push_back('\0');
+    swe_set_ephe_path(buf.data());
+}
+
+}  // namespace
 
 double LibSwe::deltat(double tjd) { return swe_deltat(tjd); }
 
@@ -21,11 +35,24 @@ std::string ephemeris_path_for(const std::string& program_folder) {
 }
 
 void set_ephemeris_path(const std::string& program_folder) {
-    std::string path = ephemeris_path_for(program_folder);
-    std::vector<char> buf(path.begin(), path.end());
-    buf.push_back('\0');
-    swe_set_ephe_path(buf.data());
+    const std::string path = ephemeris_path_for(program_folder);
+    {
+        std::lock_guard<std::mutex> lock(path_mutex);
+        path_for_threads = path;
+    }
+    apply_path(path);
 }
+
+void LibSwe::thread_started() {
+    std::string path;
+    {
+        std::lock_guard<std::mutex> lock(path_mutex);
+        path = path_for_threads;
+    }
+    if (!path.empty()) apply_path(path);
+}
+
+void LibSwe::thread_finished() { swe_close(); }
 
 std::string planet_name(int body_number) {
     char name[AS_MAXCH] = {0};

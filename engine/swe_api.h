@@ -2,6 +2,7 @@
 // the engine's own logic can be tested with scripted motions.
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace tavrolin {
@@ -14,21 +15,47 @@ public:
     // used or a negative value on error.
     virtual int calc(double tjd, int ipl, int iflag, double* xx, char* serr) = 0;
     virtual void set_sid_mode(int sid_mode, double t0, double ayan_t0) = 0;
+
+    // Another instance giving the same results, for use on another thread; nullptr when this
+    // one cannot be used from other threads.
+    virtual std::unique_ptr<SweApi> for_worker_thread() const { return nullptr; }
+    // Called on a thread before its first call and after its last (see LibraryThreadScope).
+    virtual void thread_started() {}
+    virtual void thread_finished() {}
 };
 
-// The real library.
+// The real library. It keeps its state per thread (Debian's build stores it thread-locally), so
+// each thread sets the search path itself and closes its own files.
 class LibSwe final : public SweApi {
 public:
     double deltat(double tjd) override;
     int calc(double tjd, int ipl, int iflag, double* xx, char* serr) override;
     void set_sid_mode(int sid_mode, double t0, double ayan_t0) override;
+    std::unique_ptr<SweApi> for_worker_thread() const override { return std::make_unique<LibSwe>(); }
+    // Sets the search path last given to set_ephemeris_path.
+    void thread_started() override;
+    // Closes the files this thread opened.
+    void thread_finished() override;
+};
+
+// The library set up for the current thread for the life of the object.
+class LibraryThreadScope {
+public:
+    explicit LibraryThreadScope(SweApi& api) : api_(api) { api_.thread_started(); }
+    ~LibraryThreadScope() { api_.thread_finished(); }
+    LibraryThreadScope(const LibraryThreadScope&) = delete;
+    LibraryThreadScope& operator=(const LibraryThreadScope&) = delete;
+
+private:
+    SweApi& api_;
 };
 
 // The library's search path for a program in `program_folder`: the folder itself, its ephe/
 // sub-folder, then the system's data; no trailing separator.
 std::string ephemeris_path_for(const std::string& program_folder);
 
-// Sets the library's search path (once per thread that calls the library).
+// Sets the library's search path for the calling thread and keeps it for the threads that
+// LibSwe::thread_started sets up later.
 void set_ephemeris_path(const std::string& program_folder);
 
 // The library's name of a body number ("Sun", "Eris", ...).

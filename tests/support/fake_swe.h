@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,6 +33,8 @@ public:
     std::map<int, std::string> failing;  // body number -> error text returned
     // body number -> [from, to]: calls for times in this window fail (a data file's gap).
     std::map<int, std::pair<double, double>> failing_between;
+    // The gap's message names the time asked for, so that which failure came first shows.
+    bool gap_message_names_time = false;
 
     void set_motion(int body_number, Motion m) { motions_[body_number] = std::move(m); }
 
@@ -65,7 +68,8 @@ public:
         }
         if (auto w = failing_between.find(ipl); w != failing_between.end() && tjd >= w->second.first &&
                                                   tjd <= w->second.second) {
-            std::strncpy(serr, "no data for this date", 255);
+            const std::string message = gap_message_names_time ? "no data for " + std::to_string(tjd) : "no data for this date";
+            std::strncpy(serr, message.c_str(), 255);
             return -1;
         }
         if (auto m = motions_.find(ipl); m != motions_.end()) m->second(tjd, iflag, xx);
@@ -73,6 +77,15 @@ public:
     }
 
     void set_sid_mode(int sid_mode, double, double) override { sid_modes.push_back(sid_mode); }
+
+    // A copy with the same motions and failures and empty records, for another thread.
+    std::unique_ptr<SweApi> for_worker_thread() const override {
+        auto copy = std::make_unique<FakeSwe>(*this);
+        copy->calls.clear();
+        copy->deltat_args.clear();
+        copy->sid_modes.clear();
+        return copy;
+    }
 
 private:
     std::map<int, Motion> motions_;

@@ -1,0 +1,74 @@
+// The positions of a run's scan times, computed once and shared by every body pair and every
+// worker thread. The scan asks for each body's longitude and declination (heliocentric: latitude)
+// at the same whole-day times for every partner; the grid answers those calls with exactly what
+// the library call would have given, so the results do not change.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/bodies.h"
+
+namespace tavrolin {
+
+class Ephemeris;
+
+// One procedure's result at one time: the value, its speed, and whether the library failed.
+struct GridEntry {
+    double value = 0.0;
+    double speed = 0.0;
+    bool failed = false;
+};
+
+class PositionGrid {
+public:
+    // `count` times from `first` on, one day apart, made by the same repeated addition as the
+    // scan's steps so that they are the very same numbers.
+    PositionGrid(double first, int count);
+
+    int times() const { return static_cast<int>(times_.size()); }
+
+    // A track: one body's positions under one Helio tick. Adding a track twice gives the same
+    // index. Tracks are added before any is filled.
+    int add_track(int body, int helio);
+    int track_count() const { return static_cast<int>(tracks_.size()); }
+
+    // Computes times [from, to) of a track with `eph`, which must be set to the run's options.
+    // Different threads may fill different ranges at once; mark_filled then counts them done,
+    // and a track answers calls only once all its times are.
+    void fill(int track, int from, int to, Ephemeris& eph);
+    void mark_filled(int track, int count);
+    bool complete(int track) const;
+
+    // The entry answering a procedure call (extra flags and element as the procedure uses them)
+    // for a body at a time, or nullptr when the grid does not hold it.
+    const GridEntry* find(double jd, int p_num, int extra_flags, int element) const;
+    // The library's message for a failed entry.
+    std::string failure(const GridEntry* entry) const;
+
+    // Memory a grid of this size takes.
+    static std::size_t bytes_for(int times, int tracks);
+
+private:
+    struct Track {
+        int body = 0;
+        int helio = 0;
+        std::vector<GridEntry> lon;   // longitude (geocentric or heliocentric)
+        std::vector<GridEntry> decl;  // declination, or heliocentric latitude
+        std::atomic<int> missing{0};  // times not yet filled
+    };
+
+    std::vector<double> times_;
+    std::vector<std::unique_ptr<Track>> tracks_;
+    std::array<std::array<int, 2>, body_count> index_{};
+    mutable std::mutex failures_mutex_;
+    std::map<const GridEntry*, std::string> failures_;
+};
+
+}  // namespace tavrolin

@@ -1,0 +1,111 @@
+// The fast scan against the single-threaded one with the real library and data files, on small
+// versions of the benchmark's scenarios: the same table, near misses, errors and stops.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/parallel_scan.h"
+
+using namespace tavrolin;
+
+namespace {
+
+struct Scenario {
+    const char* name;
+    int calc_kind = 1;
+    int mode = 0;
+    std::vector<int> bodies;  // ticked in both columns; empty: the window's initial ticks
+    bool all_aspects = true;
+    const char* start = "12/01/2005";
+    const char* end = "12/31/2005";
+    const char* years_back = "1";
+    int ignore_dups = -1;  // -1: as the mode sets it
+    int row_limit = Engine::max_result_rows;
+    bool without_asteroid_files = false;
+    // The fast scan makes this many times fewer library calls (each body serves many pairs).
+    int fewer_calls_by = 1;
+};
+
+const std::vector<int> geocentric = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 15, 16, 17, 18, 19, 20, 21, 22};
+const std::vector<int> sun_to_pluto_and_chiron = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 15};
+
+void set_up(const Scenario& s, Engine& engine) {
+    ControlValues& cv = engine.cv;
+    cv = ControlValues{};
+    cv.natal_date = "09/22/1949";
+    cv.start_date = s.start;
+    cv.end_date = s.end;
+    cv.years_back = s.years_back;
+    cv.select_mode(s.mode);
+    if (s.ignore_dups >= 0) cv.ignore_dups = s.ignore_dups;
+    if (!s.bodies.empty()) {
+        cv.p1_planets.fill(0);
+        cv.p2_planets.fill(0);
+        for (int b : s.bodies) cv.p1_planets[static_cast<std::size_t>(b)] = cv.p2_planets[static_cast<std::size_t>(b)] = 1;
+    }
+    if (s.all_aspects) cv.aspects.fill(1);
+    engine.calc_kind = s.calc_kind;
+    engine.row_limit = s.row_limit;
+}
+
+class ScanPaths : public ::testing::Test {
+protected:
+    void TearDown() override { set_ephemeris_path(TAVROLIN_BIN_DIR); }
+};
+
+TEST_F(ScanPaths, FastScanListsExactlyWhatTheSingleThreadedScanLists) {
+    const Scenario scenarios[] = {
+        {"S1 the window's initial state", 1, 0, {}, true, "12/01/2005", "12/31/2005", "1", -1,
+         Engine::max_result_rows, false, 3},
+        {"S1 degree command", 0, 0, {}},
+        {"S2 all bodies to natal, two weeks", 1, 0, geocentric, true, "01/01/2000", "01/14/2000", "1", -1,
+         Engine::max_result_rows, false, 3},
+        {"S3 transits, Sun to Pluto and Chiron, two months", 1, 1, sun_to_pluto_and_chiron, true, "01/01/2000",
+         "02/29/2000", "1", 1, Engine::max_result_rows, false, 3},
+        {"S4 progressed to natal", 1, 2, geocentric, true, "12/01/2005", "12/31/2005", "3", -1,
+         Engine::max_result_rows, false, 3},
+        {"S4 solar arc to natal", 1, 3, geocentric, true, "12/01/2005", "12/31/2005", "3", -1,
+         Engine::max_result_rows, false, 3},
+        {"row limit", 1, 0, geocentric, true, "01/01/2000", "01/14/2000", "1", -1, 150},
+        {"asteroid files missing", 1, 1, {0, 1, 4, 21, 22}, true, "01/01/2000", "01/31/2000", "1", -1,
+         Engine::max_result_rows, true},
+    };
+    const std::string empty_folder = (std::filesystem::temp_directory_path() / "tavrolin-no-ephe").string();
+    std::filesystem::create_directories(empty_folder);
+
+    for (const Scenario& s : scenarios) {
+        set_ephemeris_path(s.without_asteroid_files ? empty_folder : std::string(TAVROLIN_BIN_DIR));
+        LibSwe swe;
+        Ephemeris literal_eph(swe);
+        Engine literal(literal_eph);
+        set_up(s, literal);
+        const ScanOutcome literal_out = literal.Start_Calcs();
+        ASSERT_TRUE(literal_out.ran) << s.name;
+        EXPECT_GT(literal.result_count, 0) << s.name;
+        EXPECT_EQ(literal_out.row_limit_reached, s.row_limit < Engine::max_result_rows) << s.name;
+        EXPECT_EQ(literal_eph.errors().empty(), !s.without_asteroid_files) << s.name;
+
+        for (int threads : {1, 2, 3}) {
+            const std::string what = std::string(s.name) + ", threads " + std::to_string(threads);
+            Ephemeris eph(swe);
+            Engine fast(eph);
+            set_up(s, fast);
+            ScanControl control;
+            control.threads = threads;
+            const ScanOutcome out = Start_Calcs_parallel(fast, control);
+            EXPECT_EQ(fast.result_count, literal.result_count) << what;
+            EXPECT_EQ(fast.result_table, literal.result_table) << what;
+            EXPECT_EQ(fast.near_miss_text, literal.near_miss_text) << what;
+            EXPECT_EQ(eph.errors(), literal_eph.errors()) << what;
+            EXPECT_EQ(out.row_limit_reached, literal_out.row_limit_reached) << what;
+            EXPECT_EQ(out.stopped_at_date, literal_out.stopped_at_date) << what;
+            if (!literal_out.row_limit_reached) {
+                EXPECT_LT(out.library_calls * s.fewer_calls_by, literal_out.library_calls) << what;
+            }
+        }
+    }
+}
+
+}  // namespace
