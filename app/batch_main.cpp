@@ -11,9 +11,12 @@
 #include <string_view>
 #include <system_error>
 
+#include <unistd.h>
+
 #include "engine/control_values.h"
 #include "engine/engine.h"
 #include "engine/ephemeris.h"
+#include "engine/parallel_scan.h"
 #include "engine/swe_api.h"
 #include "output/calculation_command.h"
 #include "output/natal_report.h"
@@ -31,7 +34,7 @@ constexpr int exit_usage = 2;
 constexpr std::string_view usage_text =
     "Usage: tavrolin-batch [--degree] [--style default|quill|lunetta] [--angle TEXT] [--years-back TEXT]\n"
     "                      [--date-order 0|1|2] [--to-spreadsheet [--pipe NAME] [--date-only 0|1]]\n"
-    "                      SETTINGS.opt\n"
+    "                      [--progress] SETTINGS.opt\n"
     "       tavrolin-batch --report longitude|decl|sidereal [--date-order 0|1|2] SETTINGS.opt\n";
 
 constexpr std::string_view help_text =
@@ -59,6 +62,9 @@ constexpr std::string_view help_text =
     "  --pipe NAME         the pipe of --to-spreadsheet (default tavrolin)\n"
     "  --date-only 0|1     \"Copy date only\" of --to-spreadsheet: 1 (default, as in a new window)\n"
     "                      writes dates without the time\n"
+    "  --progress          report on standard error how much of the calculation is done, as\n"
+    "                      \"tavrolin-batch: 42% done\" (one line per percent; on a terminal one\n"
+    "                      line that is rewritten)\n"
     "  -h, --help          this text\n"
     "\n"
     "Exit status: 0 on success; 1 when the settings file cannot be read or is too short, a date\n"
@@ -77,6 +83,7 @@ struct Options {
     bool to_spreadsheet = false;
     std::string pipe = std::string(default_calc_pipe);
     int date_only = 1;
+    bool progress = false;
     std::string settings_path;
 };
 
@@ -110,6 +117,8 @@ int parse(int argc, char** argv, Options& options) {
             options.help = true;
         } else if (!options_ended && arg == "--degree") {
             options.degree = true;
+        } else if (!options_ended && arg == "--progress") {
+            options.progress = true;
         } else if (!options_ended && arg == "--style") {
             std::string name;
             if (!value(name)) return usage_error("--style needs a value");
@@ -251,7 +260,20 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    const CommandOutcome outcome = run_calculation_command(engine, options.degree ? 0 : 1);
+    ScanControl fast;
+    int percent_shown = -1;
+    const bool terminal = isatty(fileno(stderr)) != 0;
+    if (options.progress) {
+        fast.progress = [&](double done) {
+            const int percent = static_cast<int>(done * 100.0);
+            if (percent <= percent_shown) return;
+            percent_shown = percent;
+            std::fprintf(stderr, terminal ? "\rtavrolin-batch: %d%% done" : "tavrolin-batch: %d%% done\n", percent);
+            std::fflush(stderr);
+        };
+    }
+    const CommandOutcome outcome = run_calculation_command(engine, options.degree ? 0 : 1, {}, &fast);
+    if (options.progress && terminal && percent_shown >= 0) std::fputs("\n", stderr);
     if (!outcome.ran) {
         // The settings file's line of each date box.
         const std::string& field = outcome.invalid_field;

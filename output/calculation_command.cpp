@@ -47,6 +47,13 @@ std::string results_box_text(Engine& engine) {
                 engine.last_outcome.stopped_at_date + ".";
         text += crlf;
     }
+    if (engine.last_outcome.cancelled) {
+        const ScanOutcome& out = engine.last_outcome;
+        text += "The run was cancelled at " + out.cancelled_at_date + ", while scanning " + caption_of_body(out.cancelled_p1);
+        if (engine.calc_kind == 1) text += " to " + caption_of_body(out.cancelled_p2);
+        text += ".";
+        text += crlf;
+    }
     if (engine.calc_kind == 1 && !engine.near_miss_text.empty()) text += engine.near_miss_text;
     // Steps whose positions the library could not compute were left out; say which bodies, so
     // that a missing data file does not pass for a quiet sky.
@@ -57,9 +64,10 @@ std::string results_box_text(Engine& engine) {
     return text;
 }
 
-CommandOutcome run_calculation_command(Engine& engine, int calc_kind, const std::function<void()>& started) {
+CommandOutcome run_calculation_command(Engine& engine, int calc_kind, const std::function<void()>& started,
+                                       const ScanControl* fast) {
     engine.calc_kind = calc_kind;
-    const ScanOutcome scan = engine.Start_Calcs(started);
+    const ScanOutcome scan = fast ? Start_Calcs_parallel(engine, *fast, started) : engine.Start_Calcs(started);
     CommandOutcome outcome;
     outcome.ran = scan.ran;
     if (!outcome.ran) {

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "engine/engine.h"
+#include "engine/parallel_scan.h"
 
 namespace tavrolin {
 
@@ -19,8 +20,10 @@ struct CommandOutcome {
 };
 
 // Runs the aspects command (calc_kind 1) or the degree command (calc_kind 0) with engine.cv;
-// `started` is called once the dates have been found good.
-CommandOutcome run_calculation_command(Engine& engine, int calc_kind, const std::function<void()>& started = {});
+// `started` is called once the dates have been found good. With `fast`, the scan is the fast one
+// (same result; progress and cancel as it says), without it the single-threaded one.
+CommandOutcome run_calculation_command(Engine& engine, int calc_kind, const std::function<void()>& started = {},
+                                       const ScanControl* fast = nullptr);
 
 // The output steps after a scan that ran: sorts engine.result_table when "Sort Output" is ticked
 // and there are at least two rows, lists it in the chosen style, adds the note of a scan stopped

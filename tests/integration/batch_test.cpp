@@ -218,6 +218,23 @@ TEST_F(Batch, BodyWithoutEphemerisFileIsNamed) {
     EXPECT_EQ(r.out.find("Eris"), r.out.find("Eris: position not computed")) << "Eris listed in a row";
 }
 
+TEST_F(Batch, ProgressGoesToStandardErrorAndChangesNothingElse) {
+    const std::string file = settings("busy.opt", busy_month());
+    const ProgramRun quiet = run(file);
+    const ProgramRun told = run("--progress " + file);
+    ASSERT_EQ(quiet.status + told.status, 0) << told.err;
+    EXPECT_EQ(told.out, quiet.out);
+    const std::regex form(R"(tavrolin-batch: (\d+)% done)");
+    int last = -1;
+    for (const auto& line : lines_of(told.err)) {
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(line, m, form)) << line;
+        EXPECT_GT(std::stoi(m[1]), last) << line;
+        last = std::stoi(m[1]);
+    }
+    EXPECT_EQ(last, 100);
+}
+
 TEST_F(Batch, BadInputsSayWhatIsWrongAndPrintNothing) {
     std::string short_text = settings_file_text(initial_state());
     short_text.resize(short_text.rfind("False - Solar arc"));

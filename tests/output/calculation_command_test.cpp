@@ -85,15 +85,38 @@ TEST_F(OutputSteps, BodiesWithoutPositionsAreNamedAtTheEnd) {
                                             "Eris: position not computed: SwissEph file 's136199.se1' not found\r\n");
 }
 
-TEST_F(OutputSteps, ScanStoppedAtTheRowLimitIsSaidAfterTheRows) {
-    engine.cv.sort_output = 0;
-    engine.result_count = 1;
-    engine.calc_kind = 0;
-    engine.last_outcome.row_limit_reached = true;
-    engine.last_outcome.stopped_at_date = "03/04/2010";
-    EXPECT_EQ(results_box_text(engine),
-              "Aspects found:\r\n\r\nSun 000 179.331 12/06/2005 08:00:00\r\n"
-              "The scan stopped at 1,000,000 rows; it had reached 03/04/2010.\r\n");
+TEST_F(OutputSteps, ScanEndedEarlyIsSaidAfterTheRowsBeforeTheNearMisses) {
+    struct Case {
+        int calc_kind;
+        bool cancelled;
+        std::string text;
+    };
+    const Case cases[] = {
+        {0, false,
+         "Aspects found:\r\n\r\nSun 000 179.331 12/06/2005 08:00:00\r\n"
+         "The scan stopped at 1,000,000 rows; it had reached 03/04/2010.\r\n"},
+        {0, true,
+         "Aspects found:\r\n\r\nSun 000 179.331 12/06/2005 08:00:00\r\n"
+         "The run was cancelled at 03/04/2010, while scanning Venus.\r\n"},
+        {1, true,
+         "Aspects found:\r\n\r\nSun 000 Moon 12/06/2005 08:00:00\r\n"
+         "The run was cancelled at 03/04/2010, while scanning Venus to Mars.\r\n"
+         "\r\nWithin 1 deg. of exact:\r\nMars 090 Saturn: 12/01/2005 - 12/03/2005\r\n"},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        engine.cv.sort_output = 0;
+        engine.result_count = 1;
+        engine.calc_kind = c.calc_kind;
+        ScanOutcome& out = engine.last_outcome;
+        out.row_limit_reached = !c.cancelled;
+        out.stopped_at_date = "03/04/2010";
+        out.cancelled = c.cancelled;
+        out.cancelled_at_date = "03/04/2010";
+        out.cancelled_p1 = 3;
+        out.cancelled_p2 = 4;
+        EXPECT_EQ(results_box_text(engine), c.text);
+    }
 }
 
 TEST(CommandTexts, InvalidDateAndLineEnds) {
