@@ -38,6 +38,10 @@ TEST(FileNames, FileExistsOnlyForAReadableFile) {
         {dir / "there.opt", true}, {dir / "pipe", true},  // opened without waiting for a writer
         {dir / "missing.opt", false}, {dir, false}, {"", false}, {dir / "there.opt" / "below", false}};
     for (const auto& [path, exists] : cases) EXPECT_EQ(FileExists(path.string()), exists) << path;
+    // Loading the pipe is refused at once rather than waiting for a writer.
+    std::string error;
+    EXPECT_FALSE(read_whole_file((dir / "pipe").string(), 100, "a test file", &error));
+    EXPECT_EQ(error, (dir / "pipe").string() + ": cannot be read: not a regular file");
     fs::remove_all(dir);
 }
 

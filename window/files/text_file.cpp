@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tavrolin {
 
@@ -20,13 +22,20 @@ std::string cannot_read(const std::string& path, int err) { return path + ": can
 
 std::optional<std::string> read_whole_file(const std::string& path, std::size_t max_size, std::string_view what,
                                            std::string* error) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return fail(error, cannot_read(path, errno));
-    // glibc opens a folder for reading; the first read would fail with a less telling reason.
+    // Opened without waiting, so that a named pipe chosen by mistake cannot hang the window; only
+    // regular files are read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return fail(error, cannot_read(path, errno));
     struct stat st {};
-    if (::fstat(::fileno(file), &st) == 0 && S_ISDIR(st.st_mode)) {
-        std::fclose(file);
-        return fail(error, cannot_read(path, EISDIR));
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail(error, S_ISDIR(st.st_mode) ? cannot_read(path, EISDIR) : path + ": cannot be read: not a regular file");
+    }
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (file == nullptr) {
+        const int err = errno;
+        ::close(fd);
+        return fail(error, cannot_read(path, err));
     }
     errno = 0;
     std::string text;

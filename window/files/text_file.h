@@ -9,9 +9,9 @@
 
 namespace tavrolin {
 
-// The whole content of a file of at most max_size bytes. A file that cannot be opened or read,
-// a folder, or a larger file gives nothing, and `error` says "<path>: cannot be read: <reason>"
-// or "<path>: is too large to be <what>".
+// The whole content of a regular file of at most max_size bytes. A file that cannot be opened or
+// read, a folder, a pipe or device, or a larger file gives nothing, and `error` says
+// "<path>: cannot be read: <reason>" or "<path>: is too large to be <what>".
 std::optional<std::string> read_whole_file(const std::string& path, std::size_t max_size, std::string_view what,
                                            std::string* error = nullptr);
 
