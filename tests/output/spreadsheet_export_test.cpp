@@ -213,6 +213,7 @@ TEST_F(Export, NatalBlockBelowTheTableInLunettaTransitToNatal) {
         EXPECT_EQ(sheet.cell(c0, r0 + c.first_natal_row - 1), old) << c.rows;
         EXPECT_EQ(sheet.cell(c0 + 2, r0 + c.first_natal_row), std::nullopt);
         EXPECT_EQ(sheet.cell(c0, r0 + c.first_natal_row + body_count), std::nullopt);
+        settings.between_rows = {};
     }
     // Only Lunetta in transit to natal has the block.
     for (const auto& [mode, marks] : {std::pair{1, StyleMarks{false, true}}, std::pair{0, StyleMarks{true, false}},
