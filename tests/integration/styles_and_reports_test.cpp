@@ -1,13 +1,12 @@
-// tavrolin-batch in the three listing styles and with the natal reports. Every line is checked
-// against the layout rules, and the numbers in it against positions computed here directly with
-// the library at the moment the line names.
+// tavrolin-batch in the three listing styles and with the natal reports. Every line of a listing
+// is checked against the layout rules of its style and against the same row of the default
+// listing; the reports' numbers against positions computed here directly with the library.
 
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -72,18 +71,6 @@ protected:
     }
 };
 
-// Position straight from the library ("Use ET" and "Apparent pos.?" ticked, geocentric).
-struct Value {
-    double value = 0, speed = 0;
-};
-Value library_value(double jd_ut, int body, bool declination) {
-    const int flags = SEFLG_SWIEPH | SEFLG_SPEED | (declination ? SEFLG_EQUATORIAL : 0);
-    double xx[6];
-    char serr[AS_MAXCH];
-    EXPECT_GE(swe_calc(jd_ut + swe_deltat(jd_ut), body_number(body), flags, xx, serr), 0) << serr;
-    return declination ? Value{xx[1], xx[4]} : Value{xx[0], xx[3]};
-}
-
 // The natal moment of 22 September 1949, "16.43" GMT, as the program takes it (hours in single
 // precision).
 double natal_jd() {
@@ -133,56 +120,6 @@ std::vector<RunSetup> setups() {
     return out;
 }
 
-// A row of a listing as the default line shows it.
-struct Head {
-    std::string p1, aspect, third, when;
-};
-
-double row_jd_ut(const std::string& when, double tz) {
-    int mo = 0, d = 0, y = 0, h = 0, mi = 0, s = 0;
-    EXPECT_EQ(std::sscanf(when.c_str(), "%d/%d/%d %d:%d:%d", &mo, &d, &y, &h, &mi, &s), 6) << when;
-    return swe_julday(y, mo, d, h + mi / 60.0 + s / 3600.0, SE_GREG_CAL) + tz / 24.0;
-}
-
-int body_of(const std::string& caption) {
-    for (int b = 0; b <= last_body_index; ++b)
-        if (body_captions[static_cast<std::size_t>(b)] == caption) return b;
-    ADD_FAILURE() << "no body " << caption;
-    return 0;
-}
-
-// Longitudes and declinations of a row's two bodies at its moment, in modes 0 to 2 (solar arcs
-// are not a body's place). P2 is the natal body, the transiting body or the degree (which does
-// not move).
-struct RowPositions {
-    Value p1_lon, p1_decl, p2_lon, p2_decl;
-};
-RowPositions positions_of(const RunSetup& s, const Head& h) {
-    RowPositions r;
-    const double t = row_jd_ut(h.when, 8.0);
-    r.p1_lon = library_value(t, body_of(h.p1), false);
-    r.p1_decl = library_value(t, body_of(h.p1), true);
-    if (s.degree) {
-        r.p2_lon = r.p2_decl = {100.1234567, 0};
-    } else {
-        const double t2 = s.cv.mode == 1 ? t : natal_jd();
-        r.p2_lon = library_value(t2, body_of(h.third), false);
-        r.p2_decl = library_value(t2, body_of(h.third), true);
-    }
-    return r;
-}
-
-std::string sign_of(double lon) {
-    std::string s(sign_abbrevs.substr(static_cast<std::size_t>(std::floor(lon / 30.0)) * 3, 3));
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-bool near_boundary(double lon, double step) {
-    const double r = std::fmod(lon, step);
-    return r < 0.02 || r > step - 0.02;
-}
-
 const std::string aspect_re = R"((000|030|036|040|045|060|072|090|108|120|135|144|150|165|180|51\.7|par|c\.p))";
 const std::string when_re = R"((\d\d/\d\d/\d{4} \d\d:\d\d:\d\d))";
 
@@ -218,33 +155,18 @@ TEST_F(BatchRuns, EveryStyleInEveryModeFollowsItsLayout) {
                 continue;
             }
             ++rows;
-            const Head head{dm[1], dm[2], dm[3], dm[4]};
-            EXPECT_EQ(head.third == "100.123", s.degree) << d[i];
-            const bool decl = head.aspect == "par" || head.aspect == "c.p";
-            const bool positions_known = s.cv.mode != 3;
-            RowPositions pos{};
-            if (positions_known) pos = positions_of(s, head);
+            const std::string p1 = dm[1], aspect = dm[2], third = dm[3], when = dm[4];
+            EXPECT_EQ(third == "100.123", s.degree) << d[i];
+            const bool decl = aspect == "par" || aspect == "c.p";
 
-            // Quill: each body with its sign and declination.
+            // Quill: the same row, each body with a sign and a declination.
             std::smatch qm;
             ASSERT_TRUE(std::regex_match(q[i], qm, quill_row)) << q[i];
-            EXPECT_EQ(qm[1], head.p1);
-            EXPECT_EQ(qm[4], head.aspect);
-            EXPECT_EQ(qm[9], head.when);
+            EXPECT_EQ(qm[1], p1);
+            EXPECT_EQ(qm[4], aspect);
             EXPECT_EQ(qm[8].matched, s.degree) << q[i];
-            EXPECT_EQ(s.degree ? qm[8] : qm[5], head.third);
-            if (positions_known) {
-                if (!near_boundary(pos.p1_lon.value, 30)) {
-                    EXPECT_EQ(qm[2], sign_of(pos.p1_lon.value)) << q[i];
-                }
-                EXPECT_NEAR(std::stod(qm[3]), pos.p1_decl.value, 0.007) << q[i];
-                if (!s.degree) {
-                    if (!near_boundary(pos.p2_lon.value, 30)) {
-                        EXPECT_EQ(qm[6], sign_of(pos.p2_lon.value)) << q[i];
-                    }
-                    EXPECT_NEAR(std::stod(qm[7]), pos.p2_decl.value, 0.007) << q[i];
-                }
-            }
+            EXPECT_EQ(s.degree ? qm[8] : qm[5], third);
+            EXPECT_EQ(qm[9], when);
 
             // Lunetta: the default line, then by the mode.
             if (s.cv.mode == 3) {
@@ -254,35 +176,30 @@ TEST_F(BatchRuns, EveryStyleInEveryModeFollowsItsLayout) {
                 std::smatch sm;
                 ASSERT_TRUE(std::regex_match(l[++li], sm, speed_line)) << l[li];
                 const double v = std::stod(sm[1]);
-                // The speed of the progressed body, in the coordinate of the aspect.
-                EXPECT_NEAR(v, (decl ? pos.p1_decl : pos.p1_lon).speed, 0.0002) << l[li];
+                EXPECT_EQ(sm[2].matched, v != 0.0) << l[li];  // a station has no quotient
                 if (sm[2].matched) {
                     const double years = 1.0 / v;
                     if (std::fabs(std::fabs(years) - 0.995) > 0.0001) {  // not on the rounding edge
                         EXPECT_EQ(sm[3], std::fabs(years) >= 0.995 ? "years" : "months") << l[li];
                     }
                     EXPECT_NEAR(std::stod(sm[2]), sm[3] == "years" ? years : 12 * years, 0.005) << l[li];
-                } else {
-                    EXPECT_EQ(v, 0.0) << l[li];
                 }
             } else {
                 std::smatch lm;
                 ASSERT_TRUE(std::regex_match(l[li], lm, lunetta_transit)) << l[li];
                 EXPECT_EQ(lm[1], d[i]);
-                EXPECT_NEAR(std::stod(lm[2]), (decl ? pos.p1_decl : pos.p1_lon).value, 0.007) << l[li];
-                EXPECT_NEAR(std::stod(lm[3]), (decl ? pos.p2_decl : pos.p2_lon).value, 0.007) << l[li];
-                if (decl) {
-                    EXPECT_EQ(lm[4], "    ") << l[li];
-                } else {
-                    const double sep = std::fmod(pos.p1_lon.value - pos.p2_lon.value + 360.0, 360.0);
-                    if (!near_boundary(sep, 180)) {
-                        EXPECT_EQ(lm[4], sep <= 180 ? "   1" : "   -1") << l[li];
+                EXPECT_EQ(lm[4] == "    ", decl) << l[li];  // declination aspects have no phase
+                if (decl) {  // the declinations that Quill shows
+                    EXPECT_EQ(lm[2], qm[3]) << l[li];
+                    if (!s.degree) {
+                        EXPECT_EQ(lm[3], qm[7]) << l[li];
                     }
                 }
-                // Directions are those of the longitudes; a natal body keeps its natal speed and
-                // the degree has none, which counts as direct.
-                EXPECT_EQ(lm[5], pos.p1_lon.speed < 0 ? "   -1" : "   1") << l[li];
-                EXPECT_EQ(lm[6], pos.p2_lon.speed < 0 ? "   -1" : "   1") << l[li];
+                if (s.degree) {
+                    // P2 is the degree itself, as a longitude or a declination, and does not move.
+                    EXPECT_EQ(lm[3], "100.12") << l[li];
+                    EXPECT_EQ(lm[6], "   1") << l[li];
+                }
             }
         }
         EXPECT_EQ(li, l.size());
