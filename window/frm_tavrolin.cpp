@@ -31,6 +31,7 @@
 
 #include "engine/text_rules.h"
 #include "output/calculation_command.h"
+#include "window/calc_progress.h"
 #include "window/files/ini_file.h"
 #include "window/files/regional.h"
 
@@ -581,13 +582,25 @@ void frmTavrolin::Start_Calcs(int calc_kind) {
     engine_.cv = control_values();
     QPlainTextEdit* box = txtResults[static_cast<std::size_t>(calc_kind)];
     bool busy = false;
-    // The box is emptied only once the dates are found good: a bad date leaves it as it was.
-    const tavrolin::CommandOutcome outcome = tavrolin::run_calculation_command(engine_, calc_kind, [&] {
-        statusBar()->clearMessage();
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        busy = true;
-        box->clear();
-        box->repaint();
+    // The calculation runs on a thread of its own, so that the window repaints and shows its
+    // progress with a Cancel button.
+    auto* progress = findChild<tavrolin::CalcProgress*>("calcProgress");
+    if (!progress) progress = new tavrolin::CalcProgress(this);
+    tavrolin::CommandOutcome outcome;
+    progress->run(engine_.eph.api(), [&](tavrolin::ScanControl& fast) {
+        // The box is emptied only once the dates are found good: a bad date leaves it as it was.
+        outcome = tavrolin::run_calculation_command(
+            engine_, calc_kind,
+            [&] {
+                progress->on_window_thread([&] {
+                    statusBar()->clearMessage();
+                    QApplication::setOverrideCursor(Qt::WaitCursor);
+                    busy = true;
+                    box->clear();
+                    box->repaint();
+                });
+            },
+            &fast);
     });
     if (outcome.ran) {
         box->setPlainText(QString::fromStdString(tavrolin::to_platform_line_ends(outcome.text)));
