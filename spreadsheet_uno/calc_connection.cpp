@@ -42,12 +42,6 @@
 #error "TAVROLIN_LO_PROGRAM_DIR must name LibreOffice's program folder"
 #endif
 
-// The office's libraries keep their type and bridge tables until the process ends; a sanitizer
-// build would report them as leaks of every program that connected once.
-#if defined(__SANITIZE_ADDRESS__)
-extern "C" const char* __lsan_default_suppressions() { return "leak:" TAVROLIN_LO_PROGRAM_DIR "/\n"; }
-#endif
-
 namespace tavrolin {
 
 namespace {
