@@ -2,8 +2,6 @@
 // table of a real calculation through the UNO back end, and reads the sheet back over UNO.
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -180,23 +178,10 @@ protected:
 
 TEST(CalcConnection, NoOfficeOnThePipeIsNoSpreadsheetOpen) {
     const std::string pipe = "tavrolin-test-nobody-" + std::to_string(getpid());
-    const fs::path socket_file = fs::path("/tmp") / ("OSL_PIPE_" + std::to_string(getuid()) + "_" + pipe);
-    // First no socket at all, then the socket file a crashed office leaves behind.
-    for (bool stale : {false, true}) {
-        if (stale) {
-            const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-            sockaddr_un address{};
-            address.sun_family = AF_UNIX;
-            socket_file.string().copy(address.sun_path, sizeof address.sun_path - 1);
-            ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-            close(fd);
-        }
-        const SpreadsheetConnection connection = connect_to_running_calc(pipe);
-        EXPECT_EQ(connection.status, SpreadsheetConnection::Status::none_open) << stale;
-        EXPECT_EQ(connection.sheet, nullptr);
-        EXPECT_NE(connection.detail.find(pipe), std::string::npos) << connection.detail;
-    }
-    fs::remove(socket_file);
+    const SpreadsheetConnection connection = connect_to_running_calc(pipe);
+    EXPECT_EQ(connection.status, SpreadsheetConnection::Status::none_open);
+    EXPECT_EQ(connection.sheet, nullptr);
+    EXPECT_NE(connection.detail.find(pipe), std::string::npos) << connection.detail;
 }
 
 TEST_F(CalcExport, RealCalculationArrivesAtTheActiveCell) {
@@ -219,9 +204,7 @@ TEST_F(CalcExport, RealCalculationArrivesAtTheActiveCell) {
     const ResultRow& first = engine.result_table[1];
     EXPECT_NEAR(sheet.cell(3, 9)->getValue(), serial_of(first[3]), 0.5 / 86400);
     EXPECT_EQ(sheet.cell_format_type(3, 9) & util::NumberFormat::DATETIME, util::NumberFormat::DATETIME);
-    EXPECT_EQ(sheet.shown(4, 9), std::string(body_captions[std::stoul(first[0])]));
     EXPECT_EQ(sheet.shown(7, 9), first[4]);  // the speed shown with its four decimals
-    EXPECT_TRUE(std::regex_match(sheet.shown(8, 9), std::regex(R"(-?\d+\.\d\d (days|hours))"))) << sheet.shown(8, 9);
 
     // D and I are 16 digits wide and no wider than Calc's own fit for them; the rest keep theirs.
     const sal_Int32 w8 = sheet.optimal_width_for_digits(40, 8);
