@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -78,6 +79,12 @@ private:
         return pair <= stop_after_.load(std::memory_order_acquire) && !cancel_requested();
     }
     bool cancel_requested() const { return control_.cancel != nullptr && control_.cancel->load(); }
+    // Makes workers waiting for tracks look again (after the pairs needed or the cancel changed);
+    // taking the lock first keeps a worker from missing it between its look and its wait.
+    void wake_waiting_workers() {
+        { std::lock_guard<std::mutex> lock(mutex_); }
+        track_filled_.notify_all();
+    }
     void report_progress(bool force);
     // Puts the finished pairs together in order; true once the run is complete or has ended.
     bool merge_ready(ScanOutcome& outcome);
@@ -316,6 +323,15 @@ bool ParallelScan::merge_ready(ScanOutcome& outcome) {
 
 void ParallelScan::run(ScanOutcome& outcome) {
     plan_grid();
+    // Room for every row the run can find (one per pair, step and aspect, up to the limit), so
+    // that the table never moves to a larger copy of itself; pages not filled take no memory.
+    const double most_rows = std::min(static_cast<double>(plan_.pairs.size()) * steps_ * plan_.aspects.size(),
+                                      static_cast<double>(std::max(main_.row_limit, 1)));
+    try {
+        table_.reserve(static_cast<std::size_t>(most_rows) + 2);
+    } catch (const std::bad_alloc&) {
+        // Then it grows as it must.
+    }
 
     int threads = control_.threads > 0 ? control_.threads : static_cast<int>(std::thread::hardware_concurrency());
     threads = std::clamp(threads, 1, std::max(1, static_cast<int>(plan_.pairs.size())));
@@ -347,10 +363,21 @@ void ParallelScan::run(ScanOutcome& outcome) {
                     }
                     stop_after_.store(-1);
                     pair_finished_.notify_all();
-                    track_filled_.notify_all();
+                    wake_waiting_workers();
                 }
             });
         }
+        // Whatever happens here, the workers are told to stop and are waited for.
+        struct JoinAll {
+            ParallelScan& scan;
+            std::vector<std::thread>& workers;
+            ~JoinAll() {
+                if (scan.stop_after_.load() == INT_MAX) scan.stop_after_.store(-1);
+                scan.wake_waiting_workers();
+                for (auto& w : workers) w.join();
+            }
+        } join_all{*this, workers};
+
         bool ended = false;
         while (!ended) {
             {
@@ -361,12 +388,10 @@ void ParallelScan::run(ScanOutcome& outcome) {
                 if (failure_) break;
             }
             // A cancel also releases workers waiting for tracks.
-            if (cancel_requested()) track_filled_.notify_all();
+            if (cancel_requested()) wake_waiting_workers();
             ended = merge_ready(outcome);
-            if (ended) track_filled_.notify_all();
             report_progress(false);
         }
-        for (auto& w : workers) w.join();
     }
     if (!outcome.cancelled && !outcome.row_limit_reached) report_progress(true);
 
