@@ -12,6 +12,9 @@
 #include "window/frm_help_files.h"
 #include "window/frm_tavrolin.h"
 
+#include <QScreen>
+#include <algorithm>
+
 namespace {
 
 std::string native(const QString& path) { return QFile::encodeName(path).toStdString(); }
@@ -195,5 +198,14 @@ frmHelpFiles* frmTavrolin::help_window() const { return help_window_; }
 void frmTavrolin::mnuHelp_Click() {
     if (help_window_) help_window_->close();
     help_window_ = new frmHelpFiles(program_folder(), file_dialogs(), this);
+    // Left to itself the window manager may put part of the window below the screen's edge:
+    // place it near the main window, wholly on the screen (frame included).
+    const QRect avail = screen()->availableGeometry();
+    const QMargins frame(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+                         frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom());
+    const QSize outer = help_window_->size().grownBy(frame);
+    const int x = std::clamp(frameGeometry().left() + 40, avail.left(), std::max(avail.left(), avail.right() + 1 - outer.width()));
+    const int y = std::clamp(frameGeometry().top() + 40, avail.top(), std::max(avail.top(), avail.bottom() + 1 - outer.height()));
+    help_window_->move(x, y);
     help_window_->show();
 }
