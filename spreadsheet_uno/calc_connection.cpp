@@ -1,6 +1,9 @@
 // The UNO back end: a Calc worksheet behind the Spreadsheet interface.
 #include "spreadsheet_uno/calc_connection.h"
 
+#include <csignal>
+#include <mutex>
+
 #include <cppuhelper/bootstrap.hxx>
 #include <osl/file.hxx>
 #include <rtl/bootstrap.hxx>
@@ -226,6 +229,10 @@ private:
 bool spreadsheet_back_end_built_in() { return true; }
 
 SpreadsheetConnection connect_to_running_calc(std::string_view pipe_name) {
+    // A write to the pipe of an office that has gone away must come back as an error of the
+    // bridge, which stops the export with a message, not as a signal that ends this program.
+    static std::once_flag ignore_sigpipe;
+    std::call_once(ignore_sigpipe, [] { std::signal(SIGPIPE, SIG_IGN); });
     SpreadsheetConnection connection;
     const std::string pipe(pipe_name);
     try {
