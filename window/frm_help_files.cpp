@@ -1,4 +1,5 @@
 #include "window/frm_help_files.h"
+#include "window/wrapping_button.h"
 
 #include <QCloseEvent>
 #include <QFile>
@@ -24,24 +25,6 @@ constexpr std::size_t max_text_file_size = 16u << 20;
 
 const QString caption_prefix = "Tavrolin Help File - ";
 
-// A push button whose caption wraps onto several lines: the help window's buttons are tall and
-// narrow.
-class WrappingButton : public QPushButton {
-public:
-    using QPushButton::QPushButton;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QStylePainter painter(this);
-        QStyleOptionButton option;
-        initStyleOption(&option);
-        option.text.clear();
-        painter.drawControl(QStyle::CE_PushButton, option);
-        const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this).adjusted(4, 0, -4, 0);
-        style()->drawItemText(&painter, area, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic, palette(),
-                              isEnabled(), text(), QPalette::ButtonText);
-    }
-};
 
 QByteArray native(const QString& path) { return QFile::encodeName(path); }
 

@@ -1,4 +1,5 @@
 #include "window/frm_tavrolin.h"
+#include "window/wrapping_button.h"
 
 #include <QAction>
 #include <QApplication>
@@ -118,23 +119,6 @@ private:
     std::function<void()> on_double_click_;
 };
 
-// A push button whose caption wraps onto several lines when it is wider than the button.
-class WrappingButton : public QPushButton {
-public:
-    using QPushButton::QPushButton;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QStylePainter painter(this);
-        QStyleOptionButton option;
-        initStyleOption(&option);
-        option.text.clear();
-        painter.drawControl(QStyle::CE_PushButton, option);
-        const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this).adjusted(4, 0, -4, 0);
-        style()->drawItemText(&painter, area, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic, palette(),
-                              isEnabled(), text(), QPalette::ButtonText);
-    }
-};
 
 std::string to_std(const QString& text) { return text.toStdString(); }
 QString to_q(const std::string& text) { return QString::fromStdString(text); }
