@@ -16,57 +16,24 @@
 
 #include "engine/bodies.h"
 #include "output/result_time.h"
+#include "support/batch_program.h"
 #include "window/files/settings_file.h"
 
 namespace tavrolin {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::lines_of;
+using testing::ProgramRun;
+using testing::read_file;
 
-struct ProgramRun {
-    int status = -1;
-    std::string out, err;
+class Batch : public testing::BatchProgramTest {
+protected:
+    Batch() : BatchProgramTest("tavrolin_batch_") {}
 };
-
-std::string read_file(const fs::path& path) {
-    std::stringstream s;
-    s << std::ifstream(path, std::ios::binary).rdbuf();
-    return s.str();
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> lines;
-    std::stringstream s(text);
-    for (std::string line; std::getline(s, line);) lines.push_back(line);
-    return lines;
-}
 
 const fs::path example = fs::path(TAVROLIN_SOURCE_DIR) / "examples" / "default.opt";
 
-class Batch : public ::testing::Test {
-protected:
-    fs::path dir = fs::temp_directory_path() /
-                   ("tavrolin_batch_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-
-    void SetUp() override {
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    ProgramRun run(const std::string& args, const fs::path& program = fs::path(TAVROLIN_BIN_DIR) / "tavrolin-batch") {
-        const fs::path out = dir / "stdout", err = dir / "stderr";
-        const std::string command = "'" + program.string() + "' " + args + " >'" + out.string() + "' 2>'" + err.string() + "'";
-        const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out), read_file(err)};
-    }
-
-    std::string settings(const std::string& name, const ControlValues& cv) {
-        const auto path = (dir / name).string();
-        EXPECT_TRUE(save_settings_file(path, cv));
-        return "'" + path + "'";
-    }
-};
 
 ControlValues initial_state() {
     ControlValues cv;
