@@ -17,17 +17,10 @@
 #include <functional>
 #include <memory>
 
+#include "support/window_test_support.h"
 #include "window/frm_tavrolin.h"
 
 namespace {
-
-std::unique_ptr<frmTavrolin> make_window(const QString& folder) {
-    tavrolin::WindowSetup setup;
-    setup.program_folder = folder;
-    setup.screen_size_twips = QSize(12000, 12000);
-    setup.date_order = 0;
-    return std::make_unique<frmTavrolin>(setup);
-}
 
 // Every body with its data in the system's files, all aspects, transits to natal over 80 years:
 // minutes of work.

@@ -12,17 +12,10 @@
 
 #include <memory>
 
+#include "support/window_test_support.h"
 #include "window/frm_tavrolin.h"
 
 namespace {
-
-std::unique_ptr<frmTavrolin> make_window(const QString& folder) {
-    tavrolin::WindowSetup setup;
-    setup.program_folder = folder;
-    setup.screen_size_twips = QSize(12000, 12000);
-    setup.date_order = 0;
-    return std::make_unique<frmTavrolin>(setup);
-}
 
 // Ticks exactly one P1 body, one P2 body and one aspect.
 void tick_only(frmTavrolin& w, int p1, int p2, int aspect) {

@@ -16,19 +16,10 @@
 
 #include "support/scripted_dialogs.h"
 #include "window/files/settings_file.h"
+#include "support/window_test_support.h"
 #include "window/frm_tavrolin.h"
 
 namespace {
-
-QByteArray read_file(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool write_file(const QString& path, const QByteArray& content) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();
-}
 
 struct Fixture {
     QTemporaryDir dir;
