@@ -1,24 +1,17 @@
 // A long calculation in the main window: it shows a progress bar and a Cancel button, takes no
 // other input, and ends early when cancelled or when the window is closed.
 #include <QApplication>
-#include <QCheckBox>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <functional>
-#include <memory>
 
 #include "support/window_test_support.h"
-#include "window/frm_tavrolin.h"
 
 namespace {
 
@@ -46,6 +39,8 @@ void repeat_until(QObject* owner, std::function<bool()> step) {
     timer->start(20);
 }
 
+bool shown(const QWidget* w) { return w != nullptr && w->isVisible(); }
+
 }  // namespace
 
 class CalcProgressTest : public QObject {
@@ -53,76 +48,66 @@ class CalcProgressTest : public QObject {
 
 private slots:
     void longRunShowsProgressIgnoresInputAndCancels() {
-        QTemporaryDir dir;
-        auto w = make_window(dir.path());
-        set_up_long_run(*w);
-        auto* bar = w->findChild<QProgressBar*>("prgCalc");
-        QVERIFY(bar == nullptr || !bar->isVisible());
-
-        bool panel_seen = false, input_ignored = false;
+        WindowFixture f;
+        frmTavrolin& w = *f.w;
+        set_up_long_run(w);
         int progress_seen = 0;
+        bool input_ignored = false;
         QElapsedTimer since_cancel;
-        repeat_until(w.get(), [&] {
-            auto* shown = w->findChild<QProgressBar*>("prgCalc");
-            auto* cancel = w->findChild<QPushButton*>("cmdCancelCalc");
-            if (!shown || !shown->isVisible() || !cancel || !cancel->isVisible()) return false;
-            panel_seen = true;
-            progress_seen = std::max(progress_seen, shown->value());
+        repeat_until(&w, [&] {
+            auto* bar = w.findChild<QProgressBar*>("prgCalc");
+            auto* cancel = w.findChild<QPushButton*>("cmdCancelCalc");
+            if (!shown(bar) || !shown(cancel)) return false;
+            progress_seen = std::max(progress_seen, bar->value());
             if (progress_seen == 0) return false;  // wait until some work is done
             // The rest of the window takes no input during the run.
-            const bool sort_before = w->chkSortOutput->isChecked();
-            QTest::mouseClick(w->chkSortOutput, Qt::LeftButton);
-            QTest::keyClicks(w->txtTZ, "5");
-            input_ignored = w->chkSortOutput->isChecked() == sort_before && w->txtTZ->text() == "8";
+            QTest::mouseClick(w.chkSortOutput, Qt::LeftButton);
+            QTest::keyClicks(w.txtTZ, "5");
+            input_ignored = w.chkSortOutput->isChecked() && w.txtTZ->text() == "8";
             since_cancel.start();
             QTest::mouseClick(cancel, Qt::LeftButton);
             return true;
         });
-        QTest::mouseClick(w->cmdTavrolin, Qt::LeftButton);
+        QTest::mouseClick(w.cmdTavrolin, Qt::LeftButton);
 
-        QVERIFY(panel_seen);
         QVERIFY(progress_seen > 0);
         QVERIFY(input_ignored);
         QVERIFY2(since_cancel.isValid() && since_cancel.elapsed() < 20000, "the run ended soon after Cancel");
-        QVERIFY(!w->findChild<QProgressBar*>("prgCalc")->isVisible());
-        QVERIFY(!w->findChild<QPushButton*>("cmdCancelCalc")->isVisible());
+        QVERIFY(!shown(w.findChild<QProgressBar*>("prgCalc")) && !shown(w.findChild<QPushButton*>("cmdCancelCalc")));
         QVERIFY(QApplication::overrideCursor() == nullptr);
-
-        const QString text = w->txtResults[1]->toPlainText();
+        const QString text = w.txtResults[1]->toPlainText();
         QVERIFY2(text.startsWith("Aspects found:"), qPrintable(text.left(200)));
         const QRegularExpression ending(
             "\\nThe run was cancelled at \\d\\d/\\d\\d/\\d{4}, while scanning \\S+( \\S+)? to \\S+( \\S+)?\\.\\n"
             "\\nWithin 1 deg\\. of exact:\\n");
         QVERIFY2(text.contains(ending), qPrintable(text.right(400)));
-        QVERIFY2(QRegularExpression("^Tavrolin - \\d+\\.\\d\\d secs\\.$").match(w->windowTitle()).hasMatch(),
-                 qPrintable(w->windowTitle()));
+        QVERIFY2(QRegularExpression("^Tavrolin - \\d+\\.\\d\\d secs\\.$").match(w.windowTitle()).hasMatch(),
+                 qPrintable(w.windowTitle()));
 
-        // The window takes input again, and a short run afterwards shows no progress.
-        QTest::mouseClick(w->chkSortOutput, Qt::LeftButton);
-        QVERIFY(!w->chkSortOutput->isChecked());
-        w->txtEndDate->setText("01/31/1950");
-        QTest::mouseClick(w->cmdTavrolin, Qt::LeftButton);
-        QVERIFY(!w->txtResults[1]->toPlainText().contains("cancelled"));
+        // The window takes input again, and a short run afterwards runs to its end.
+        QTest::mouseClick(w.chkSortOutput, Qt::LeftButton);
+        QVERIFY(!w.chkSortOutput->isChecked());
+        w.txtEndDate->setText("01/31/1950");
+        QTest::mouseClick(w.cmdTavrolin, Qt::LeftButton);
+        QVERIFY(!w.txtResults[1]->toPlainText().contains("cancelled"));
     }
 
     void closingDuringARunEndsItAndClosesTheWindow() {
-        QTemporaryDir dir;
-        auto w = make_window(dir.path());
-        set_up_long_run(*w);
+        WindowFixture f;
+        set_up_long_run(*f.w);
         bool close_asked = false;
-        repeat_until(w.get(), [&] {
-            auto* shown = w->findChild<QProgressBar*>("prgCalc");
-            if (!shown || !shown->isVisible()) return false;
+        repeat_until(f.w.get(), [&] {
+            if (!shown(f.w->findChild<QProgressBar*>("prgCalc"))) return false;
             close_asked = true;
-            w->close();
+            f.w->close();
             return true;
         });
-        QTest::mouseClick(w->cmdTavrolin, Qt::LeftButton);
+        QTest::mouseClick(f.w->cmdTavrolin, Qt::LeftButton);
         QVERIFY(close_asked);
-        QVERIFY(w->txtResults[1]->toPlainText().contains("The run was cancelled at "));
+        QVERIFY(f.w->txtResults[1]->toPlainText().contains("The run was cancelled at "));
         // The window closes once the run has ended, writing its INI file as it always does.
-        QTRY_VERIFY(!w->isVisible());
-        QVERIFY(QFile::exists(dir.filePath("Tavrolin.ini")));
+        QTRY_VERIFY(!f.w->isVisible());
+        QVERIFY(QFile::exists(f.path("Tavrolin.ini")));
     }
 };
 

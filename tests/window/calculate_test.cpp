@@ -1,29 +1,86 @@
-// The two calculate buttons of the main window, driven through the real controls.
+// The two calculate buttons, "Copy to Excel" and the natal positions reports, driven through the
+// main window's real controls with the real ephemeris; the copy goes into an in-memory sheet
+// standing in for the spreadsheet.
+#include <QAction>
 #include <QApplication>
-#include <QCheckBox>
-#include <QLineEdit>
+#include <QClipboard>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
-#include <memory>
+#include <functional>
 
+#include "output/memory_sheet.h"
 #include "support/window_test_support.h"
-#include "window/frm_tavrolin.h"
+#include "window/frm_natal_pos.h"
 
 namespace {
 
-// Ticks exactly one P1 body, one P2 body and one aspect.
-void tick_only(frmTavrolin& w, int p1, int p2, int aspect) {
-    for (int i = 0; i <= tavrolin::last_body_index; ++i) {
-        w.chkP1Planets[static_cast<std::size_t>(i)]->setChecked(i == p1);
-        w.chkP2Planets[static_cast<std::size_t>(i)]->setChecked(i == p2);
+using tavrolin::MemorySheet;
+using tavrolin::SpreadsheetConnection;
+
+// Hands the export's operations to a sheet the test keeps, with a look at each cell written.
+class WatchedSheet : public tavrolin::Spreadsheet {
+public:
+    WatchedSheet(MemorySheet& sheet, std::function<void()> before_write) : sheet_(sheet), before_write_(std::move(before_write)) {}
+    tavrolin::CellPosition active_cell() override { return sheet_.active_cell(); }
+    void set_column_width(int column, double characters) override { sheet_.set_column_width(column, characters); }
+    void centre_column(int column) override { sheet_.centre_column(column); }
+    void set_column_number_format(int column, const std::string& pattern) override {
+        sheet_.set_column_number_format(column, pattern);
     }
-    for (int a = 0; a <= tavrolin::last_aspect_index; ++a) w.chkAspects[static_cast<std::size_t>(a)]->setChecked(a == aspect);
+    void set_cell_text(int column, int row, const std::string& text) override {
+        before_write_();
+        sheet_.set_cell_text(column, row, text);
+    }
+
+private:
+    MemorySheet& sheet_;
+    std::function<void()> before_write_;
+};
+
+tavrolin::SpreadsheetSource source_of(MemorySheet& sheet, std::function<void()> before_write = [] {}) {
+    return [&sheet, before_write] {
+        SpreadsheetConnection connection;
+        connection.status = SpreadsheetConnection::Status::connected;
+        connection.sheet = std::make_unique<WatchedSheet>(sheet, before_write);
+        return connection;
+    };
+}
+
+tavrolin::SpreadsheetSource nothing(SpreadsheetConnection::Status status, const char* detail) {
+    return [status, detail] {
+        SpreadsheetConnection none;
+        none.status = status;
+        none.detail = detail;
+        return none;
+    };
+}
+
+// Clicks "Copy to Excel", answering every message box it opens; gives "title|text|icon" of each.
+QStringList copy_answering_boxes(frmTavrolin& w) {
+    QStringList seen;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            seen << box->windowTitle() + "|" + box->text() + "|" + QString::number(box->icon());
+            box->done(QMessageBox::Ok);
+        }
+    });
+    timer.start(10);
+    QTest::mouseClick(w.cmdCopy_to_Excel, Qt::LeftButton);
+    return seen;
+}
+
+int visible_natal_windows() {
+    int n = 0;
+    for (QWidget* w : QApplication::topLevelWidgets()) n += qobject_cast<frmNatalPos*>(w) != nullptr && w->isVisible();
+    return n;
 }
 
 }  // namespace
@@ -33,67 +90,126 @@ class CalculateTest : public QObject {
 
 private slots:
     void aspectsCommandListsFindingsAndTimesItself() {
-        QTemporaryDir dir;
-        auto w = make_window(dir.path());
-        w->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(w.get()));
-        // Transits of 2020 to each other: the great conjunction of 21 December.
-        w->txtStartdate->setText("12/01/2020");
-        w->txtEndDate->setText("12/31/2020");
-        w->txtTZ->setText("0");
-        QTest::mouseClick(w->optNatal_Transit_Progressed[1], Qt::LeftButton);
-        tick_only(*w, 5, 6, 0);
-        QTest::mouseClick(w->cmdTavrolin, Qt::LeftButton);
-
-        const QString text = w->txtResults[1]->toPlainText();
-        QVERIFY2(text.startsWith("Aspects found:"), qPrintable(text));
+        WindowFixture f;
+        f.w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.w.get()));
+        f.great_conjunction();
+        QTest::mouseClick(f.w->cmdTavrolin, Qt::LeftButton);
+        const QString text = f.w->txtResults[1]->toPlainText();
+        QVERIFY2(text.startsWith("Aspects found:\n") && text.contains("\nWithin 1 deg. of exact:\n"), qPrintable(text));
         QVERIFY2(text.contains(QRegularExpression("\\nJupiter 000 Saturn 12/21/2020 18:2\\d:\\d\\d\\n")), qPrintable(text));
-        QVERIFY(text.contains("\nWithin 1 deg. of exact:\n"));
         QVERIFY(!text.contains('\r'));
-        QVERIFY(w->txtResults[0]->toPlainText().isEmpty());
-        QVERIFY2(QRegularExpression("^Tavrolin - \\d+\\.\\d\\d secs\\.$").match(w->windowTitle()).hasMatch(),
-                 qPrintable(w->windowTitle()));
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->txtResults[1]));
+        QVERIFY(f.w->txtResults[0]->toPlainText().isEmpty());
+        QVERIFY2(QRegularExpression("^Tavrolin - \\d+\\.\\d\\d secs\\.$").match(f.w->windowTitle()).hasMatch(),
+                 qPrintable(f.w->windowTitle()));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f.w->txtResults[1]));
         QVERIFY(QApplication::overrideCursor() == nullptr);
 
-        // The next run reads the controls afresh: the same pair in December 2021 finds nothing.
-        w->txtStartdate->setText("12/01/2021");
-        w->txtEndDate->setText("12/31/2021");
-        QTest::mouseClick(w->cmdTavrolin, Qt::LeftButton);
-        QVERIFY(!w->txtResults[1]->toPlainText().contains("Jupiter 000 Saturn"));
-    }
-
-    void dateThatIsNotADateKeepsTheResultsAndSaysWhich() {
-        QTemporaryDir dir;
-        auto w = make_window(dir.path());
-        w->txtResults[1]->setPlainText("earlier listing");
-        w->txtStartdate->setText("12/32/2005");
-        w->cmdTavrolin_Click();
-        QCOMPARE(w->txtResults[1]->toPlainText(), QString("earlier listing"));
-        QCOMPARE(w->statusBar()->currentMessage(), QString("Start Date: \"12/32/2005\" is not a date"));
-        QVERIFY(w->windowTitle().startsWith("Tavrolin - "));
-
-        w->txtStartdate->setText("12/01/2005");
-        w->txtNatalDate->setText("22/09/1949");  // day first under a month-first order
-        w->cmdCalculate_T_to_Point_Click();
-        QCOMPARE(w->statusBar()->currentMessage(), QString("Natal date: \"22/09/1949\" is not a date"));
-        QVERIFY(QApplication::overrideCursor() == nullptr);
+        // A date that is not one keeps the listing and says which; the next run reads the controls afresh.
+        f.w->txtStartdate->setText("12/32/2020");
+        QTest::mouseClick(f.w->cmdTavrolin, Qt::LeftButton);
+        QCOMPARE(f.w->txtResults[1]->toPlainText(), text);
+        QCOMPARE(f.w->statusBar()->currentMessage(), QString("Start Date: \"12/32/2020\" is not a date"));
+        f.w->txtStartdate->setText("12/01/2021");
+        f.w->txtEndDate->setText("12/31/2021");
+        QTest::mouseClick(f.w->cmdTavrolin, Qt::LeftButton);
+        QVERIFY(!f.w->txtResults[1]->toPlainText().contains("Jupiter 000 Saturn"));
     }
 
     void degreeCommandWritesTheLeftBoxWithoutNearMisses() {
-        QTemporaryDir dir;
-        auto w = make_window(dir.path());
-        w->txtResults[1]->setPlainText("aspects listing");
-        w->txtStartdate->setText("03/01/2005");
-        w->txtEndDate->setText("03/31/2005");
-        w->txtZodiacDegree->setText("0");
-        tick_only(*w, 0, -1, 0);  // the Sun reaches 0 Aries at the equinox
-        QTest::mouseClick(w->cmdCalculate_T_to_Point, Qt::LeftButton);
-        const QString text = w->txtResults[0]->toPlainText();
+        WindowFixture f;
+        f.w->txtResults[1]->setPlainText("aspects listing");
+        f.w->txtStartdate->setText("03/01/2005");
+        f.w->txtEndDate->setText("03/31/2005");
+        f.w->txtZodiacDegree->setText("0");
+        f.tick_only(0, -1, 0);  // the Sun reaches 0 Aries at the equinox
+        f.w->txtNatalDate->setText("22/09/1949");  // day first under a month-first order
+        QTest::mouseClick(f.w->cmdCalculate_T_to_Point, Qt::LeftButton);
+        QCOMPARE(f.w->statusBar()->currentMessage(), QString("Natal date: \"22/09/1949\" is not a date"));
+        f.w->txtNatalDate->setText("09/22/1949");
+        QTest::mouseClick(f.w->cmdCalculate_T_to_Point, Qt::LeftButton);
+        const QString text = f.w->txtResults[0]->toPlainText();
         QVERIFY2(text.contains(QRegularExpression("\\nSun 000 \\S+ 03/20/2005 \\d\\d:\\d\\d:\\d\\d\\n")), qPrintable(text));
         QVERIFY(!text.contains("Within 1 deg. of exact:"));
-        QCOMPARE(w->txtResults[1]->toPlainText(), QString("aspects listing"));
-        QCOMPARE(w->windowTitle(), QString("Tavrolin"));
+        QCOMPARE(f.w->txtResults[1]->toPlainText(), QString("aspects listing"));
+        QCOMPARE(f.w->windowTitle(), QString("Tavrolin"));
+    }
+
+    void copyTakesTheLastRunWithTheWindowsChoicesOfNowOrSaysWhyNot() {
+        WindowFixture f;
+        f.great_conjunction();
+        QTest::mouseClick(f.w->cmdTavrolin, Qt::LeftButton);
+        QCOMPARE(f.w->engine().result_count, 1);
+        // Chosen after the run, and still what the copy follows.
+        f.w->chkDateOnly->setChecked(true);
+        f.w->mnuUseLunettaDisplaySettings->trigger();
+        MemorySheet sheet;
+        sheet.active = {1, 4};
+        bool calculate_enabled_while_copying = false, timer_fired_while_copying = false;
+        f.w->spreadsheet_source = source_of(sheet, [&] { calculate_enabled_while_copying |= f.w->cmdTavrolin->isEnabled(); });
+        // A pending event is handled during the copy, while the commands are disabled.
+        QTimer::singleShot(0, [&] { timer_fired_while_copying = !f.w->cmdCopy_to_Excel->isEnabled(); });
+        QCOMPARE(copy_answering_boxes(*f.w), QStringList());
+        QCOMPARE(sheet.cell(1, 4), std::optional<std::string>("21 Dec 2020"));
+        QCOMPARE(sheet.cell(2, 4), std::optional<std::string>("Jupiter"));
+        QCOMPARE(sheet.cell(5, 4), std::optional<std::string>());  // Lunetta in transit: no speed
+        QCOMPARE(sheet.formats.at(6), std::string("0.00"));        // but the longitudes
+        QVERIFY(timer_fired_while_copying && !calculate_enabled_while_copying);
+        QVERIFY(f.w->cmdTavrolin->isEnabled() && f.w->cmdCopy_to_Excel->isEnabled());
+
+        // A copy that cannot be done says why in one message box and changes nothing else.
+        const QString listing = f.w->txtResults[1]->toPlainText();
+        f.w->spreadsheet_source = nothing(SpreadsheetConnection::Status::none_open, "nobody answers");
+        QCOMPARE(copy_answering_boxes(*f.w),
+                 QStringList("No spreadsheet open|Please open an Excel spreadsheet before performing this operation.|3"));
+        f.w->spreadsheet_source = nothing(SpreadsheetConnection::Status::no_back_end, "this build has no spreadsheet back end");
+        QCOMPARE(copy_answering_boxes(*f.w), QStringList("Copy to Excel|This build has no spreadsheet back end.|3"));
+        MemorySheet lost;
+        lost.unusable_after_cell_writes = 2;
+        f.w->spreadsheet_source = source_of(lost);
+        QCOMPARE(copy_answering_boxes(*f.w),
+                 QStringList("Copy to Excel|The copy stopped after 0 rows: the connection to the spreadsheet was lost.|2"));
+        QCOMPARE(f.w->txtResults[1]->toPlainText(), listing);
+        QVERIFY(f.w->cmdCopy_to_Excel->isEnabled());
+    }
+
+    // The numbers of the reports are checked against the library through tavrolin-batch.
+    void reportShowsInOneWindowAndIsCopied() {
+        WindowFixture f;
+        f.w->mnuNatalPlanetPositionsLongitude->trigger();
+        frmNatalPos* natal = f.w->natal_pos_window();
+        QVERIFY(QTest::qWaitForWindowExposed(natal));
+        QCOMPARE(f.w->statusBar()->currentMessage(), QString());
+        const QString text = natal->RichText1->toPlainText();
+        QCOMPARE(text, QString::fromStdString(f.w->engine().natal_lon_report).replace("\r\n", "\n"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), text);
+        QCOMPARE(text.section('\n', 0, 0).size(), 41);
+        // The whole report shows without scrolling, in whatever fixed-pitch face stands in.
+        QCOMPARE(natal->RichText1->horizontalScrollBar()->maximum() + natal->RichText1->verticalScrollBar()->maximum(), 0);
+        // Escape in the report returns to the main window; the next report replaces this one.
+        natal->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(natal));
+        QTest::keyClick(natal->RichText1, Qt::Key_Escape);
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(f.w.get()));
+        QTest::keyClick(f.w.get(), Qt::Key_F12);
+        QCOMPARE(visible_natal_windows(), 1);
+        QCOMPARE(f.w->natal_pos_window()->RichText1->toPlainText().section('\n', 0, 0).size(), 34);
+        QCOMPARE(QGuiApplication::clipboard()->text(), f.w->natal_pos_window()->RichText1->toPlainText());
+    }
+
+    void reportOfAnInvalidNatalDateOrAMissingEphemerisSaysWhy() {
+        WindowFixture f(12000, 0, false);  // without the asteroid files
+        QGuiApplication::clipboard()->setText("kept");
+        f.w->txtNatalDate->setText("22/09/1949");  // day first under the month-first order
+        f.w->mnuNatalPlanetPositionsLongitude->trigger();
+        QCOMPARE(f.w->statusBar()->currentMessage(), QString("Natal date: \"22/09/1949\" is not a date"));
+        QCOMPARE(visible_natal_windows(), 0);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("kept"));
+        f.w->txtNatalDate->setText("09/22/1949");
+        f.w->mnuNatalPlanetPositionsLongitude->trigger();
+        const QString message = f.w->statusBar()->currentMessage();
+        QVERIFY2(message.startsWith("Eris: position not computed: ") && message.contains("; Sedna: position not computed: "),
+                 qPrintable(message));
     }
 };
 
