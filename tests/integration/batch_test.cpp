@@ -1,23 +1,20 @@
-// Runs the real tavrolin-batch program and checks what it prints against the layout rules of the
-// listing, not against a stored copy of its output.
-
+// Runs the real tavrolin-batch program: its listings checked against the layout rules and the
+// ticked bodies and aspects (not against a stored copy), its natal reports against the library's
+// positions, its options and exit statuses.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
-#include <filesystem>
+#include <cmath>
 #include <fstream>
 #include <regex>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include <swephexp.h>
 
 #include "engine/bodies.h"
 #include "output/result_time.h"
 #include "support/batch_program.h"
-#include "window/files/settings_file.h"
 
 namespace tavrolin {
 namespace {
@@ -25,15 +22,10 @@ namespace {
 namespace fs = std::filesystem;
 using testing::lines_of;
 using testing::ProgramRun;
-using testing::read_file;
 
-class Batch : public testing::BatchProgramTest {
-protected:
-    Batch() : BatchProgramTest("tavrolin_batch_") {}
-};
+class Batch : public testing::BatchProgramTest {};
 
 const fs::path example = fs::path(TAVROLIN_SOURCE_DIR) / "examples" / "default.opt";
-
 
 ControlValues initial_state() {
     ControlValues cv;
@@ -52,15 +44,13 @@ ControlValues busy_month() {
 }
 
 struct Row {
-    std::string p1, aspect, third;
+    std::string p1, aspect, third, date;
     long long seconds = 0;
-    std::string date;
-    int group = 0;
 };
 
-// Checks a listing line by line: "Aspects found:", an empty line before each group, rows
-// "P1 aspect P2-or-degree mm/dd/yyyy hh:nn:ss" of ticked bodies and aspects, then in aspects runs
-// an empty line, "Within 1 deg. of exact:" and lines "P1 aspect P2: date - date" in `near_date`.
+// Checks a listing line by line: "Aspects found:", rows "P1 aspect P2-or-degree mm/dd/yyyy hh:nn:ss"
+// of ticked bodies and aspects (in time order when sorted), then in aspects runs "Within 1 deg. of
+// exact:" and lines "P1 aspect P2: date - date" with dates in `near_date`.
 std::vector<Row> check_listing(const std::string& out, const ControlValues& cv, bool aspects_run,
                                const std::string& near_date = R"(\d\d/\d\d/\d{4})") {
     EXPECT_EQ(out.find('\r'), std::string::npos);
@@ -73,92 +63,70 @@ std::vector<Row> check_listing(const std::string& out, const ControlValues& cv, 
         if (cv.aspects[a]) aspects.insert(cv.aspect_caption(a));
     const std::regex row_form(R"((.+) (\S+) (.+) ((\d\d/\d\d/\d{4}) \d\d:\d\d:\d\d))");
     const std::regex near_form("(.+) (\\S+) (.+): " + near_date + " - " + near_date);
-
     const auto lines = lines_of(out);
-    std::vector<Row> rows;
     EXPECT_EQ(lines.at(0), "Aspects found:");
+    std::vector<Row> rows;
     std::size_t i = 1;
-    int group = 0;
-    for (bool blank = false; i < lines.size(); ++i) {
-        if (lines[i].empty()) {
-            EXPECT_FALSE(blank) << "two empty lines at " << i;
-            blank = true;
-            continue;
-        }
-        if (lines[i] == "Within 1 deg. of exact:") {
-            EXPECT_TRUE(blank && aspects_run);
-            break;
-        }
+    for (; i < lines.size() && lines[i] != "Within 1 deg. of exact:"; ++i) {
         std::smatch m;
+        if (lines[i].empty()) continue;
         if (!std::regex_match(lines[i], m, row_form)) {
             ADD_FAILURE() << "not a row: " << lines[i];
             continue;
         }
-        group += blank ? 1 : 0;
-        EXPECT_GT(group, 0) << "no empty line before the first row";
-        blank = false;
-        rows.push_back({m[1], m[2], m[3], result_seconds(m[4].str()).value_or(-1), m[5], group});
+        rows.push_back({m[1], m[2], m[3], m[5], result_seconds(m[4].str()).value_or(-1)});
         EXPECT_TRUE(bodies1.count(m[1]) && aspects.count(m[2])) << lines[i];
         EXPECT_TRUE(!aspects_run || bodies2.count(m[3])) << lines[i];
+        if (cv.sort_output && rows.size() > 1) {
+            EXPECT_LE(rows[rows.size() - 2].seconds, rows.back().seconds) << lines[i];
+        }
     }
     EXPECT_EQ(i < lines.size(), aspects_run) << "near-miss section";
     for (++i; i < lines.size(); ++i) EXPECT_TRUE(std::regex_match(lines[i], near_form)) << lines[i];
     return rows;
 }
 
-// Sorted: time never goes back, each group holds one date and the next group a later one.
-void expect_sorted_and_grouped(const std::vector<Row>& rows) {
-    for (std::size_t k = 1; k < rows.size(); ++k) {
-        EXPECT_LE(rows[k - 1].seconds, rows[k].seconds) << k;
-        EXPECT_EQ(rows[k - 1].group == rows[k].group, rows[k - 1].date == rows[k].date) << k;
-    }
+std::vector<std::string> rows_only(const std::string& out) {
+    auto lines = lines_of(out);
+    lines.resize(std::find(lines.begin(), lines.end(), "Within 1 deg. of exact:") - lines.begin());
+    return lines;
 }
 
 TEST_F(Batch, ExampleIsTheInitialStateAndRuns) {
-    EXPECT_EQ(read_file(example), settings_file_text(initial_state()));
+    EXPECT_EQ(testing::read_file(example), settings_file_text(initial_state()));
     const ProgramRun r = run("'" + example.string() + "'");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     const auto rows = check_listing(r.out, initial_state(), true);
-    expect_sorted_and_grouped(rows);
     EXPECT_EQ(r.out.find("not computed"), std::string::npos);
-    for (const auto& row : rows) {  // December, local time eight hours behind Universal Time
+    for (const auto& row : rows)  // December, local time eight hours behind Universal Time
         EXPECT_TRUE(row.date.rfind("12/", 0) == 0 || row.date == "11/30/2005") << row.date;
-    }
 }
 
-TEST_F(Batch, SortedAndUnsortedRunsListTheSameRows) {
+TEST_F(Batch, UnsortedAndYearFirstRunsListTheSameRows) {
     ControlValues cv = busy_month();
     const ProgramRun sorted = run(settings("sorted.opt", cv));
+    ASSERT_GT(check_listing(sorted.out, cv, true).size(), 20u);
     cv.sort_output = 0;
     const ProgramRun unsorted = run(settings("unsorted.opt", cv));
-    ASSERT_EQ(sorted.status + unsorted.status, 0) << sorted.err << unsorted.err;
-
-    const auto a = check_listing(sorted.out, cv, true);
-    const auto b = check_listing(unsorted.out, cv, true);
-    ASSERT_GT(a.size(), 20u);
-    expect_sorted_and_grouped(a);
-    // Unsorted, a group opens at every change of date between neighbours.
-    for (std::size_t k = 1; k < b.size(); ++k)
-        EXPECT_EQ(b[k].group - b[k - 1].group, b[k].date != b[k - 1].date ? 1 : 0) << k;
+    check_listing(unsorted.out, cv, true);
+    EXPECT_NE(rows_only(unsorted.out), rows_only(sorted.out));
     auto la = lines_of(sorted.out), lb = lines_of(unsorted.out);
     std::multiset<std::string> sa(la.begin(), la.end()), sb(lb.begin(), lb.end());
     sa.erase("");
     sb.erase("");
     EXPECT_EQ(sa, sb);
-}
 
-TEST_F(Batch, YearFirstDatesStillListTimesMonthFirst) {
-    ControlValues cv = busy_month();
+    // Dates read year first: the rows' times are still written month first, the near misses not.
+    cv.sort_output = 1;
     cv.start_date = "2005/12/01";
     cv.end_date = "2005/12/31";
     cv.natal_date = "1949/09/22";
-    const ProgramRun r = run("--date-order 2 " + settings("ymd.opt", cv));
-    ASSERT_EQ(r.status, 0) << r.err;
+    const ProgramRun ymd = run("--date-order 2 " + settings("ymd.opt", cv));
+    ASSERT_EQ(sorted.status + unsorted.status + ymd.status, 0) << sorted.err << unsorted.err << ymd.err;
     cv.date_order = 2;
-    const auto rows = check_listing(r.out, cv, true, R"(\d{4}/\d\d/\d\d)");
-    ASSERT_GT(rows.size(), 20u);
-    expect_sorted_and_grouped(rows);
+    check_listing(ymd.out, cv, true, R"(\d{4}/\d\d/\d\d)");
+    EXPECT_EQ(rows_only(ymd.out), rows_only(sorted.out));
 }
 
 TEST_F(Batch, DegreeRunListsTheDegreeAndNoNearMisses) {
@@ -174,6 +142,75 @@ TEST_F(Batch, DegreeRunListsTheDegreeAndNoNearMisses) {
     for (const auto& row : rows) EXPECT_EQ(row.third, "100.123");
 }
 
+// Quill adds a sign and a declination to each body of a row, Lunetta two positions and three
+// phases after it; every other line is that of the default listing.
+TEST_F(Batch, StylesAddToEachRowOfTheDefaultListing) {
+    const std::string file = settings("busy.opt", busy_month());
+    const auto d = lines_of(run(file).out), q = lines_of(run("--style quill " + file).out),
+               l = lines_of(run("--style lunetta " + file).out);
+    ASSERT_GT(d.size(), 20u);
+    ASSERT_EQ(q.size(), d.size());
+    ASSERT_EQ(l.size(), d.size());
+    const std::regex row(R"(.+ \d\d/\d\d/\d{4} \d\d:\d\d:\d\d)");
+    const std::regex quill_fields(R"(\S+ \(\w{3} = -?\d+\.\d\d\) \S+ \S+ \(\w{3} = -?\d+\.\d\d\) .+)");
+    const std::regex lunetta_tail(R"((   -?\d+\.\d\d){2}(   -?1|    )(   -?1){2})");
+    for (std::size_t i = 0; i < d.size(); ++i) {
+        const bool is_row = std::regex_match(d[i], row);
+        EXPECT_EQ(std::regex_match(q[i], quill_fields), is_row) << q[i];
+        EXPECT_EQ(std::regex_replace(q[i], std::regex(R"( \(\w{3} = -?\d+\.\d\d\))"), ""), d[i]);
+        EXPECT_EQ(l[i].substr(0, d[i].size()), d[i]);
+        EXPECT_EQ(std::regex_match(l[i].substr(std::min(d[i].size(), l[i].size())), lunetta_tail), is_row) << l[i];
+    }
+}
+
+// The bodies of the reports, a blank line as -1.
+TEST_F(Batch, NatalReportsShowTheLibrarysPositions) {
+    ControlValues cv = initial_state();
+    const std::string file = settings("natal.opt", cv);
+    cv.p2_helio = 1;
+    const std::string helio_file = settings("helio.opt", cv);
+    const std::vector<int> geocentric = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, -1, 10, 11, 12, 13, -1, 15, 16, -1, 17, 18, 19, 20, 21, 22};
+    const std::vector<int> heliocentric = {2, 3, 4, 5, 6, 7, 8, 9, -1, 14, -1, 15, 16, -1, 17, 18, 19, 20, 21, 22};
+    struct Case {
+        std::string args;
+        std::size_t width;
+        int flags, element;  // of the library call that gives the value
+        const std::vector<int>& bodies;
+    };
+    const Case cases[] = {
+        {"--report longitude " + file, 41, 0, 0, geocentric},
+        {"--report sidereal " + file, 41, SEFLG_SIDEREAL, 0, geocentric},
+        {"--report decl " + file, 34, SEFLG_EQUATORIAL, 1, geocentric},
+        {"--report decl " + helio_file, 34, SEFLG_HELCTR, 1, heliocentric},
+    };
+    swe_set_ephe_path(const_cast<char*>(TAVROLIN_BIN_DIR "/ephe:/usr/share/libswe/ephe"));
+    swe_set_sid_mode(SE_SIDM_LAHIRI, 0, 0);
+    // 22 September 1949, "16.43" GMT, as the program takes it (hours in single precision).
+    const float t = 16.43f;
+    const float hours = std::trunc(t) + (t - std::trunc(t)) * 100.0f / 60.0f;
+    const double jd = swe_julday(1949, 9, 22, 0.0, SE_GREG_CAL) + static_cast<double>(hours) / 24.0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const ProgramRun r = run(c.args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        const auto lines = lines_of(r.out);
+        ASSERT_EQ(lines.size(), c.bodies.size());
+        for (std::size_t k = 0; k < lines.size(); ++k) {
+            if (c.bodies[k] < 0) {
+                EXPECT_EQ(lines[k], "") << k;
+                continue;
+            }
+            ASSERT_EQ(lines[k].size(), c.width) << lines[k];
+            double xx[6];
+            char serr[AS_MAXCH];
+            swe_calc(jd + swe_deltat(jd), body_number(c.bodies[k]), SEFLG_SWIEPH | SEFLG_SPEED | c.flags, xx, serr);
+            EXPECT_NEAR(std::stod(lines[k].substr(c.width - 14, 11)), xx[c.element], c.width == 41 ? 1.5e-6 : 1.5e-5)
+                << lines[k];
+        }
+    }
+}
+
 TEST_F(Batch, BodyWithoutEphemerisFileIsNamed) {
     // A copy of the program without the asteroid files beside it.
     fs::copy_file(fs::path(TAVROLIN_BIN_DIR) / "tavrolin-batch", dir / "tavrolin-batch");
@@ -185,7 +222,7 @@ TEST_F(Batch, BodyWithoutEphemerisFileIsNamed) {
     EXPECT_EQ(r.out.find("Eris"), r.out.find("Eris: position not computed")) << "Eris listed in a row";
 }
 
-TEST_F(Batch, ProgressGoesToStandardErrorAndChangesNothingElse) {
+TEST_F(Batch, ProgressAndAFailedCopyGoToStandardErrorAfterTheListing) {
     const std::string file = settings("busy.opt", busy_month());
     const ProgramRun quiet = run(file);
     const ProgramRun told = run("--progress " + file);
@@ -200,6 +237,11 @@ TEST_F(Batch, ProgressGoesToStandardErrorAndChangesNothingElse) {
         last = std::stoi(m[1]);
     }
     EXPECT_EQ(last, 100);
+    // No spreadsheet on the pipe: the listing all the same, then the failure.
+    const ProgramRun copy = run("--to-spreadsheet --pipe tavrolin-test-nobody " + file);
+    EXPECT_EQ(copy.status, 1);
+    EXPECT_EQ(copy.out, quiet.out);
+    EXPECT_NE(copy.err.find("spreadsheet"), std::string::npos) << copy.err;
 }
 
 TEST_F(Batch, BadInputsSayWhatIsWrongAndPrintNothing) {
@@ -208,9 +250,8 @@ TEST_F(Batch, BadInputsSayWhatIsWrongAndPrintNothing) {
     std::ofstream(dir / "short.opt", std::ios::binary) << short_text;
     ControlValues bad_start = initial_state(), bad_natal = initial_state();
     bad_start.start_date = "12/32/2005";
-    bad_natal.natal_date = "1949";
+    bad_natal.natal_date = "22/09/1949";
     const std::string ex = "'" + example.string() + "'";
-
     struct Case {
         std::string args;
         int status;
@@ -220,16 +261,17 @@ TEST_F(Batch, BadInputsSayWhatIsWrongAndPrintNothing) {
         {"'" + (dir / "missing.opt").string() + "'", 1, {"missing.opt", "cannot be read"}},
         {"'" + (dir / "short.opt").string() + "'", 1, {"short.opt", "80 lines"}},
         {settings("bad_start.opt", bad_start), 1, {"bad_start.opt", "line 1", "Start Date", "\"12/32/2005\""}},
-        {settings("bad_natal.opt", bad_natal), 1, {"bad_natal.opt", "line 4", "Natal date", "\"1949\""}},
+        {"--report longitude " + settings("bad_natal.opt", bad_natal), 1,
+         {"line 4, Natal date: \"22/09/1949\" is not a date"}},
         {"--date-order 1 " + ex, 1, {"default.opt", "End Date", "\"12/31/2005\""}},
         {"", 2, {"no settings file", "Usage:"}},
         {"--frobnicate " + ex, 2, {"--frobnicate", "Usage:"}},
         {ex + " " + ex, 2, {"more than one settings file"}},
-        {"--date-order 3 " + ex, 2, {"--date-order"}},
         {"--years-back 123 " + ex, 2, {"--years-back"}},
-        {"--angle", 2, {"--angle"}},
+        {"--angle", 2, {"--angle needs a value"}},
+        {"--style fancy " + ex, 2, {"--style \"fancy\""}},
+        {"--report ecliptic " + ex, 2, {"--report \"ecliptic\""}},
         {"--to-spreadsheet --pipe 'a;b' " + ex, 2, {"--pipe"}},
-        {"--to-spreadsheet --date-only 2 " + ex, 2, {"--date-only"}},
         {"--to-spreadsheet --report longitude " + ex, 2, {"--report"}},
     };
     for (const auto& c : cases) {

@@ -37,14 +37,21 @@ inline std::vector<std::string> lines_of(const std::string& text) {
     return lines;
 }
 
-// A temporary folder per test, removed afterwards; `prefix` keeps the folders of two suites apart.
+// Runs `program` with the arguments (quoted as for the shell), its output collected through `dir`.
+inline ProgramRun run_program(const fs::path& dir, const std::string& args,
+                              const fs::path& program = fs::path(TAVROLIN_BIN_DIR) / "tavrolin-batch") {
+    const fs::path out = dir / "stdout", err = dir / "stderr";
+    const std::string command = "'" + program.string() + "' " + args + " >'" + out.string() + "' 2>'" + err.string() + "'";
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out), read_file(err)};
+}
+
+// A temporary folder per test, removed afterwards.
 class BatchProgramTest : public ::testing::Test {
 protected:
-    explicit BatchProgramTest(const std::string& prefix)
-        : dir(fs::temp_directory_path() /
-              (prefix + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()))) {}
-
-    fs::path dir;
+    fs::path dir = fs::temp_directory_path() /
+                   ("tavrolin_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name()) +
+                    "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
 
     void SetUp() override {
         fs::remove_all(dir);
@@ -53,12 +60,8 @@ protected:
     void TearDown() override { fs::remove_all(dir); }
 
     ProgramRun run(const std::string& args, const fs::path& program = fs::path(TAVROLIN_BIN_DIR) / "tavrolin-batch") {
-        const fs::path out = dir / "stdout", err = dir / "stderr";
-        const std::string command = "'" + program.string() + "' " + args + " >'" + out.string() + "' 2>'" + err.string() + "'";
-        const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out), read_file(err)};
+        return run_program(dir, args, program);
     }
-
     // Saves a settings file into the folder and gives its quoted path for the command line.
     std::string settings(const std::string& name, const ControlValues& cv) {
         const auto path = (dir / name).string();
