@@ -28,8 +28,6 @@ public:
     const std::string& start_error() const { return start_error_; }
     const std::string& pipe() const { return pipe_; }
 
-    css::uno::Reference<css::frame::XDesktop2> desktop() const { return desktop_; }
-
     // A new spreadsheet document, made the office's current document, with `cell` (e.g. "D10")
     // selected. Hidden: a visible document cannot be shown by a headless office.
     css::uno::Reference<css::frame::XModel> new_spreadsheet(const std::string& cell);
