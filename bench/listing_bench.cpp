@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/date_text.h"
@@ -28,13 +29,9 @@ int main() {
             char exact[32];
             std::snprintf(exact, sizeof exact, "%02d/%02d/%04d %02d:%02d:%02d", d.month, d.day, d.year, s / 3600,
                           s / 60 % 60, s % 60);
-            ResultRow r;
-            r[0] = std::to_string(p % 23);
-            r[1] = std::to_string(p % 18);
-            r[2] = std::to_string((p / 23) % 23);
-            r[3] = exact;
-            for (int c = 4; c <= last_result_col; ++c) r[static_cast<std::size_t>(c)] = "123.456789012345";
-            table.push_back(std::move(r));
+            const std::string_view number = "123.456789012345";
+            table.push_back(ResultRow{std::to_string(p % 23), std::to_string(p % 18), std::to_string((p / 23) % 23),
+                                      exact, number, number, number, number, number, number, number, number});
         }
     }
     const int count = static_cast<int>(table.size()) - 1;

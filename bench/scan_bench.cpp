@@ -101,7 +101,8 @@ struct PathResult {
 void dump_scan(std::ofstream& out, const Engine& engine, const ScanOutcome& scan) {
     out << "rows " << engine.result_count << "\n";
     for (int r = 1; r <= engine.result_count; ++r) {
-        for (const auto& cell : engine.result_table[static_cast<std::size_t>(r)]) out << cell << '\t';
+        const ResultRow& row = engine.result_table[static_cast<std::size_t>(r)];
+        for (int c = 0; c < ResultRow::columns; ++c) out << row[c] << '\t';
         out << '\n';
     }
     out << "near misses\n" << engine.near_miss_text << "\nrow limit " << scan.row_limit_reached << " "

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <string_view>
 
 #include "engine/calendar.h"
 #include "engine/date_text.h"
@@ -57,31 +58,23 @@ bool Engine::refine_and_record(int a, double current) {
     // A moment found from positions the library could not compute is no result.
     if (eph.error_count() != errors_before) return false;
 
-    ResultRow row;
     const ExactDateTime when = ConvertJDtoDateandTime(exact_jd, cv.tz);
-    row[0] = std::to_string(p1_num);
-    row[2] = std::to_string(p2_num);
-    row[1] = std::to_string(a);
-    row[3] = when.exact_date_str + " " + when.exact_time_str;
-    row[4] = format_fixed(secant_speed, 4);
+    const std::string exact_text = when.exact_date_str + " " + when.exact_time_str;
+    const std::string speed_text = format_fixed(secant_speed, 4);
 
     Get_Planet_Positions_at_Exact(p1_num, p2_num, exact_jd);
     const bool positions_ok = eph.error_count() == errors_before;
     if (positions_ok) {
-        row[5] = number_to_text(p1_lon);
-        row[6] = number_to_text(p2_lon);
-        row[10] = number_to_text(p1_decl);
-        row[11] = number_to_text(p2_decl);
-        row[7] = "0";
+        std::string_view direction = "0";
         if (a < last_aspect_index - 1) {
             double d = p1_lon - p2_lon;
             if (d < 0.0) d += 360.0;
-            row[7] = d <= 180.0 ? "1" : "-1";
+            direction = d <= 180.0 ? "1" : "-1";
         }
-        row[8] = number_to_text(p1_speed);
-        row[9] = number_to_text(p2_speed);
-
-        result_table[static_cast<std::size_t>(result_count)] = std::move(row);
+        result_table[static_cast<std::size_t>(result_count)] = ResultRow{
+            std::to_string(p1_num), std::to_string(a), std::to_string(p2_num), exact_text, speed_text,
+            number_to_text(p1_lon), number_to_text(p2_lon), direction, number_to_text(p1_speed),
+            number_to_text(p2_speed), number_to_text(p1_decl), number_to_text(p2_decl)};
         ++result_count;
         result_table.emplace_back();
         near_miss_state = "exact";

@@ -11,12 +11,9 @@
 #include "engine/bodies.h"
 #include "engine/control_values.h"
 #include "engine/ephemeris.h"
+#include "engine/result_row.h"
 
 namespace tavrolin {
-
-// One exact aspect: twelve text columns (body indexes, aspect, "mm/dd/yyyy hh:nn:ss", speed,
-// positions, direction, speeds, declinations).
-using ResultRow = std::array<std::string, last_result_col + 1>;
 
 // What the scan of a calculation command ended with.
 struct ScanOutcome {

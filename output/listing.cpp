@@ -43,9 +43,9 @@ bool is_number_text(std::string_view text) {
 
 // Grouping key of a row: its calendar date in the regional pattern, or the text itself when it
 // holds no date.
-std::string group_key(const std::string& exact_text, int date_order) {
+std::string group_key(std::string_view exact_text, int date_order) {
     const auto date = result_date(exact_text);
-    if (!date) return exact_text;
+    if (!date) return std::string(exact_text);
     return format_date(*date, date_order);
 }
 

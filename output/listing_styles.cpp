@@ -11,14 +11,14 @@ namespace tavrolin {
 namespace {
 
 // "Mars (pis = -5.32) ": name, sign of the longitude column, declination column with two decimals.
-std::string quill_body_field(const std::string& name, const std::string& longitude, const std::string& declination) {
+std::string quill_body_field(const std::string& name, std::string_view longitude, std::string_view declination) {
     return name + " (" + quill_sign_of(longitude) + " = " + format_number_text(declination, 2) + ") ";
 }
 
 // Direct ("   1") or retrograde ("   -1"); a speed of exactly 0 counts as direct.
-std::string direction_flag(const std::string& speed) { return val(speed) < 0.0 ? "   -1" : "   1"; }
+std::string direction_flag(std::string_view speed) { return val(speed) < 0.0 ? "   -1" : "   1"; }
 
-std::string phase_flag(const std::string& phase) {
+std::string phase_flag(std::string_view phase) {
     const double v = val(phase);
     if (v > 0.0) return "   1";
     if (v < 0.0) return "   -1";
@@ -72,8 +72,8 @@ std::string lunetta_row_entry(const ListingContext& context, const ResultRow& ro
     } else if (mode != 3) {
         // Transit modes; a listing with no mode selected is written the same way.
         const bool longitude_aspect = val(row[1]) < last_aspect_index - 1;
-        const std::string& first = longitude_aspect ? row[5] : row[10];
-        const std::string& second = longitude_aspect ? row[6] : row[11];
+        const std::string_view first = longitude_aspect ? row[5] : row[10];
+        const std::string_view second = longitude_aspect ? row[6] : row[11];
         line += "   " + format_number_text(first, 2) + "   " + format_number_text(second, 2);
         line += phase_flag(row[7]);
         line += direction_flag(row[8]);

@@ -78,7 +78,7 @@ std::optional<std::string> block_value(int c, const ResultRow& row, const Layout
     const auto declination_aspect = [&] { return number_of(row[1]) >= parallel_aspect; };
     switch (c) {
         case 0: {
-            if (cv.date_only != 1) return row[3];
+            if (cv.date_only != 1) return std::string(row[3]);
             const auto date = result_date(row[3]);
             if (!date || date->month < 1 || date->month > 12) throw CellSkipped{};
             char text[64];
@@ -95,7 +95,7 @@ std::optional<std::string> block_value(int c, const ResultRow& row, const Layout
             return ControlValues::body_caption(index_of(number_of(row[2]), last_body_index));
         case 4:
             if (lunetta_transit) return std::nullopt;
-            return row[4];
+            return std::string(row[4]);
         case 5:
             if (layout.transit && !layout.lunetta && !layout.quill) {
                 auto text = duration_text(row[4], false);

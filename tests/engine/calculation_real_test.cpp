@@ -36,7 +36,7 @@ double mod360(double x) { return x - 360.0 * std::floor(x / 360.0); }
 // Universal Time of a row's "mm/dd/yyyy hh:nn:ss", written in a zone tz hours behind it.
 double row_jd(const ResultRow& row, double tz) {
     int mo = 0, d = 0, y = 0, h = 0, mi = 0, s = 0;
-    EXPECT_EQ(std::sscanf(row[3].c_str(), "%d/%d/%d %d:%d:%d", &mo, &d, &y, &h, &mi, &s), 6) << row[3];
+    EXPECT_EQ(std::sscanf(std::string(row[3]).c_str(), "%d/%d/%d %d:%d:%d", &mo, &d, &y, &h, &mi, &s), 6) << row[3];
     return swe_julday(y, mo, d, h + mi / 60.0 + s / 3600.0, SE_GREG_CAL) + tz / 24.0;
 }
 
@@ -85,7 +85,8 @@ protected:
         const double tz = std::atof(cv.tz.c_str());
         for (int r = 1; r <= engine.result_count; ++r) {
             const ResultRow& row = engine.result_table[static_cast<std::size_t>(r)];
-            const int p1 = std::stoi(row[0]), a = std::stoi(row[1]), p2 = std::stoi(row[2]);
+            const auto number = [&](int c) { return std::stod(std::string(row[c])); };
+            const int p1 = static_cast<int>(number(0)), a = static_cast<int>(number(1)), p2 = static_cast<int>(number(2));
             const double t = row_jd(row, tz);
             const bool decl = a >= parallel_aspect;
             const Value v1 = p1_value(p1, t, decl);
@@ -109,7 +110,7 @@ protected:
                 << "mode " << cv.mode << " row " << p1 << " " << a << " " << p2 << " " << row[3];
             // The row's P1 longitude is the position at the exact moment.
             const Value lon1 = p1_value(p1, t, false);
-            EXPECT_NEAR(std::stod(row[5]), lon1.value, std::fabs(lon1.speed) * 0.0001 + 1e-6) << row[3];
+            EXPECT_NEAR(number(5), lon1.value, std::fabs(lon1.speed) * 0.0001 + 1e-6) << row[3];
         }
         return engine.result_count;
     }
@@ -192,7 +193,7 @@ TEST_F(RealScan, GreatConjunctionOfDecember2020) {
     cv.end_date = "12/25/2020";
     tick({5}, {6}, {0});
     ASSERT_EQ(run_and_check(), 1);
-    const std::string when = engine.result_table[1][3];
+    const std::string when(engine.result_table[1][3]);
     EXPECT_EQ(when.substr(0, 14), "12/21/2020 18:") << when;
     const int minute = std::stoi(when.substr(14, 2));
     EXPECT_GE(minute, 15) << when;

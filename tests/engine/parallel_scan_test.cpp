@@ -287,7 +287,9 @@ TEST(ParallelScan, CancelledRunIsAPrefixOfTheFullOneWhateverTheThreads) {
             // the cancelled one are all there.
             ASSERT_LE(n, full.engine.result_count) << what;
             EXPECT_TRUE(std::equal(all.begin() + 1, all.begin() + 1 + n, s.engine.result_table.begin() + 1)) << what;
-            const auto pair_of = [](const ResultRow& r) { return std::make_pair(std::stoi(r[0]), std::stoi(r[2])); };
+            const auto pair_of = [](const ResultRow& r) {
+                return std::make_pair(std::stoi(std::string(r[0])), std::stoi(std::string(r[2])));
+            };
             const auto cancelled_pair = std::make_pair(out.cancelled_p1, out.cancelled_p2);
             for (int r = n + 1; r <= full.engine.result_count; ++r)
                 EXPECT_GE(pair_of(all[static_cast<std::size_t>(r)]), cancelled_pair) << what;

@@ -12,12 +12,7 @@ namespace tavrolin {
 namespace {
 
 ResultRow row(int p1, int aspect, int p2, const std::string& exact) {
-    ResultRow r;
-    r[0] = std::to_string(p1);
-    r[1] = std::to_string(aspect);
-    r[2] = std::to_string(p2);
-    r[3] = exact;
-    return r;
+    return ResultRow{std::to_string(p1), std::to_string(aspect), std::to_string(p2), exact};
 }
 
 class OutputSteps : public ::testing::Test {

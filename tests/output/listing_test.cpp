@@ -9,12 +9,7 @@ namespace tavrolin {
 namespace {
 
 ResultRow row(int p1, int aspect, int p2, const std::string& exact) {
-    ResultRow r;
-    r[0] = std::to_string(p1);
-    r[1] = std::to_string(aspect);
-    r[2] = std::to_string(p2);
-    r[3] = exact;
-    return r;
+    return ResultRow{std::to_string(p1), std::to_string(aspect), std::to_string(p2), exact};
 }
 
 // Row 0 of a result table is never used.
@@ -123,7 +118,7 @@ TEST(Listing, FrameTakesAnyRowEntry) {
     ControlValues cv;
     const auto t = table({row(3, 5, 4, "12/05/2005 10:00:00"), row(4, 5, 3, "12/06/2005 10:00:00")});
     const RowEntry two_lines = [](const ListingContext& c, const ResultRow& r) {
-        return r[0] + "|" + std::to_string(c.calc_kind) + "\r\n  more\r\n";
+        return std::string(r[0]) + "|" + std::to_string(c.calc_kind) + "\r\n  more\r\n";
     };
     EXPECT_EQ(listing_frame(t, 2, ListingContext{cv, 0}, two_lines),
               "Aspects found:\r\n\r\n3|0\r\n  more\r\n\r\n4|0\r\n  more\r\n");

@@ -13,16 +13,15 @@ namespace {
 // A row whose every column carries its tag, so that a row torn apart by the sort shows.
 ResultRow tagged(const std::string& tag, const std::string& exact) {
     ResultRow r;
-    for (std::size_t c = 0; c < r.size(); ++c) r[c] = tag + "." + std::to_string(c);
-    r[3] = exact;
+    for (int c = 0; c < ResultRow::columns; ++c) r.set(c, c == 3 ? exact : tag + "." + std::to_string(c));
     return r;
 }
 
-std::string tag_of(const ResultRow& r) { return r[0].substr(0, r[0].find('.')); }
+std::string tag_of(const ResultRow& r) { return std::string(r[0].substr(0, r[0].find('.'))); }
 
 void expect_rows_whole(const std::vector<ResultRow>& t) {
     for (std::size_t i = 1; i < t.size(); ++i) {
-        for (std::size_t c = 0; c < t[i].size(); ++c) {
+        for (int c = 0; c < ResultRow::columns; ++c) {
             if (c == 3) continue;
             EXPECT_EQ(t[i][c], tag_of(t[i]) + "." + std::to_string(c)) << "row " << i;
         }

@@ -247,9 +247,9 @@ TEST_F(Export, NoRowsStillSetsTheColumns) {
 }
 
 TEST_F(Export, FailedOperationsAreSkippedOneByOne) {
-    engine.result_table[1][0] = "99";         // no such body
-    engine.result_table[2][3] = "tomorrow";   // no date for "Copy date only"
-    engine.result_table[2][4] = "0";          // no duration for a zero speed
+    engine.result_table[1].set(0, "99");        // no such body
+    engine.result_table[2].set(3, "tomorrow");  // no date for "Copy date only"
+    engine.result_table[2].set(4, "0");         // no duration for a zero speed
     cv.date_only = 1;
     sheet.failing_cells = {{c0 + 2, r0}};
     sheet.failing_columns = {c0};
