@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include <unistd.h>
 
@@ -272,7 +273,7 @@ int main(int argc, char** argv) {
             std::fflush(stderr);
         };
     }
-    const CommandOutcome outcome = run_calculation_command(engine, options.degree ? 0 : 1, {}, &fast);
+    CommandOutcome outcome = run_calculation_command(engine, options.degree ? 0 : 1, {}, &fast);
     if (options.progress && terminal && percent_shown >= 0) std::fputs("\n", stderr);
     if (!outcome.ran) {
         // The settings file's line of each date box.
@@ -281,7 +282,7 @@ int main(int argc, char** argv) {
         complain(options.settings_path + ": " + line + outcome.invalid_date);
         return exit_failure;
     }
-    if (!write_all(stdout, to_platform_line_ends(outcome.text))) {
+    if (!write_all(stdout, to_platform_line_ends(std::move(outcome.text)))) {
         complain("cannot write the listing to standard output");
         return exit_failure;
     }

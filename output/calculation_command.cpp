@@ -83,18 +83,16 @@ std::string invalid_date_message(const ScanOutcome& outcome) {
     return outcome.invalid_field + ": \"" + outcome.invalid_text + "\" is not a date";
 }
 
-std::string to_platform_line_ends(std::string_view text) {
-#ifdef _WIN32
-    return std::string(text);
-#else
-    std::string out;
-    out.reserve(text.size());
+std::string to_platform_line_ends(std::string text) {
+#ifndef _WIN32
+    std::size_t kept = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        out += text[i];
+        text[kept++] = text[i];
     }
-    return out;
+    text.resize(kept);
 #endif
+    return text;
 }
 
 }  // namespace tavrolin

@@ -587,7 +587,10 @@ void frmTavrolin::Start_Calcs(int calc_kind) {
             &fast);
     });
     if (outcome.ran) {
-        box->setPlainText(QString::fromStdString(tavrolin::to_platform_line_ends(outcome.text)));
+        // A listing of a million rows is tens of megabytes: its 8-bit text is gone before the
+        // box builds its document from the wide one.
+        const QString text = QString::fromStdString(tavrolin::to_platform_line_ends(std::move(outcome.text)));
+        box->setPlainText(text);
     } else {
         statusBar()->showMessage(QString::fromStdString(outcome.invalid_date));
     }
