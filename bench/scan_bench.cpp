@@ -7,8 +7,8 @@
 //
 // Each path runs in a child process of its own, so that peak_mb (the fast path's largest resident
 // memory) is that run's alone. Times are wall-clock seconds of the whole command: the scan, the
-// sort and the listing. Usage: scan_bench [--threads N] [S1 S2 S3 S4]; exit status 1 when a
-// scenario's results differ.
+// sort and the listing. Usage: scan_bench [--threads N] [--fast-only] [S1 S2 S3 S4]; exit status
+// 1 when a scenario's results differ. --fast-only times the fast path alone (no comparison).
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -179,11 +179,14 @@ std::string folder_of(const char* argv0) {
 
 int main(int argc, char** argv) {
     int threads = 0;
+    bool fast_only = false;
     std::vector<std::string> wanted;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--threads" && i + 1 < argc) {
             threads = std::atoi(argv[++i]);
+        } else if (arg == "--fast-only") {
+            fast_only = true;
         } else {
             wanted.push_back(arg);
         }
@@ -197,6 +200,13 @@ int main(int argc, char** argv) {
     for (const Scenario& s : scenarios()) {
         if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), s.name) == wanted.end()) continue;
         std::printf("%s: %s\n", s.name.c_str(), s.what.c_str());
+        if (fast_only) {
+            const PathResult fast = run_path(s, true, threads, folder, dir / (s.name + "_fast"));
+            fs::remove(dir / (s.name + "_fast"));
+            std::printf("%s fast=%.2fs scan=%.2fs calls_fast=%lld rows=%lld peak_mb=%.0f\n", s.name.c_str(),
+                        fast.seconds, fast.scan_seconds, fast.calls, fast.rows, fast.peak_mb);
+            continue;
+        }
         const PathResult literal = run_path(s, false, 1, folder, dir / (s.name + "_literal"));
         std::printf("  literal: %.2f s (scan %.2f s), %lld library calls, %lld rows, peak %.0f MB\n", literal.seconds,
                     literal.scan_seconds, literal.calls, literal.rows, literal.peak_mb);

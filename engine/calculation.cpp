@@ -28,10 +28,6 @@ float to_single(double v) {
     return static_cast<float>(v);
 }
 
-// Refinement tolerance (about six seconds) and iteration bound.
-constexpr double secant_tolerance = 0.00007;
-constexpr int secant_max_iterations = 100;
-
 }  // namespace
 
 // Whether this run reads the natal position of a body: as P2 in the natal modes of the aspects
@@ -224,7 +220,7 @@ PairEnd Engine::scan_pair(const ScanPlan& plan, const PairHooks& hooks) {
                 near_miss_aspect = a;
             }
 
-            if (std::fabs(r) < 1.001 && refine_and_record(a, current)) {
+            if (std::fabs(r) < 1.001 && !refinement_is_futile(a, r) && refine_and_record(a, current)) {
                 if (hooks.row_added) hooks.row_added(current);
                 if (result_count - 1 >= row_limit) return {PairEnd::Kind::row_limit, current};
             }

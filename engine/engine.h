@@ -124,6 +124,15 @@ public:
     // Rows at which a scan stops (max_result_rows unless a test wants it smaller).
     int row_limit = max_result_rows;
 
+    // Refinement tolerance (about six seconds) and iteration bound.
+    static constexpr double secant_tolerance = 0.00007;
+    static constexpr int secant_max_iterations = 100;
+
+    // Set by the fast scan for a pair whose library calls cannot fail near the scan range: a
+    // refinement that provably cannot add a row is then not run (futile_refinement.cpp).
+    bool skip_futile_refinements = false;
+    bool refinement_is_futile(int aspect_num, double r) const;
+
     // Scan state, shared by the driver, aspect detection and refinement.
     double start_jd = 0.0;
     double end_jd = 0.0;

@@ -19,11 +19,15 @@ namespace tavrolin {
 
 namespace {
 
-// Times a track is filled in at a go: a few milliseconds of library calls.
+// Times filled in at a go: a few milliseconds of library calls.
 constexpr int fill_chunk = 256;
-// A time of the grid costs two library calls, a step of a pair a few microseconds: the weights
-// of the two in the progress shown.
-constexpr double fill_weight = 8.0;
+// Tracks filled together, one time after another (the library then reuses what all bodies share
+// at a moment, which makes a track about three times cheaper); more would fill tracks that a run
+// stopped at the row limit never reads.
+constexpr std::size_t tracks_per_fill = 8;
+// A time of a track costs about two library calls, a step of a pair a few microseconds: the
+// weights of the two in the progress shown.
+constexpr double fill_weight = 4.0;
 constexpr int steps_per_progress_count = 64;
 
 // One piece of work, in the order the workers take them: a pair's tracks are filled by the
@@ -31,10 +35,10 @@ constexpr int steps_per_progress_count = 64;
 struct Task {
     enum class Kind { fill, pair };
     Kind kind = Kind::pair;
-    int track = -1;  // fill
+    int group = -1;  // fill: the tracks filled
     int from = 0;    // fill: times [from, to)
     int to = 0;
-    int pair = 0;  // the pair scanned, or (fill) the first pair that needs the track
+    int pair = 0;  // the pair scanned, or (fill) the first pair that needs the tracks
 };
 
 // What scanning a pair found, as the single-threaded scan would have added it.
@@ -66,7 +70,11 @@ void copy_scan_inputs(const Engine& from, Engine& to) {
 class ParallelScan {
 public:
     ParallelScan(Engine& engine, const ScanControl& control, const ScanPlan& plan)
-        : main_(engine), control_(control), plan_(plan), results_(plan.pairs.size()) {}
+        : main_(engine),
+          control_(control),
+          plan_(plan),
+          skip_futile_(control.skip_futile_refinements && engine.eph.api().motion_bounds_hold()),
+          results_(plan.pairs.size()) {}
 
     // Scans every pair and leaves the outcome's rows, near misses and errors in the engine.
     void run(ScanOutcome& outcome);
@@ -92,9 +100,11 @@ private:
     Engine& main_;
     const ScanControl& control_;
     const ScanPlan& plan_;
+    const bool skip_futile_;
     int steps_ = 0;
     std::unique_ptr<PositionGrid> grid_;
     std::vector<std::vector<int>> pair_tracks_;
+    std::vector<std::vector<int>> fill_groups_;
     std::vector<Task> tasks_;
     std::atomic<std::size_t> next_task_{0};
     std::atomic<int> stop_after_{INT_MAX};  // pairs after this one are not needed
@@ -144,18 +154,29 @@ void ParallelScan::plan_grid() {
     if (use_grid) grid_ = std::make_unique<PositionGrid>(plan_.scan_start, times);
 
     pair_tracks_.resize(plan_.pairs.size());
-    std::vector<bool> emitted(track_keys.size(), false);
+    if (grid_) {
+        // Tracks are numbered in the order the pairs first need them, and grouped so.
+        for (const auto& [body, helio] : track_keys) {
+            const int track = grid_->add_track(body, helio);
+            if (fill_groups_.empty() || fill_groups_.back().size() == tracks_per_fill) fill_groups_.emplace_back();
+            fill_groups_.back().push_back(track);
+            // A refinement's points stay within its iteration bound of its step.
+            if (skip_futile_) grid_->probe_margins(track, (Engine::secant_max_iterations + 2) * 1.001, main_.eph);
+        }
+    }
+    std::vector<bool> emitted(fill_groups_.size(), false);
     for (std::size_t i = 0; i < plan_.pairs.size(); ++i) {
         if (grid_) {
             for (const auto& [body, helio] : needs[i]) {
-                const int track = grid_->add_track(body, helio);
+                const int track = grid_->add_track(body, helio);  // the index it already has
                 pair_tracks_[i].push_back(track);
-                if (emitted[static_cast<std::size_t>(track)]) continue;
-                emitted[static_cast<std::size_t>(track)] = true;
+                const auto group = static_cast<std::size_t>(track) / tracks_per_fill;
+                if (emitted[group]) continue;
+                emitted[group] = true;
                 for (int from = 0; from < times; from += fill_chunk) {
                     Task fill;
                     fill.kind = Task::Kind::fill;
-                    fill.track = track;
+                    fill.group = static_cast<int>(group);
                     fill.from = from;
                     fill.to = std::min(times, from + fill_chunk);
                     fill.pair = static_cast<int>(i);
@@ -194,6 +215,9 @@ void ParallelScan::scan_pair(Engine& engine, Ephemeris& eph, const Task& task) {
     } else {
         engine.p1_num = plan_.pairs[pair_index].first;
         engine.p2_num = plan_.pairs[pair_index].second;
+        engine.skip_futile_refinements = skip_futile_ && grid_ != nullptr;
+        if (grid_)
+            for (int t : pair_tracks_[pair_index]) engine.skip_futile_refinements &= grid_->clean(t);
         engine.result_table.assign(2, ResultRow{});
         engine.result_count = 1;
         engine.near_miss_text.clear();
@@ -246,14 +270,16 @@ void ParallelScan::work(SweApi& api) {
             scan_pair(engine, eph, task);
             continue;
         }
-        // A track nobody will read any more is left unfilled.
+        // Tracks nobody will read any more are left unfilled.
+        const std::vector<int>& group = fill_groups_[static_cast<std::size_t>(task.group)];
         if (pair_needed(task.pair)) {
-            grid_->fill(task.track, task.from, task.to, eph);
-            times_filled_.fetch_add(task.to - task.from, std::memory_order_relaxed);
+            grid_->fill(group, task.from, task.to, eph);
+            times_filled_.fetch_add(static_cast<long long>(task.to - task.from) * static_cast<long long>(group.size()),
+                                    std::memory_order_relaxed);
         }
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            grid_->mark_filled(task.track, task.to - task.from);
+            for (const int track : group) grid_->mark_filled(track, task.to - task.from);
         }
         track_filled_.notify_all();
     }
@@ -322,7 +348,9 @@ bool ParallelScan::merge_ready(ScanOutcome& outcome) {
 }
 
 void ParallelScan::run(ScanOutcome& outcome) {
+    const long long calls_before = main_.eph.calls();
     plan_grid();
+    outcome.library_calls += main_.eph.calls() - calls_before;
     // Room for every row the run can find (one per pair, step and aspect, up to the limit), so
     // that the table never moves to a larger copy of itself; pages not filled take no memory.
     const double most_rows = std::min(static_cast<double>(plan_.pairs.size()) * steps_ * plan_.aspects.size(),

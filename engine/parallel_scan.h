@@ -21,6 +21,8 @@ struct ScanControl {
     std::function<void(double)> progress;
     // The grid is left out when it would take more memory than this.
     std::size_t grid_budget_bytes = std::size_t{256} << 20;
+    // Refinements that provably cannot add a row are not run.
+    bool skip_futile_refinements = true;
 };
 
 // Does what engine.Start_Calcs does, with the same effects on the engine (result_table,

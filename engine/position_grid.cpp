@@ -28,29 +28,32 @@ int PositionGrid::add_track(int body, int helio) {
     return slot;
 }
 
-void PositionGrid::fill(int track, int from, int to, Ephemeris& eph) {
-    Track& tr = *tracks_[static_cast<std::size_t>(track)];
-    const auto keep = [&](GridEntry& entry, const LibraryResult& r, int element) {
+void PositionGrid::fill(const std::vector<int>& tracks, int from, int to, Ephemeris& eph) {
+    const auto keep = [&](Track& tr, GridEntry& entry, const LibraryResult& r, int element) {
         entry.value = r.xx[static_cast<std::size_t>(element)];
         entry.speed = r.xx[static_cast<std::size_t>(element) + 3];
         entry.failed = r.rc < 0;
         if (entry.failed) {
+            tr.failed.store(true, std::memory_order_relaxed);
             std::lock_guard<std::mutex> lock(failures_mutex_);
             failures_[&entry] = r.message;
         }
     };
     for (int k = from; k < to; ++k) {
         const auto i = static_cast<std::size_t>(k);
-        if (tr.helio == 0) {
-            // Longitude then declination of one moment: the second is the library's own saved
-            // computation in another frame, nearly free.
-            keep(tr.lon[i], eph.compute(times_[i], tr.body, 0), 0);
-            keep(tr.decl[i], eph.compute(times_[i], tr.body, SEFLG_EQUATORIAL_), 1);
-        } else {
-            // Heliocentric longitude and latitude are two elements of the same call.
-            const LibraryResult r = eph.compute(times_[i], tr.body, SEFLG_HELCTR_);
-            keep(tr.lon[i], r, 0);
-            keep(tr.decl[i], r, 1);
+        for (const int track : tracks) {
+            Track& tr = *tracks_[static_cast<std::size_t>(track)];
+            if (tr.helio == 0) {
+                // Longitude then declination of one moment: the second is the library's own
+                // saved computation in another frame, nearly free.
+                keep(tr, tr.lon[i], eph.compute(times_[i], tr.body, 0), 0);
+                keep(tr, tr.decl[i], eph.compute(times_[i], tr.body, SEFLG_EQUATORIAL_), 1);
+            } else {
+                // Heliocentric longitude and latitude are two elements of the same call.
+                const LibraryResult r = eph.compute(times_[i], tr.body, SEFLG_HELCTR_);
+                keep(tr, tr.lon[i], r, 0);
+                keep(tr, tr.decl[i], r, 1);
+            }
         }
     }
 }
@@ -61,6 +64,25 @@ void PositionGrid::mark_filled(int track, int count) {
 
 bool PositionGrid::complete(int track) const {
     return tracks_[static_cast<std::size_t>(track)]->missing.load(std::memory_order_acquire) == 0;
+}
+
+void PositionGrid::probe_margins(int track, double margin, Ephemeris& eph) {
+    Track& tr = *tracks_[static_cast<std::size_t>(track)];
+    if (times_.empty()) return;
+    bool ok = true;
+    for (const double t : {times_.front() - margin, times_.back() + margin}) {
+        if (tr.helio == 0) {
+            ok = ok && eph.compute(t, tr.body, 0).rc >= 0 && eph.compute(t, tr.body, SEFLG_EQUATORIAL_).rc >= 0;
+        } else {
+            ok = ok && eph.compute(t, tr.body, SEFLG_HELCTR_).rc >= 0;
+        }
+    }
+    tr.margins_ok = ok;
+}
+
+bool PositionGrid::clean(int track) const {
+    const Track& tr = *tracks_[static_cast<std::size_t>(track)];
+    return tr.margins_ok && complete(track) && !tr.failed.load(std::memory_order_relaxed);
 }
 
 const GridEntry* PositionGrid::find(double jd, int p_num, int extra_flags, int element) const {

@@ -39,12 +39,20 @@ public:
     int add_track(int body, int helio);
     int track_count() const { return static_cast<int>(tracks_.size()); }
 
-    // Computes times [from, to) of a track with `eph`, which must be set to the run's options.
-    // Different threads may fill different ranges at once; mark_filled then counts them done,
-    // and a track answers calls only once all its times are.
-    void fill(int track, int from, int to, Ephemeris& eph);
+    // Computes times [from, to) of some tracks with `eph`, which must be set to the run's
+    // options: all tracks at one time before the next time, because the library keeps the work
+    // shared by all bodies at one moment (the Earth, nutation) for the next call. Different
+    // threads may fill different ranges at once; mark_filled then counts them done, and a track
+    // answers calls only once all its times are.
+    void fill(const std::vector<int>& tracks, int from, int to, Ephemeris& eph);
     void mark_filled(int track, int count);
     bool complete(int track) const;
+
+    // Asks the library for a track's positions `margin` days before the first time and after the
+    // last (with `eph`, set to the run's options); with those and every time of the grid computed
+    // without error, the track is clean: no call for the body anywhere in between fails.
+    void probe_margins(int track, double margin, Ephemeris& eph);
+    bool clean(int track) const;
 
     // The entry answering a procedure call (extra flags and element as the procedure uses them)
     // for a body at a time, or nullptr when the grid does not hold it.
@@ -62,6 +70,8 @@ private:
         std::vector<GridEntry> lon;   // longitude (geocentric or heliocentric)
         std::vector<GridEntry> decl;  // declination, or heliocentric latitude
         std::atomic<int> missing{0};  // times not yet filled
+        std::atomic<bool> failed{false};  // some time failed
+        bool margins_ok = false;
     };
 
     std::vector<double> times_;

@@ -22,6 +22,11 @@ public:
     // Called on a thread before its first call and after its last (see LibraryThreadScope).
     virtual void thread_started() {}
     virtual void thread_finished() {}
+
+    // Whether positions move no faster than the real sky's (motion_bounds.h) and calls fail only
+    // for whole stretches of time, never for a few hours between two good days (as outside the
+    // library's data files): only then may the fast scan prove refinements futile.
+    virtual bool motion_bounds_hold() const { return false; }
 };
 
 // The real library. It keeps its state per thread (Debian's build stores it thread-locally), so
@@ -36,6 +41,7 @@ public:
     void thread_started() override;
     // Closes the files this thread opened.
     void thread_finished() override;
+    bool motion_bounds_hold() const override { return true; }
 };
 
 // The library set up for the current thread for the life of the object.

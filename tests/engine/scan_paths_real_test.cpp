@@ -2,10 +2,12 @@
 // versions of the benchmark's scenarios: the same table, near misses, errors and stops.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "engine/motion_bounds.h"
 #include "engine/parallel_scan.h"
 
 using namespace tavrolin;
@@ -109,3 +111,31 @@ TEST_F(ScanPaths, FastScanListsExactlyWhatTheSingleThreadedScanLists) {
 }
 
 }  // namespace
+
+// The bounds that let the fast scan leave refinements out hold for the library's positions: at
+// moments some 400 days apart from 1800 to 2400, the speed and its change over half a day.
+TEST_F(ScanPaths, MotionBoundsHoldForTheLibrarysPositions) {
+    set_ephemeris_path(TAVROLIN_BIN_DIR);
+    LibSwe swe;
+    Ephemeris eph(swe);
+    const double first = 2378497.0;  // 1800
+    const double last = 2597640.0;   // 2400
+    for (int body = 0; body <= last_body_index; ++body) {
+        for (int helio : {0, 1}) {
+            for (bool declination : {false, true}) {
+                const auto bound = motion_bound(body, helio, declination);
+                if (!bound) continue;
+                const int flags = helio == 1 ? SEFLG_HELCTR_ : (declination ? SEFLG_EQUATORIAL_ : 0);
+                const std::size_t element = declination ? 4 : 3;  // the speed of latitude or longitude
+                for (double t = first; t < last; t += 401.7) {
+                    const LibraryResult a = eph.compute(t, body, flags);
+                    const LibraryResult b = eph.compute(t + 0.5, body, flags);
+                    ASSERT_GE(a.rc, 0) << body;
+                    EXPECT_LE(std::fabs(a.xx[element]), bound->speed) << body << " " << helio << " " << t;
+                    EXPECT_LE(std::fabs(b.xx[element] - a.xx[element]) / 0.5, bound->acceleration)
+                        << body << " " << helio << " " << declination << " " << t;
+                }
+            }
+        }
+    }
+}

@@ -36,6 +36,11 @@ public:
     // The gap's message names the time asked for, so that which failure came first shows.
     bool gap_message_names_time = false;
 
+    // Set by a test whose motions stay within the real sky's bounds and whose gaps span whole
+    // days, so that the fast scan may leave out refinements it proves futile.
+    bool bounded_motion = false;
+    bool motion_bounds_hold() const override { return bounded_motion; }
+
     void set_motion(int body_number, Motion m) { motions_[body_number] = std::move(m); }
 
     // Body whose longitude (ecliptic calls) or declination/latitude (equatorial or element 1)
