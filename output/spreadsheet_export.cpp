@@ -182,8 +182,13 @@ ExportReport Copy_to_Spreadsheet(Spreadsheet& sheet, const Engine& engine, const
 
     try {
         // Without an active cell the block starts at the sheet's first cell.
+        // (Not through attempt(): GCC 12 at -O2 left `origin` unset when the lambda threw.)
         CellPosition origin;
-        attempt(report, [&] { origin = sheet.active_cell(); });
+        try {
+            origin = sheet.active_cell();
+        } catch (const SpreadsheetOperationFailed&) {
+            ++report.operations_skipped;
+        }
         const int c0 = origin.column;
         const int r0 = origin.row;
 
