@@ -22,8 +22,8 @@ namespace {
 // Times filled in at a go: a few milliseconds of library calls.
 constexpr int fill_chunk = 256;
 // Tracks filled together, one time after another (the library then reuses what all bodies share
-// at a moment, which makes a track about three times cheaper); more would fill tracks that a run
-// stopped at the row limit never reads.
+// at a moment: the Earth, nutation); more would fill tracks that a run stopped at the row limit
+// never reads.
 constexpr std::size_t tracks_per_fill = 8;
 // A time of a track costs about two library calls, a step of a pair a few microseconds: the
 // weights of the two in the progress shown.
