@@ -14,14 +14,14 @@ using namespace tavrolin;
 
 namespace {
 
+const std::vector<int> geocentric = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 15, 16, 17, 18, 19, 20, 21, 22};
+
 struct Scenario {
     const char* name;
-    int calc_kind = 1;
-    int mode = 0;
-    std::vector<int> bodies;  // ticked in both columns; empty: the window's initial ticks
-    bool all_aspects = true;
-    const char* start = "12/01/2005";
-    const char* end = "12/31/2005";
+    int calc_kind = 1, mode = 0;
+    std::vector<int> bodies = geocentric;  // ticked in both columns; empty: the window's initial ticks
+    const char* start = "01/01/2000";
+    const char* end = "01/14/2000";
     const char* years_back = "1";
     int ignore_dups = -1;  // -1: as the mode sets it
     int row_limit = Engine::max_result_rows;
@@ -29,9 +29,6 @@ struct Scenario {
     // The fast scan makes this many times fewer library calls (each body serves many pairs).
     int fewer_calls_by = 1;
 };
-
-const std::vector<int> geocentric = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 15, 16, 17, 18, 19, 20, 21, 22};
-const std::vector<int> sun_to_pluto_and_chiron = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 15};
 
 void set_up(const Scenario& s, Engine& engine) {
     ControlValues& cv = engine.cv;
@@ -47,7 +44,7 @@ void set_up(const Scenario& s, Engine& engine) {
         cv.p2_planets.fill(0);
         for (int b : s.bodies) cv.p1_planets[static_cast<std::size_t>(b)] = cv.p2_planets[static_cast<std::size_t>(b)] = 1;
     }
-    if (s.all_aspects) cv.aspects.fill(1);
+    cv.aspects.fill(1);
     engine.calc_kind = s.calc_kind;
     engine.row_limit = s.row_limit;
 }
@@ -59,20 +56,19 @@ protected:
 
 TEST_F(ScanPaths, FastScanListsExactlyWhatTheSingleThreadedScanLists) {
     const Scenario scenarios[] = {
-        {"S1 the window's initial state", 1, 0, {}, true, "12/01/2005", "12/31/2005", "1", -1,
-         Engine::max_result_rows, false, 3},
-        {"S1 degree command", 0, 0, {}},
-        {"S2 all bodies to natal, two weeks", 1, 0, geocentric, true, "01/01/2000", "01/14/2000", "1", -1,
-         Engine::max_result_rows, false, 3},
-        {"S3 transits, Sun to Pluto and Chiron, two months", 1, 1, sun_to_pluto_and_chiron, true, "01/01/2000",
-         "02/29/2000", "1", 1, Engine::max_result_rows, false, 3},
-        {"S4 progressed to natal", 1, 2, geocentric, true, "12/01/2005", "12/31/2005", "3", -1,
-         Engine::max_result_rows, false, 3},
-        {"S4 solar arc to natal", 1, 3, geocentric, true, "12/01/2005", "12/31/2005", "3", -1,
-         Engine::max_result_rows, false, 3},
-        {"row limit", 1, 0, geocentric, true, "01/01/2000", "01/14/2000", "1", -1, 150},
-        {"asteroid files missing", 1, 1, {0, 1, 4, 21, 22}, true, "01/01/2000", "01/31/2000", "1", -1,
-         Engine::max_result_rows, true},
+        {.name = "S1 the window's initial state", .bodies = {}, .start = "12/01/2005", .end = "12/31/2005",
+         .fewer_calls_by = 3},
+        {.name = "S1 degree command", .calc_kind = 0, .bodies = {}, .start = "12/01/2005", .end = "12/31/2005"},
+        {.name = "S2 all bodies to natal, two weeks", .fewer_calls_by = 3},
+        {.name = "S3 transits, Sun to Pluto and Chiron, two months", .mode = 1,
+         .bodies = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 15}, .end = "02/29/2000", .ignore_dups = 1, .fewer_calls_by = 3},
+        {.name = "S4 progressed to natal", .mode = 2, .start = "12/01/2005", .end = "12/31/2005", .years_back = "3",
+         .fewer_calls_by = 3},
+        {.name = "S4 solar arc to natal", .mode = 3, .start = "12/01/2005", .end = "12/31/2005", .years_back = "3",
+         .fewer_calls_by = 3},
+        {.name = "row limit", .row_limit = 150},
+        {.name = "asteroid files missing", .mode = 1, .bodies = {0, 1, 4, 21, 22}, .end = "01/31/2000",
+         .without_asteroid_files = true},
     };
     const std::string empty_folder = (std::filesystem::temp_directory_path() / "tavrolin-no-ephe").string();
     std::filesystem::create_directories(empty_folder);

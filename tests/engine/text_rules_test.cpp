@@ -1,95 +1,77 @@
+// How numbers and dates are read from text and written as text, and the calendar conversions.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <string>
+#include <tuple>
+#include <utility>
 
-#include "engine/bodies.h"
+#include "engine/calendar.h"
+#include "engine/date_text.h"
+#include "engine/engine.h"
 #include "engine/text_rules.h"
 
 using namespace tavrolin;
 
-TEST(LeadingNumberRule, ReadsTheLongestNumericPrefix) {
-    struct Case { const char* text; double expected; };
+TEST(TextRules, NumbersReadByTheLeadingNumberRuleAndWrittenByPattern) {
+    for (const auto& [text, value] : {std::pair{"040", 40.0}, {"  12abc", 12.0}, {"-.25x", -0.25}, {"1e3", 1000.0}, {"2e", 2.0},
+                                      {"3E-2", 0.03}, {"abc", 0.0}, {"", 0.0}, {".", 0.0}, {"1.2.3", 1.2}, {"--5", 0.0}})
+        EXPECT_DOUBLE_EQ(val(text), value) << "'" << text << "'";
+    // Halves away from zero on the value written with 15 digits (the binary 2.675 is just below it).
+    for (const auto& [value, decimals, text] :
+         {std::tuple{2.675, 2, "2.68"}, {1.0 / 1.01, 2, "0.99"}, {-0.5, 0, "-1"}, {0.00004999, 4, "0.0000"},
+          {9.99995, 4, "10.0000"}, {59.9999999, 6, "60.000000"}, {-0.001, 2, "0.00"}, {1234567.891, 3, "1234567.891"}})
+        EXPECT_EQ(format_fixed(value, decimals), text) << value << " " << decimals;
+    for (const auto& [value, text] : {std::pair{-0.0, "0"}, {1.0 / 3.0, "0.333333333333333"}, {280.3689, "280.3689"},
+                                      {1.5e-7, "1.5E-07"}, {123456789012345678.0, "1.23456789012346E+17"}, {0.0001, "0.0001"}})
+        EXPECT_EQ(number_to_text(value), text);
+    for (double x : {179.331227, -0.000123456789, 1e10 / 7}) EXPECT_NEAR(val(number_to_text(x)), x, std::fabs(x) * 1e-14);
+    EXPECT_FLOAT_EQ(natal_hours_from_text("-1.30"), -1.5f);  // hours and minutes
+}
+
+TEST(TextRules, DatesInEachRegionalOrder) {
+    struct Case { const char* text; int order; CivilDate expected; };
     const Case cases[] = {
-        {"040", 40},       {"51.7", 51.7},    {"179.331227", 179.331227},
-        {"  12abc", 12},   {"-1.30", -1.3},   {".5", 0.5},
-        {"-.25x", -0.25},  {"1e3", 1000},     {"2e", 2},
-        {"3E-2", 0.03},    {"abc", 0},        {"", 0},
-        {"-", 0},          {".", 0},          {"par", 0},
-        {"8 hours", 8},    {"1.2.3", 1.2},    {"--5", 0},
+        {"9/2/1949", 0, {1949, 9, 2}},    {"12-31-2005", 0, {2005, 12, 31}}, {"22.9.1949", 1, {1949, 9, 22}},
+        {"1949/09/22", 2, {1949, 9, 22}}, {"1949-09-22", 1, {1949, 9, 22}},  {"02/29/2000", 0, {2000, 2, 29}},
+        {"01/01/100", 0, {100, 1, 1}},    {"01/02/29", 0, {2029, 1, 2}},     {"01/02/30", 0, {1930, 1, 2}},
     };
-    for (const auto& c : cases) EXPECT_DOUBLE_EQ(val(c.text), c.expected) << "text: '" << c.text << "'";
+    for (const auto& c : cases) EXPECT_EQ(parse_date(c.text, c.order), c.expected) << c.text << " order " << c.order;
+    for (const auto& [text, order] : {std::pair{"02/29/1900", 0}, {"13/01/2005", 0}, {"22/09/1949", 0}, {"09/22/1949", 1},
+                                      {"09/22/1949", 2}, {"", 0}, {"09/22-1949", 0}, {"009/22/1949", 0}, {"09/22/5", 0},
+                                      {" 09/22/1949", 0}, {"1949/09/22", 5}})
+        EXPECT_EQ(parse_date(text, order), std::nullopt) << "'" << text << "' order " << order;
 }
 
-TEST(NumberPatterns, RoundHalvesAwayFromZeroOnTheWrittenValue) {
-    struct Case { double value; int decimals; const char* expected; };
-    const Case cases[] = {
-        {2.675, 2, "2.68"},            // binary value is just below 2.675
-        {1.0 / 1.01, 2, "0.99"},
-        {1.005, 2, "1.01"},
-        {0.5, 0, "1"},                 {-0.5, 0, "-1"},       {2.5, 0, "3"},
-        {-2.675, 2, "-2.68"},
-        {0.0, 4, "0.0000"},            {0.00005, 4, "0.0001"}, {0.00004999, 4, "0.0000"},
-        {123.456789, 4, "123.4568"},   {9.99995, 4, "10.0000"}, {0.999999, 5, "1.00000"},
-        {1.52, 2, "1.52"},             {59.9999999, 6, "60.000000"},
-        {-0.001, 2, "0.00"},           {1234567.891, 3, "1234567.891"},
-        {0.1, 6, "0.100000"},          {11.88, 2, "11.88"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(format_fixed(c.value, c.decimals), c.expected) << c.value << " with " << c.decimals << " decimals";
-}
-
-TEST(NumberPatterns, TwoDigitWholeNumbers) {
-    EXPECT_EQ(format_00(5), "05");
-    EXPECT_EQ(format_00(0), "00");
-    EXPECT_EQ(format_00(12), "12");
-    EXPECT_EQ(format_00(9.5), "10");
-    EXPECT_EQ(format_00(123), "123");
-}
-
-TEST(NumberToText, FifteenSignificantDigitsWithoutPadding) {
-    struct Case { double value; const char* expected; };
-    const Case cases[] = {
-        {4, "4"},          {0, "0"},          {-0.0, "0"},         {0.5, "0.5"},
-        {-2.5, "-2.5"},    {1.0 / 3.0, "0.333333333333333"},       {280.3689, "280.3689"},
-        {1e-5, "1E-05"},   {1.5e-7, "1.5E-07"}, {123456789012345678.0, "1.23456789012346E+17"},
-        {0.0001, "0.0001"}, {100, "100"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(number_to_text(c.value), c.expected);
-}
-
-TEST(NumberToText, ReadsBackToTheSameFifteenDigits) {
-    for (double x : {179.331227, -0.000123456789, 13.176358122, 359.99999999, 1e10 / 7}) {
-        const double back = val(number_to_text(x));
-        EXPECT_NEAR(back, x, std::fabs(x) * 1e-14) << number_to_text(x);
-    }
-}
-
-TEST(RoundHalfEven, TiesGoToTheEvenNeighbour) {
-    EXPECT_EQ(round_half_even(0.5), 0);
-    EXPECT_EQ(round_half_even(1.5), 2);
-    EXPECT_EQ(round_half_even(2.5), 2);
-    EXPECT_EQ(round_half_even(-2.5), -2);
-    EXPECT_EQ(round_half_even(2.6), 3);
-}
-
-TEST(Bodies, NumbersExclusionsAndSigns) {
-    EXPECT_EQ(body_number(0), 0);
-    EXPECT_EQ(body_number(14), 14);
-    EXPECT_EQ(body_number(20), 20);
-    EXPECT_EQ(body_number(21), 146199);
-    EXPECT_EQ(body_number(22), 100377);
-
-    for (int b = 0; b <= last_body_index; ++b) {
-        const bool geo_excluded = b == 14;
-        const bool helio_excluded = b == 0 || b == 1 || (b >= 10 && b <= 13);
-        EXPECT_EQ(body_excluded(b, 0), geo_excluded) << b;
-        EXPECT_EQ(body_excluded(b, 1), helio_excluded) << b;
+TEST(Calendar, JulianDaysCalendarDaysAndExactTimes) {
+    // The calendar switch: 4 October 1582 (Julian) is followed by 15 October (Gregorian), but a
+    // typed date up to 15 October is still read in the Julian calendar.
+    EXPECT_EQ(GetJulianDay(10, 4, 1582), 2299159.5);
+    EXPECT_EQ(GetJulianDay(10, 15, 1582), 2299170.5);
+    EXPECT_EQ(GetJulianDay(10, 16, 1582), 2299161.5);
+    EXPECT_EQ(GetCalendarDay(2433181.5 + 0.7, 1), "22/09/1949");
+    // Proleptic Gregorian always: 1 March -100 read in the Julian calendar comes back as 27 February.
+    EXPECT_EQ(GetCalendarDay(GetJulianDay(3, 1, -100), 0), "02/27/-100");
+    for (double jd = 2299161.5; jd < 5373484.5; jd += 997.0) {
+        const auto d = parse_date(GetCalendarDay(jd, 2), 2);
+        ASSERT_TRUE(d.has_value()) << GetCalendarDay(jd, 2);
+        EXPECT_EQ(GetJulianDay(d->month, d->day, d->year), jd) << GetCalendarDay(jd, 2);
     }
 
-    struct Case { double lon; const char* abbrev; };
-    for (const Case& c : {Case{0, "ARI"}, Case{29.999, "ARI"}, Case{30, "TAU"}, Case{275, "CPR"},
-                          Case{300, "AQU"}, Case{359.99, "PIS"}})
-        EXPECT_EQ(sign_abbrev(c.lon), c.abbrev) << c.lon;
-    EXPECT_EQ(sign_number(300), 11);
+    struct Case { double jd; const char* tz; const char* local; };
+    const Case cases[] = {
+        {2451545.0, "8", "01/01/2000 04:00:00|"},     // noon UT, eight hours behind
+        {2451545.0, "-1", "01/01/2000 13:00:00|"},
+        {2451545.0, "5.5x", "01/01/2000 06:30:00|"},  // leading-number rule
+        {2451544.5, "0", "01/01/2000 00:00:00|"},     // exact midnight stays on its day
+        {2451544.5 + 30.6 / 86400, "0", "01/01/2000 00:00:31|"},
+        // Rounded up to 24:00:00: the next day, also into the next month.
+        {2451545.5 - 0.3 / 86400, "0", "01/02/2000 00:00:00|01/02/2000"},
+        {2451604.5 - 0.2 / 86400, "0", "03/01/2000 00:00:00|03/01/2000"},
+    };
+    for (const auto& c : cases) {
+        const ExactDateTime e = ConvertJDtoDateandTime(c.jd, c.tz);
+        EXPECT_EQ(e.exact_date_str + " " + e.exact_time_str + "|" + e.calendar_date_str, c.local) << c.jd << " tz " << c.tz;
+    }
 }

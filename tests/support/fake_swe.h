@@ -1,99 +1,83 @@
-// A stand-in for the ephemeris library: positions follow scripted functions of time, and every
-// call is recorded, so the engine's own logic can be checked without data files.
+// A stand-in for the ephemeris library whose positions follow scripted functions of time, so that
+// the engine's own logic can be checked without data files; and an engine set up on it.
 #pragma once
 
 #include <cmath>
-#include <cstring>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <memory>
-#include <string>
 #include <utility>
 #include <vector>
 
-#include "engine/swe_api.h"
+#include "engine/engine.h"
 
 namespace tavrolin::testing {
 
-struct RecordedCall {
-    double tjd;
-    int ipl;
-    int iflag;
-};
-
 class FakeSwe : public SweApi {
 public:
-    // Six output elements of one body at time t for the given flags.
-    using Motion = std::function<void(double t, int iflag, double* xx)>;
-
-    double delta_t = 0.0;
-    std::vector<RecordedCall> calls;
-    std::vector<double> deltat_args;
-    std::vector<int> sid_modes;
-    std::map<int, std::string> failing;  // body number -> error text returned
-    // body number -> [from, to]: calls for times in this window fail (a data file's gap).
+    // Elements 0..5 of a body (by library number) at time t for the given flags; unset ones stay 0.
+    std::map<int, std::function<void(double t, int iflag, double* xx)>> motions;
+    // Body number -> [from, to]: calls in this window fail (a data file's gap). The message names
+    // the time asked for, so that which failure came first shows.
     std::map<int, std::pair<double, double>> failing_between;
-    // The gap's message names the time asked for, so that which failure came first shows.
-    bool gap_message_names_time = false;
-
     // Set by a test whose motions stay within the real sky's bounds and whose gaps span whole
     // days, so that the fast scan may leave out refinements it proves futile.
     bool bounded_motion = false;
-    bool motion_bounds_hold() const override { return bounded_motion; }
 
-    void set_motion(int body_number, Motion m) { motions_[body_number] = std::move(m); }
-
-    // Body whose longitude (ecliptic calls) or declination/latitude (equatorial or element 1)
-    // moves linearly: value(t) = v0 + rate * (t - t0); the speed elements hold the rate.
-    void set_linear(int body_number, double lon0, double lon_rate, double decl0 = 0.0, double decl_rate = 0.0,
-                    double t0 = 0.0) {
-        set_motion(body_number, [=](double t, int, double* xx) {
-            double lon = lon0 + lon_rate * (t - t0);
-            lon = lon - 360.0 * std::floor(lon / 360.0);
-            xx[0] = lon;
-            xx[1] = decl0 + decl_rate * (t - t0);
-            xx[2] = 1.0;
-            xx[3] = lon_rate;
-            xx[4] = decl_rate;
-            xx[5] = 0.0;
-        });
-    }
-
-    double deltat(double tjd) override {
-        deltat_args.push_back(tjd);
-        return delta_t;
-    }
-
+    double deltat(double) override { return 0.0; }
     int calc(double tjd, int ipl, int iflag, double* xx, char* serr) override {
-        calls.push_back({tjd, ipl, iflag});
         for (int i = 0; i < 6; ++i) xx[i] = 0.0;
-        if (auto f = failing.find(ipl); f != failing.end()) {
-            std::strncpy(serr, f->second.c_str(), 255);
+        const auto gap = failing_between.find(ipl);
+        if (gap != failing_between.end() && tjd >= gap->second.first && tjd <= gap->second.second) {
+            std::snprintf(serr, 256, "no data for %f", tjd);
             return -1;
         }
-        if (auto w = failing_between.find(ipl); w != failing_between.end() && tjd >= w->second.first &&
-                                                  tjd <= w->second.second) {
-            const std::string message = gap_message_names_time ? "no data for " + std::to_string(tjd) : "no data for this date";
-            std::strncpy(serr, message.c_str(), 255);
-            return -1;
-        }
-        if (auto m = motions_.find(ipl); m != motions_.end()) m->second(tjd, iflag, xx);
+        if (auto m = motions.find(ipl); m != motions.end()) m->second(tjd, iflag, xx);
         return iflag;
     }
+    void set_sid_mode(int, double, double) override {}
+    bool motion_bounds_hold() const override { return bounded_motion; }
+    std::unique_ptr<SweApi> for_worker_thread() const override { return std::make_unique<FakeSwe>(*this); }
+};
 
-    void set_sid_mode(int sid_mode, double, double) override { sid_modes.push_back(sid_mode); }
+inline constexpr double jan1_2000 = 2451544.5;  // 0h of 01/01/2000
 
-    // A copy with the same motions and failures and empty records, for another thread.
-    std::unique_ptr<SweApi> for_worker_thread() const override {
-        auto copy = std::make_unique<FakeSwe>(*this);
-        copy->calls.clear();
-        copy->deltat_args.clear();
-        copy->sid_modes.clear();
-        return copy;
+// An engine on the double: nothing ticked, transit to transit, January 2000, Universal Time, so
+// that each test ticks only what it examines.
+struct ScanSetup {
+    FakeSwe swe;
+    Ephemeris eph{swe};
+    Engine engine{eph};
+    ControlValues& cv = engine.cv;
+
+    ScanSetup() {
+        cv.natal_date = "09/22/1949";
+        cv.start_date = "01/01/2000";
+        cv.end_date = "01/31/2000";
+        cv.tz = "0";
+        cv.p1_planets.fill(0);
+        cv.p2_planets.fill(0);
+        cv.aspects.fill(0);
+        cv.select_mode(1);
+        cv.ignore_dups = 0;
     }
-
-private:
-    std::map<int, Motion> motions_;
+    void tick(const std::vector<int>& p1, const std::vector<int>& p2, const std::vector<int>& aspects) {
+        for (int b : p1) cv.p1_planets[static_cast<std::size_t>(b)] = 1;
+        for (int b : p2) cv.p2_planets[static_cast<std::size_t>(b)] = 1;
+        for (int a : aspects) cv.aspects[static_cast<std::size_t>(a)] = 1;
+    }
+    // A body at longitude `lon` and declination `decl` at time t0, moving linearly at `rate` and
+    // `decl_rate` degrees a day; the speed elements hold the rates.
+    void move(int body, double lon, double rate = 0.0, double t0 = 0.0, double decl = 0.0, double decl_rate = 0.0) {
+        swe.motions[body] = [=](double t, int, double* xx) {
+            xx[0] = lon + rate * (t - t0);
+            xx[0] -= 360.0 * std::floor(xx[0] / 360.0);
+            xx[1] = decl + decl_rate * (t - t0);
+            xx[3] = rate;
+            xx[4] = decl_rate;
+        };
+    }
 };
 
 }  // namespace tavrolin::testing
