@@ -37,18 +37,11 @@ public:
     void kill_now();
 
 private:
-    void stop();
-
-    std::string start_error_;
-    std::string pipe_;
+    std::string start_error_, pipe_;
     std::filesystem::path profile_;
     pid_t pid_ = -1;
-    css::uno::Reference<css::uno::XComponentContext> remote_;
     css::uno::Reference<css::frame::XDesktop2> desktop_;
 };
-
-// The local UNO runtime of the test process (with the office API types known).
-css::uno::Reference<css::uno::XComponentContext> test_local_context();
 
 std::string to_utf8(const rtl::OUString& text);
 rtl::OUString to_ou(const std::string& text);
