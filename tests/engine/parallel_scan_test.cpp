@@ -158,10 +158,28 @@ TEST(ParallelScan, RowLimitKeepsOnlyWhatTheSingleThreadedScanFoundBeforeIt) {
     }
 }
 
-TEST(ParallelScan, CancelKeepsTheRowsFoundBeforeTheStepItStoppedAt) {
-    // The run is cancelled when Mercury's position for 02/10/2000 is first asked for. Without the
-    // grid and with one thread the calls come in the single-threaded order, so the run must end
-    // exactly where that scan, stopped at the same moment, ends.
+// A cancelled run keeps a prefix of the full run: every row is the full run's row at the same
+// place, the rows of the pairs before the cancelled one are all there, and the near-miss lines are
+// those of finished pairs.
+TEST(ParallelScan, CancelledRunIsAPrefixOfTheFullOneWhateverTheThreads) {
+    const Case c{.name = "cancel", .mode = 0, .end = "12/31/2000"};
+    Sky full(c);
+    ASSERT_TRUE(full.engine.Start_Calcs().ran);
+    const std::vector<ResultRow>& all = full.engine.result_table;
+    const auto expect_prefix = [&](const Engine& e, const ScanOutcome& out, const std::string& what) {
+        const int n = e.result_count;
+        ASSERT_LE(n, full.engine.result_count) << what;
+        EXPECT_TRUE(std::equal(all.begin() + 1, all.begin() + 1 + n, e.result_table.begin() + 1)) << what;
+        for (std::size_t r = static_cast<std::size_t>(n) + 1; r < all.size(); ++r)
+            EXPECT_GE(std::make_pair(std::stoi(std::string(all[r][0])), std::stoi(std::string(all[r][2]))),
+                      std::make_pair(out.cancelled_p1, out.cancelled_p2))
+                << what;
+        EXPECT_EQ(full.engine.near_miss_text.compare(0, e.near_miss_text.size(), e.near_miss_text), 0) << what;
+    };
+
+    // With one thread and without the grid the calls come in the single-threaded order: cancelled
+    // when Mercury's position for 02/10/2000 is first asked for, the run ends exactly where that
+    // scan, stopped at the same moment, ends.
     const double trigger = jan1_2000 + 40.0;
     const auto arm = [&](Sky& s, std::atomic<bool>& cancel) {
         s.swe.motions[2] = [&cancel, trigger, mercury = sky_motion(2)](double t, int f, double* xx) {
@@ -169,8 +187,6 @@ TEST(ParallelScan, CancelKeepsTheRowsFoundBeforeTheStepItStoppedAt) {
             mercury(t, f, xx);
         };
     };
-    const Case c{.name = "cancel", .mode = 0};
-
     std::atomic<bool> ref_cancel{false};
     Sky reference(c);
     arm(reference, ref_cancel);
@@ -180,79 +196,51 @@ TEST(ParallelScan, CancelKeepsTheRowsFoundBeforeTheStepItStoppedAt) {
     ASSERT_TRUE(ref.begin_calcs(ref_outcome, {}, plan));
     PairHooks hooks;
     hooks.stop_before_step = [&](double) { return ref_cancel.load(); };
-    int ref_p1 = -1, ref_p2 = -1;
-    std::string ref_date;
+    PairEnd end;
     for (const auto& [p1, p2] : plan.pairs) {
         ref.p1_num = p1;
         ref.p2_num = p2;
-        const PairEnd end = ref.scan_pair(plan, hooks);
-        if (end.kind != PairEnd::Kind::stopped) continue;
-        ref_p1 = p1;
-        ref_p2 = p2;
-        ref_date = plan.calendar_date(end.at, ref.cv.date_order);
-        break;
+        if ((end = ref.scan_pair(plan, hooks)).kind == PairEnd::Kind::stopped) break;
     }
-    const std::vector<ResultRow> ref_rows(ref.result_table.begin() + 1, ref.result_table.begin() + ref.result_count);
-    ASSERT_EQ(ref_p1, 2) << "the trigger lies in Mercury's first pair";
-    ASSERT_GT(ref_rows.size(), 10u);
+    ASSERT_EQ(ref.p1_num, 2) << "the trigger lies in Mercury's first pair";
+    ASSERT_GT(ref.result_table.size(), 10u);
 
     std::atomic<bool> cancel{false};
-    Sky fast(c);
-    arm(fast, cancel);
+    Sky one(c);
+    arm(one, cancel);
     ScanControl control;
     control.threads = 1;
     control.grid_budget_bytes = 0;
     control.cancel = &cancel;
-    const ScanOutcome out = Start_Calcs_parallel(fast.engine, control);
-    EXPECT_TRUE(out.cancelled);
-    EXPECT_TRUE(fast.engine.last_outcome.cancelled);
-    EXPECT_EQ(out.cancelled_p1, ref_p1);
-    EXPECT_EQ(out.cancelled_p2, ref_p2);
-    EXPECT_EQ(out.cancelled_at_date, ref_date);
-    ASSERT_EQ(fast.engine.result_count, static_cast<int>(ref_rows.size()));
-    EXPECT_TRUE(std::equal(ref_rows.begin(), ref_rows.end(), fast.engine.result_table.begin() + 1));
-    EXPECT_EQ(fast.engine.near_miss_text, ref.near_miss_text);
-}
+    const ScanOutcome out = Start_Calcs_parallel(one.engine, control);
+    EXPECT_TRUE(out.cancelled && one.engine.last_outcome.cancelled);
+    EXPECT_EQ(std::make_pair(out.cancelled_p1, out.cancelled_p2), std::make_pair(ref.p1_num, ref.p2_num));
+    EXPECT_EQ(out.cancelled_at_date, plan.calendar_date(end.at, ref.cv.date_order));
+    EXPECT_EQ(one.engine.result_count, ref.result_count - 1);
+    EXPECT_TRUE(std::equal(ref.result_table.begin() + 1, ref.result_table.begin() + ref.result_count,
+                           one.engine.result_table.begin() + 1));
+    expect_prefix(one.engine, out, "one thread");
+    EXPECT_EQ(one.engine.near_miss_text, ref.near_miss_text);
 
-TEST(ParallelScan, CancelledRunIsAPrefixOfTheFullOneWhateverTheThreads) {
-    const Case c{.name = "prefix", .end = "12/31/2001"};
-    Sky full(c);
-    ASSERT_TRUE(full.engine.Start_Calcs().ran);
-    const std::vector<ResultRow>& all = full.engine.result_table;
-
+    // More threads: cancelled once the Sun's position has been asked for so many times.
     bool cancelled_with_rows = false;
     for (int threads : {2, 3}) {
-        for (int calls_before_cancel : {1000, 3000, 6000}) {
-            std::atomic<bool> cancel{false};
+        for (int calls_before_cancel : {770, 850, 930}) {
+            std::atomic<bool> cancel_now{false};
             Sky s(c);
             std::atomic<int> calls{0};
-            // Cancels once the Sun's position has been asked for so many times.
             s.swe.motions[0] = [&, sun = sky_motion(0)](double t, int f, double* xx) {
-                if (++calls > calls_before_cancel) cancel = true;
+                if (++calls > calls_before_cancel) cancel_now = true;
                 sun(t, f, xx);
             };
-            const ScanOutcome out = fast_scan(s.engine, threads, &cancel);
+            const ScanOutcome cut = fast_scan(s.engine, threads, &cancel_now);
             const std::string what = "threads " + std::to_string(threads) + ", after " + std::to_string(calls_before_cancel);
-            const int n = s.engine.result_count;
-            if (!out.cancelled) {
-                // Asked for fewer times than that: the whole run.
+            if (!cut.cancelled) {  // asked for fewer times than that: the whole run
                 EXPECT_EQ(s.engine.result_table, all) << what;
                 continue;
             }
-            cancelled_with_rows = cancelled_with_rows || n > 0;
-            // Every row is the full run's row at the same place, and the rows of the pairs before
-            // the cancelled one are all there.
-            ASSERT_LE(n, full.engine.result_count) << what;
-            EXPECT_TRUE(std::equal(all.begin() + 1, all.begin() + 1 + n, s.engine.result_table.begin() + 1)) << what;
-            const auto pair_of = [](const ResultRow& r) {
-                return std::make_pair(std::stoi(std::string(r[0])), std::stoi(std::string(r[2])));
-            };
-            for (int r = n + 1; r <= full.engine.result_count; ++r)
-                EXPECT_GE(pair_of(all[static_cast<std::size_t>(r)]), std::make_pair(out.cancelled_p1, out.cancelled_p2))
-                    << what;
-            // Near-miss lines of finished pairs only: a prefix of the full section.
-            EXPECT_EQ(full.engine.near_miss_text.compare(0, s.engine.near_miss_text.size(), s.engine.near_miss_text), 0)
-                << what;
+            cancelled_with_rows = cancelled_with_rows || s.engine.result_count > 0;
+            expect_prefix(s.engine, cut, what);
         }
     }
     EXPECT_TRUE(cancelled_with_rows) << "no run was cancelled after finding rows";
