@@ -48,9 +48,12 @@ public:
             failures << "unexpected dialog: " + request.title;
             return std::nullopt;
         }
-        auto a = answers.front();
+        // The path is moved out on its own: copying the optional makes GCC's optimiser warn.
+        const bool cancelled = !answers.front().has_value();
+        QString path = cancelled ? QString() : std::move(*answers.front());
         answers.pop_front();
-        return a;
+        if (cancelled) return std::nullopt;
+        return path;
     }
     void report_failure(QWidget*, const QString& text) override { failures << text; }
 };
