@@ -9,7 +9,7 @@ namespace tavrolin {
 namespace {
 
 // Largest |speed| and |change of speed per day| the library gave from 1800 to 2400 (every half
-// day, apparent positions; the speeds of true positions and of Ephemeris Time differ by far less
+// day, apparent positions, measured with bench/library_bench bounds; the speeds of true positions and of Ephemeris Time differ by far less
 // than the margins added below). Columns: geocentric longitude, declination, heliocentric
 // longitude, heliocentric latitude; zeros where the column cannot hold the body. A negative
 // speed marks a body left out: the osculating node and apogee follow the Moon's short-period
