@@ -1,5 +1,6 @@
 // The UNO back end: a Calc worksheet behind the Spreadsheet interface.
 #include "spreadsheet_uno/calc_connection.h"
+#include "spreadsheet_uno/uno_runtime.h"
 
 #include <csignal>
 #include <mutex>
@@ -47,34 +48,34 @@
 
 namespace tavrolin {
 
-namespace {
-
-using namespace com::sun::star;
-using rtl::OUString;
-
-OUString to_ou(std::string_view text) {
-    return OUString(text.data(), static_cast<sal_Int32>(text.size()), RTL_TEXTENCODING_UTF8);
+rtl::OUString to_ou(std::string_view text) {
+    return rtl::OUString(text.data(), static_cast<sal_Int32>(text.size()), RTL_TEXTENCODING_UTF8);
 }
 
-std::string from_ou(const OUString& text) { return rtl::OUStringToOString(text, RTL_TEXTENCODING_UTF8).getStr(); }
+std::string from_ou(const rtl::OUString& text) { return rtl::OUStringToOString(text, RTL_TEXTENCODING_UTF8).getStr(); }
 
-OUString file_url(const std::string& path) {
-    OUString url;
+rtl::OUString file_url(const std::string& path) {
+    rtl::OUString url;
     osl::FileBase::getFileURLFromSystemPath(to_ou(path), url);
     return url;
 }
 
 // The local UNO runtime, started once per process and kept to its end.
-uno::Reference<uno::XComponentContext> local_context() {
+css::uno::Reference<css::uno::XComponentContext> local_context() {
     static const auto* context = [] {
         // Without the office API types in the local type manager the first call into them
         // crashes instead of failing, so both registries are named here.
         const std::string program = TAVROLIN_LO_PROGRAM_DIR;
         rtl::Bootstrap::set("UNO_TYPES", file_url(program + "/types.rdb") + " " + file_url(program + "/types/offapi.rdb"));
-        return new uno::Reference<uno::XComponentContext>(cppu::defaultBootstrap_InitialComponentContext());
+        return new css::uno::Reference<css::uno::XComponentContext>(cppu::defaultBootstrap_InitialComponentContext());
     }();
     return *context;
 }
+
+namespace {
+
+using namespace com::sun::star;
+using rtl::OUString;
 
 constexpr sal_Int32 mm100_per_inch = 2540;
 constexpr double points_per_inch = 72.0;

@@ -38,8 +38,6 @@ namespace {
 
 using namespace com::sun::star;
 using testing::TestOffice;
-using testing::to_ou;
-using testing::to_utf8;
 
 constexpr double days_1899_to_1970 = 25569;  // Calc's date serials count from 12/30/1899
 
@@ -62,7 +60,7 @@ public:
 
     uno::Reference<table::XCell> cell(int column, int row) const { return sheet_->getCellByPosition(column, row); }
     std::string shown(int column, int row) const {
-        return to_utf8(uno::Reference<text::XTextRange>(cell(column, row), uno::UNO_QUERY_THROW)->getString());
+        return from_ou(uno::Reference<text::XTextRange>(cell(column, row), uno::UNO_QUERY_THROW)->getString());
     }
     uno::Reference<beans::XPropertySet> column(int c) const {
         uno::Reference<table::XColumnRowRange> ranges(sheet_, uno::UNO_QUERY_THROW);
@@ -75,7 +73,7 @@ public:
         return supplier->getNumberFormats()->getByKey(range->getPropertyValue("NumberFormat").get<sal_Int32>());
     }
     std::string column_format(int c) const {
-        return to_utf8(format_of(column(c))->getPropertyValue("FormatString").get<rtl::OUString>());
+        return from_ou(format_of(column(c))->getPropertyValue("FormatString").get<rtl::OUString>());
     }
     // Width Calc itself gives a column to show `digits` zeros as text.
     sal_Int32 optimal_width_for_digits(int c, int digits) const {

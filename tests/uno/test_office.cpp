@@ -14,10 +14,6 @@
 #include <thread>
 #include <vector>
 
-#include <cppuhelper/bootstrap.hxx>
-#include <osl/file.hxx>
-#include <rtl/bootstrap.hxx>
-
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
 #include <com/sun/star/connection/NoConnectException.hpp>
@@ -47,22 +43,6 @@ std::string read_text(const fs::path& path) {
     std::stringstream s;
     s << std::ifstream(path).rdbuf();
     return s.str();
-}
-
-rtl::OUString file_url(const std::string& path) {
-    rtl::OUString url;
-    osl::FileBase::getFileURLFromSystemPath(to_ou(path), url);
-    return url;
-}
-
-// The local UNO runtime of the test process, with the office API types known.
-uno::Reference<uno::XComponentContext> local_context() {
-    static const auto* context = [] {
-        const std::string program = TAVROLIN_LO_PROGRAM_DIR;
-        rtl::Bootstrap::set("UNO_TYPES", file_url(program + "/types.rdb") + " " + file_url(program + "/types/offapi.rdb"));
-        return new uno::Reference<uno::XComponentContext>(cppu::defaultBootstrap_InitialComponentContext());
-    }();
-    return *context;
 }
 
 std::vector<char*> c_strings(std::vector<std::string>& strings) {
@@ -122,10 +102,6 @@ std::vector<fs::path> bound_socket_files(pid_t pid) {
 
 }  // namespace
 
-std::string to_utf8(const rtl::OUString& text) { return rtl::OUStringToOString(text, RTL_TEXTENCODING_UTF8).getStr(); }
-rtl::OUString to_ou(const std::string& text) {
-    return rtl::OUString(text.data(), static_cast<sal_Int32>(text.size()), RTL_TEXTENCODING_UTF8);
-}
 
 TestOffice::TestOffice() {
     static std::atomic<int> counter{0};
@@ -139,7 +115,7 @@ TestOffice::TestOffice() {
     const fs::path log = profile_ / "office.log";
     const std::vector<std::string> args = {std::string(TAVROLIN_LO_PROGRAM_DIR) + "/soffice.bin", "--headless", "--norestore",
                                            "--nologo", "--nodefault", "--nolockcheck",
-                                           "-env:UserInstallation=" + to_utf8(file_url((profile_ / "user").string())),
+                                           "-env:UserInstallation=" + from_ou(file_url((profile_ / "user").string())),
                                            "--accept=pipe,name=" + pipe_ + ";urp;"};
     const auto resolver = bridge::UnoUrlResolver::create(local_context());
     const auto deadline = steady_clock::now() + std::chrono::seconds(120);
@@ -162,7 +138,7 @@ TestOffice::TestOffice() {
             return;
         } catch (const connection::NoConnectException&) {
         } catch (const uno::Exception& e) {
-            start_error_ = "the office did not answer: " + to_utf8(e.Message);
+            start_error_ = "the office did not answer: " + from_ou(e.Message);
             return;
         }
         if (steady_clock::now() > deadline) {

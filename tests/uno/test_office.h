@@ -13,6 +13,8 @@
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 
+#include "spreadsheet_uno/uno_runtime.h"
+
 namespace tavrolin::testing {
 
 namespace css = com::sun::star;
@@ -42,8 +44,5 @@ private:
     pid_t pid_ = -1;
     css::uno::Reference<css::frame::XDesktop2> desktop_;
 };
-
-std::string to_utf8(const rtl::OUString& text);
-rtl::OUString to_ou(const std::string& text);
 
 }  // namespace tavrolin::testing
