@@ -35,6 +35,28 @@ void choose_into(frmTavrolin& w, const tavrolin::FileDialogRequest& request, QSt
     folder = w.last_folder;
 }
 
+// The load or save dialog of one kind of file ("settings file"), opening in the folder where the
+// last file of that kind was chosen, else in the program's folder.
+tavrolin::FileDialogRequest file_request(const frmTavrolin& w, int load_save, const QString& kind,
+                                         const QString& filter, const QString& suffix, const QString& folder,
+                                         const QString& file) {
+    tavrolin::FileDialogRequest request;
+    request.save = load_save != 0;
+    request.title = (request.save ? "Save " : "Load ") + kind;
+    request.filter = filter;
+    request.default_suffix = suffix;
+    request.initial_folder = folder.isEmpty() ? w.program_folder() : folder;
+    request.initial_file = file;
+    return request;
+}
+
+// Whether the last dialog was cancelled; reading it clears it.
+bool take_cancel(frmTavrolin& w) {
+    const bool cancelled = w.dialog_cancelled == 1;
+    w.dialog_cancelled = 0;
+    return cancelled;
+}
+
 }  // namespace
 
 void frmTavrolin::connect_file_commands() {
@@ -74,32 +96,22 @@ void frmTavrolin::report_file_failure(const std::string& error) {
 // Settings files.
 
 void frmTavrolin::GetOPTFileFilename(int load_save) {
-    tavrolin::FileDialogRequest request;
-    request.save = load_save != 0;
-    request.title = request.save ? "Save settings file" : "Load settings file";
-    request.filter = "Settings Files (*.opt) | *.opt";
-    request.default_suffix = "opt";
-    request.initial_folder = opt_folder.isEmpty() ? program_folder() : opt_folder;
-    request.initial_file = opt_file_path;
-    choose_into(*this, request, opt_file_path, opt_folder);
+    choose_into(*this,
+                file_request(*this, load_save, "settings file", "Settings Files (*.opt) | *.opt", "opt", opt_folder,
+                             opt_file_path),
+                opt_file_path, opt_folder);
 }
 
 void frmTavrolin::mnuFileSaveSettings_Click() {
     GetOPTFileFilename(1);
-    if (dialog_cancelled == 1) {
-        dialog_cancelled = 0;
-        return;
-    }
+    if (take_cancel(*this)) return;
     std::string error;
     if (!tavrolin::save_settings_file(native(opt_file_path), control_values(), &error)) report_file_failure(error);
 }
 
 void frmTavrolin::mnuFileLoadSettings_Click() {
     GetOPTFileFilename(0);
-    if (dialog_cancelled == 1) {
-        dialog_cancelled = 0;
-        return;
-    }
+    if (take_cancel(*this)) return;
     load_settings_from(opt_file_path, tavrolin::SettingsScope::Everything);
 }
 
@@ -126,22 +138,15 @@ void frmTavrolin::load_settings_from(const QString& path, tavrolin::SettingsScop
 // Natal data files.
 
 void frmTavrolin::GetDATFileFilename(int load_save) {
-    tavrolin::FileDialogRequest request;
-    request.save = load_save != 0;
-    request.title = request.save ? "Save natal data file" : "Load natal data file";
-    request.filter = "Natal Data Files (*.dat) | *.dat";
-    request.default_suffix = "dat";
-    request.initial_folder = dat_folder.isEmpty() ? program_folder() : dat_folder;
-    request.initial_file = dat_file_path;
-    choose_into(*this, request, dat_file_path, dat_folder);
+    choose_into(*this,
+                file_request(*this, load_save, "natal data file", "Natal Data Files (*.dat) | *.dat", "dat", dat_folder,
+                             dat_file_path),
+                dat_file_path, dat_folder);
 }
 
 void frmTavrolin::cmdOpen_Click() {
     GetDATFileFilename(0);
-    if (dialog_cancelled == 1) {
-        dialog_cancelled = 0;
-        return;
-    }
+    if (take_cancel(*this)) return;
     if (!tavrolin::FileExists(native(dat_file_path))) return;
     tavrolin::ControlValues cv = control_values();
     std::string error;
@@ -156,10 +161,7 @@ void frmTavrolin::cmdOpen_Click() {
 
 void frmTavrolin::cmdSave_Click() {
     GetDATFileFilename(1);
-    if (dialog_cancelled == 1) {
-        dialog_cancelled = 0;
-        return;
-    }
+    if (take_cancel(*this)) return;
     std::string error;
     if (!tavrolin::save_natal_data_file(native(dat_file_path), control_values(), &error)) report_file_failure(error);
 }
