@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_folder.h"
 #include "window/files/natal_data_file.h"
 
 namespace tavrolin {
@@ -15,20 +16,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class SettingsFile : public ::testing::Test {
+class SettingsFile : public testing::TempFolderTest {
 protected:
-    fs::path dir = fs::temp_directory_path() /
-                   ("tavrolin_settings_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    void SetUp() override {
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
     std::string write(const std::string& name, const std::string& content) {
-        const auto path = (dir / name).string();
-        std::ofstream(path, std::ios::binary) << content;
-        return path;
+        std::ofstream(path(name), std::ios::binary) << content;
+        return path(name);
     }
 };
 

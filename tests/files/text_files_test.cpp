@@ -9,6 +9,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include "support/temp_folder.h"
 #include "window/files/atomic_file.h"
 #include "window/files/file_names.h"
 #include "window/files/text_file.h"
@@ -18,21 +19,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class TextFiles : public ::testing::Test {
+class TextFiles : public testing::TempFolderTest {
 protected:
-    fs::path dir = fs::temp_directory_path() /
-                   ("tavrolin_files_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    void SetUp() override {
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    std::string path(const std::string& name) const { return (dir / name).string(); }
-    static std::string read(const std::string& path) {
-        std::stringstream s;
-        s << std::ifstream(path, std::ios::binary).rdbuf();
-        return s.str();
-    }
+    static std::string read(const std::string& path) { return testing::read_file(path); }
 };
 
 TEST_F(TextFiles, OnlyRegularFilesWithinTheLimitAreRead) {

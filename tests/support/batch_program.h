@@ -7,12 +7,12 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "engine/control_values.h"
+#include "support/temp_folder.h"
 #include "window/files/settings_file.h"
 
 namespace tavrolin::testing {
@@ -23,12 +23,6 @@ struct ProgramRun {
     int status = -1;
     std::string out, err;
 };
-
-inline std::string read_file(const fs::path& path) {
-    std::stringstream s;
-    s << std::ifstream(path, std::ios::binary).rdbuf();
-    return s.str();
-}
 
 inline std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;
@@ -46,19 +40,9 @@ inline ProgramRun run_program(const fs::path& dir, const std::string& args,
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out), read_file(err)};
 }
 
-// A temporary folder per test, removed afterwards.
-class BatchProgramTest : public ::testing::Test {
+// Runs the program with its output and files in the test's own folder.
+class BatchProgramTest : public TempFolderTest {
 protected:
-    fs::path dir = fs::temp_directory_path() /
-                   ("tavrolin_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name()) +
-                    "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-
-    void SetUp() override {
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
     ProgramRun run(const std::string& args, const fs::path& program = fs::path(TAVROLIN_BIN_DIR) / "tavrolin-batch") {
         return run_program(dir, args, program);
     }

@@ -1,0 +1,34 @@
+// A test with an empty folder of its own, removed afterwards.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace tavrolin::testing {
+
+inline std::string read_file(const std::filesystem::path& path) {
+    std::stringstream s;
+    s << std::ifstream(path, std::ios::binary).rdbuf();
+    return s.str();
+}
+
+class TempFolderTest : public ::testing::Test {
+protected:
+    std::filesystem::path dir =
+        std::filesystem::temp_directory_path() /
+        ("tavrolin_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name()) + "_" +
+         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+
+    void SetUp() override {
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+    std::string path(const std::string& name) const { return (dir / name).string(); }
+};
+
+}  // namespace tavrolin::testing
