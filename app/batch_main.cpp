@@ -5,11 +5,9 @@
 
 #include <clocale>
 #include <cstdio>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <utility>
 
 #include <unistd.h>
@@ -23,6 +21,7 @@
 #include "output/natal_report.h"
 #include "output/spreadsheet_export.h"
 #include "spreadsheet_uno/calc_connection.h"
+#include "window/files/file_places.h"
 #include "window/files/settings_file.h"
 
 namespace {
@@ -36,7 +35,8 @@ constexpr std::string_view usage_text =
     "Usage: tavrolin-batch [--degree] [--style default|quill|lunetta] [--angle TEXT] [--years-back TEXT]\n"
     "                      [--date-order 0|1|2] [--to-spreadsheet [--pipe NAME] [--date-only 0|1]]\n"
     "                      [--progress] SETTINGS.opt\n"
-    "       tavrolin-batch --report longitude|decl|sidereal [--date-order 0|1|2] SETTINGS.opt\n";
+    "       tavrolin-batch --report longitude|decl|sidereal [--date-order 0|1|2] SETTINGS.opt\n"
+    "       tavrolin-batch --version | --help\n";
 
 constexpr std::string_view help_text =
     "Finds the exact aspects set up in a settings file (*.opt, as saved by the window) and prints\n"
@@ -66,6 +66,7 @@ constexpr std::string_view help_text =
     "  --progress          report on standard error how much of the calculation is done, as\n"
     "                      \"tavrolin-batch: 42% done\" (one line per percent; on a terminal one\n"
     "                      line that is rewritten)\n"
+    "  --version           print the program's name and version\n"
     "  -h, --help          this text\n"
     "\n"
     "Exit status: 0 on success; 1 when the settings file cannot be read or is too short, a date\n"
@@ -78,6 +79,7 @@ struct Options {
     ListingStyle style = ListingStyle::Default;
     std::optional<NatalReportKind> report;
     bool help = false;
+    bool version = false;
     std::string angle = "51.7";
     std::string years_back = "1";
     int date_order = 0;
@@ -116,6 +118,8 @@ int parse(int argc, char** argv, Options& options) {
         };
         if (!options_ended && (arg == "-h" || arg == "--help")) {
             options.help = true;
+        } else if (!options_ended && arg == "--version") {
+            options.version = true;
         } else if (!options_ended && arg == "--degree") {
             options.degree = true;
         } else if (!options_ended && arg == "--progress") {
@@ -173,17 +177,9 @@ int parse(int argc, char** argv, Options& options) {
             return usage_error("more than one settings file given (" + options.settings_path + ", " + arg + ")");
         }
     }
-    if (!options.help && options.settings_path.empty()) return usage_error("no settings file given");
+    if (!options.help && !options.version && options.settings_path.empty()) return usage_error("no settings file given");
     if (options.report && options.to_spreadsheet) return usage_error("--to-spreadsheet copies a calculation, not a --report");
     return 0;
-}
-
-// The ephemeris files are looked for beside the executable, as for the window.
-std::string program_folder(const char* argv0) {
-    std::error_code ec;
-    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) exe = std::filesystem::absolute(argv0, ec);
-    return exe.parent_path().string();
 }
 
 // The export of the window's "Copy to Excel", into the office on the pipe.
@@ -225,6 +221,7 @@ int main(int argc, char** argv) {
         const std::string text = std::string(usage_text) + "\n" + std::string(help_text);
         return write_all(stdout, text) ? 0 : exit_failure;
     }
+    if (options.version) return write_all(stdout, "tavrolin-batch " TAVROLIN_VERSION "\n") ? 0 : exit_failure;
 
     // The window's initial state, then the file.
     ControlValues cv;
@@ -238,7 +235,10 @@ int main(int argc, char** argv) {
         return exit_failure;
     }
 
-    set_ephemeris_path(program_folder(argv[0]));
+    // The ephemeris files and the spreadsheet back end are found by the same rule as the window's.
+    const FilePlaces places = find_file_places(executable_folder(argv[0]));
+    set_ephemeris_search_path(places.ephemeris_path);
+    set_calc_module_path(places.calc_module);
     LibSwe api;
     Ephemeris ephemeris(api);
     Engine engine(ephemeris);

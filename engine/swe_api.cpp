@@ -34,8 +34,9 @@ std::string ephemeris_path_for(const std::string& program_folder) {
     return folder + ":" + folder + "/ephe:/usr/share/libswe/ephe";
 }
 
-void set_ephemeris_path(const std::string& program_folder) {
-    const std::string path = ephemeris_path_for(program_folder);
+void set_ephemeris_path(const std::string& program_folder) { set_ephemeris_search_path(ephemeris_path_for(program_folder)); }
+
+void set_ephemeris_search_path(const std::string& path) {
     {
         std::lock_guard<std::mutex> lock(path_mutex);
         path_for_threads = path;

@@ -60,8 +60,10 @@ private:
 // sub-folder, then the system's data; no trailing separator.
 std::string ephemeris_path_for(const std::string& program_folder);
 
-// Sets the library's search path for the calling thread and keeps it for the threads that
-// LibSwe::thread_started sets up later.
+// Sets the library's search path (folders separated by ":") for the calling thread and keeps it
+// for the threads that LibSwe::thread_started sets up later.
+void set_ephemeris_search_path(const std::string& path);
+// The same with the search path of a program in `program_folder`.
 void set_ephemeris_path(const std::string& program_folder);
 
 // The library's name of a body number ("Sun", "Eris", ...).

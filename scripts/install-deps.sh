@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building, running and testing Tavrolin needs.
+# Installs every Debian package that building, running, packaging and testing Tavrolin needs.
 # Safe to run again: apt-get skips what is already there.
 set -euo pipefail
 
@@ -9,6 +9,7 @@ packages=(
   libswe-dev swe-basic-data
   googletest libgtest-dev libgmock-dev
   libreoffice-dev
+  dpkg-dev file lintian desktop-file-utils appstream
 )
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }

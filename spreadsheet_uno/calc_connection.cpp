@@ -227,9 +227,12 @@ private:
 
 }  // namespace
 
-bool spreadsheet_back_end_built_in() { return true; }
+}  // namespace tavrolin
 
-SpreadsheetConnection connect_to_running_calc(std::string_view pipe_name) {
+// The module's entry point, looked up by the program when it loads the module.
+extern "C" void tavrolin_calc_connect(const char* pipe_data, std::size_t pipe_size, tavrolin::SpreadsheetConnection* out) {
+    using namespace tavrolin;
+    const std::string_view pipe_name(pipe_data, pipe_size);
     // A write to the pipe of an office that has gone away must come back as an error of the
     // bridge, which stops the export with a message, not as a signal that ends this program.
     static std::once_flag ignore_sigpipe;
@@ -245,14 +248,16 @@ SpreadsheetConnection connect_to_running_calc(std::string_view pipe_name) {
         uno::Reference<sheet::XSpreadsheetDocument> document(desktop->getCurrentComponent(), uno::UNO_QUERY);
         if (!document.is()) {
             connection.detail = "LibreOffice answers on the pipe \"" + pipe + "\", but its current document is no spreadsheet";
-            return connection;
+            *out = std::move(connection);
+            return;
         }
         uno::Reference<frame::XModel> model(document, uno::UNO_QUERY_THROW);
         uno::Reference<sheet::XSpreadsheetView> view(model->getCurrentController(), uno::UNO_QUERY_THROW);
         uno::Reference<sheet::XSpreadsheet> sheet = view->getActiveSheet();
         if (!sheet.is()) {
             connection.detail = "the spreadsheet has no active sheet";
-            return connection;
+            *out = std::move(connection);
+            return;
         }
         connection.sheet = std::make_unique<CalcSheet>(model, sheet);
         connection.status = SpreadsheetConnection::Status::connected;
@@ -264,7 +269,5 @@ SpreadsheetConnection connect_to_running_calc(std::string_view pipe_name) {
         connection.status = SpreadsheetConnection::Status::no_back_end;
         connection.detail = "the LibreOffice UNO runtime could not be started: " + from_ou(e.getMessage());
     }
-    return connection;
+    *out = std::move(connection);
 }
-
-}  // namespace tavrolin

@@ -5,6 +5,8 @@ namespace tavrolin {
 
 bool spreadsheet_back_end_built_in() { return false; }
 
+void set_calc_module_path(std::string) {}
+
 SpreadsheetConnection connect_to_running_calc(std::string_view) {
     SpreadsheetConnection connection;
     connection.status = SpreadsheetConnection::Status::no_back_end;

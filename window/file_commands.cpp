@@ -36,7 +36,7 @@ void choose_into(frmTavrolin& w, const tavrolin::FileDialogRequest& request, QSt
 }
 
 // The load or save dialog of one kind of file ("settings file"), opening in the folder where the
-// last file of that kind was chosen, else in the program's folder.
+// last file of that kind was chosen, else in the first folder of the layout.
 tavrolin::FileDialogRequest file_request(const frmTavrolin& w, int load_save, const QString& kind,
                                          const QString& filter, const QString& suffix, const QString& folder,
                                          const QString& file) {
@@ -45,7 +45,7 @@ tavrolin::FileDialogRequest file_request(const frmTavrolin& w, int load_save, co
     request.title = (request.save ? "Save " : "Load ") + kind;
     request.filter = filter;
     request.default_suffix = suffix;
-    request.initial_folder = folder.isEmpty() ? w.program_folder() : folder;
+    request.initial_folder = folder.isEmpty() ? QFile::decodeName(QByteArray::fromStdString(w.places().dialog_folder)) : folder;
     request.initial_file = file;
     return request;
 }
@@ -119,7 +119,8 @@ void frmTavrolin::mnuFileLoadFav1_Click() { load_favourite("fav1.opt"); }
 void frmTavrolin::mnuFileLoadFav2_Click() { load_favourite("fav2.opt"); }
 
 void frmTavrolin::load_favourite(const QString& file_name) {
-    load_settings_from(program_folder() + '/' + file_name, tavrolin::SettingsScope::KeepRangeAndDegree);
+    load_settings_from(QFile::decodeName(QByteArray::fromStdString(places().config_folder)) + '/' + file_name,
+                       tavrolin::SettingsScope::KeepRangeAndDegree);
 }
 
 void frmTavrolin::load_settings_from(const QString& path, tavrolin::SettingsScope scope) {
@@ -199,7 +200,7 @@ frmHelpFiles* frmTavrolin::help_window() const { return help_window_; }
 
 void frmTavrolin::mnuHelp_Click() {
     if (help_window_) help_window_->close();
-    help_window_ = new frmHelpFiles(program_folder(), file_dialogs(), this);
+    help_window_ = new frmHelpFiles(places(), file_dialogs(), this);
     // Left to itself the window manager may put part of the window below the screen's edge:
     // place it near the main window, wholly on the screen (frame included).
     const QRect avail = screen()->availableGeometry();

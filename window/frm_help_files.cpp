@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 #include "window/file_dialogs.h"
 #include "window/files/atomic_file.h"
@@ -27,11 +28,12 @@ const QString caption_prefix = "Tavrolin Help File - ";
 
 
 QByteArray native(const QString& path) { return QFile::encodeName(path); }
+QString from_native(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
 }  // namespace
 
-frmHelpFiles::frmHelpFiles(const QString& program_folder, tavrolin::FileDialogs& dialogs, QWidget* main_window)
-    : QWidget(main_window, Qt::Window), program_folder_(program_folder), dialogs_(dialogs), main_window_(main_window) {
+frmHelpFiles::frmHelpFiles(const tavrolin::FilePlaces& places, tavrolin::FileDialogs& dialogs, QWidget* main_window)
+    : QWidget(main_window, Qt::Window), places_(places), dialogs_(dialogs), main_window_(main_window) {
     setObjectName("frmHelpFiles");
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle("Help");
@@ -86,14 +88,9 @@ void frmHelpFiles::Form_Load() {
     place(RichText1, box_left, box_top, box_twips_.width(), box_twips_.height());
 
     if (help_file_path.isEmpty()) {
-        help_file_path = program_folder_ + "/help.txt";
-        // The build puts help.txt into the data/ folder beside the program; a help.txt of the
-        // user's own beside the program comes first.
-        const QString shipped = program_folder_ + "/data/help.txt";
-        if (!tavrolin::FileExists(native(help_file_path).toStdString()) &&
-            tavrolin::FileExists(native(shipped).toStdString())) {
-            help_file_path = shipped;
-        }
+        // The user's own copy comes first; while there is none, the shipped text.
+        const bool own = tavrolin::FileExists(places_.user_help_file) || !tavrolin::FileExists(places_.shipped_help_file);
+        help_file_path = from_native(own ? places_.user_help_file : places_.shipped_help_file);
     }
     QString error;
     // The window stays usable without its text: the box says what could not be read.
@@ -122,8 +119,17 @@ bool frmHelpFiles::GetHELPFileFilename(int load_save) {
     request.title = request.save ? "Save help file" : "Load help file";
     request.filter = "Help Files (*.txt) | *.txt";
     request.default_suffix = "txt";
-    request.initial_folder = program_folder_;
+    request.initial_folder = from_native(places_.dialog_folder);
     request.initial_file = help_file_path;
+    // An installed program's shipped text belongs to root: saving offers the user's own copy,
+    // whose folder is made ready for it.
+    if (request.save && places_.layout == tavrolin::Layout::installed &&
+        help_file_path == from_native(places_.shipped_help_file)) {
+        request.initial_file = from_native(places_.user_help_file);
+        std::string error;
+        const std::string folder = std::filesystem::path(places_.user_help_file).parent_path().string();
+        if (!tavrolin::prepare_folder(places_, folder, &error)) dialogs_.report_failure(this, QString::fromLocal8Bit(error.c_str()));
+    }
     const auto chosen = dialogs_.choose_file(this, request);
     if (!chosen) return true;
     help_file_path = *chosen;

@@ -1,4 +1,4 @@
-// The help window: the help text help.txt from the program's folder in an editable box, with
+// The help window: the help text help.txt in an editable box, with
 // buttons that load another text file into the box and save the box to a file. Opened afresh by
 // the main window's Help command; destroyed when closed.
 #pragma once
@@ -6,6 +6,8 @@
 #include <QSize>
 #include <QString>
 #include <QWidget>
+
+#include "window/files/file_places.h"
 
 class QPlainTextEdit;
 class QPushButton;
@@ -28,10 +30,9 @@ public:
     static constexpr int width_margin = 1645;
     static constexpr int height_margin = 580;
 
-    // Opens help.txt from program_folder (from its data/ sub-folder when the program's folder has
-    // none). The window is a separate top-level window; main_window gets the focus back when it
-    // closes, and owns it.
-    frmHelpFiles(const QString& program_folder, tavrolin::FileDialogs& dialogs, QWidget* main_window);
+    // Opens the user's own help text when there is one, else the shipped one. The window is a
+    // separate top-level window; main_window gets the focus back when it closes, and owns it.
+    frmHelpFiles(const tavrolin::FilePlaces& places, tavrolin::FileDialogs& dialogs, QWidget* main_window);
 
     // The box's size for an outer window size, both in twips; never below zero.
     static QSize box_size_for(QSize window_twips);
@@ -69,7 +70,7 @@ private:
     int to_px_x(int twips) const;
     int to_px_y(int twips) const;
 
-    QString program_folder_;
+    tavrolin::FilePlaces places_;
     tavrolin::FileDialogs& dialogs_;
     QWidget* main_window_;
     double dpi_x_ = 96.0;

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFocusEvent>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,6 +33,7 @@
 
 #include "engine/text_rules.h"
 #include "output/calculation_command.h"
+#include "spreadsheet_uno/calc_connection.h"
 #include "window/calc_progress.h"
 #include "window/files/ini_file.h"
 #include "window/files/regional.h"
@@ -149,12 +151,19 @@ constexpr int below_top = results1_top + results1_height + 120;  // 6990
 
 frmTavrolin::frmTavrolin(tavrolin::WindowSetup setup, QWidget* parent)
     : QMainWindow(parent), setup_(std::move(setup)) {
-    program_folder_ = setup_.program_folder.isEmpty() ? QCoreApplication::applicationDirPath() : setup_.program_folder;
+    places_ = setup_.places ? *setup_.places
+                            : tavrolin::find_file_places(QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
     if (QScreen* s = screen()) {
         dpi_x_ = s->logicalDotsPerInchX();
         dpi_y_ = s->logicalDotsPerInchY();
     }
     setWindowTitle("Tavrolin");
+    // Every window of the program shows the icon of its menu entry (in the window's resources, so
+    // that a portable copy has it too).
+    QIcon icon;
+    for (const char* size : {"48x48", "256x256"}) icon.addFile(QString(":/icons/%1/" TAVROLIN_APP_ID ".png").arg(size));
+    QApplication::setWindowIcon(icon);
+    setWindowIcon(icon);
     build_controls();
     build_menus();
     set_tab_order();
@@ -481,13 +490,13 @@ void frmTavrolin::Form_Load() {
     // numbers with the C library, and its texts and files always use "." as the decimal point.
     std::setlocale(LC_NUMERIC, "C");
 
-    // The ephemeris files are looked for beside the program first.
-    tavrolin::set_ephemeris_path(QFile::encodeName(QDir::toNativeSeparators(program_folder_)).toStdString());
+    tavrolin::set_ephemeris_search_path(places_.ephemeris_path);
+    tavrolin::set_calc_module_path(places_.calc_module);
 
     date_order_ = setup_.date_order ? *setup_.date_order : tavrolin::GetRegionalDateOrder();
 
     tavrolin::ControlValues cv = control_values();
-    tavrolin::LoadINIFile(QFile::encodeName(program_folder_).toStdString(), cv);
+    tavrolin::LoadINIFile(places_.config_folder, cv);
     txtNatalDate->setText(to_q(cv.natal_date));
     txtNatalTime->setText(to_q(cut_to_max_length(cv.natal_time, max_len_natal_time)));
     txtZodiacDegree->setText(to_q(cut_to_max_length(cv.zodiac_degree, max_len_zodiac_degree)));
@@ -541,7 +550,8 @@ void frmTavrolin::closeEvent(QCloseEvent* event) {
 
 void frmTavrolin::Form_Unload() {
     std::string error;
-    if (tavrolin::SaveINIFile(QFile::encodeName(program_folder_).toStdString(), control_values(), &error)) {
+    if (tavrolin::prepare_folder(places_, places_.config_folder, &error) &&
+        tavrolin::SaveINIFile(places_.config_folder, control_values(), &error)) {
         ini_save_error_.clear();
         return;
     }

@@ -33,6 +33,7 @@
 #include "engine/ephemeris.h"
 #include "engine/swe_api.h"
 #include "window/files/date_commands.h"
+#include "window/files/file_places.h"
 #include "window/files/settings_file.h"
 #include "output/natal_report.h"
 #include "output/spreadsheet.h"
@@ -56,7 +57,7 @@ class FileDialogs;
 
 // What the window takes from its surroundings; tests replace each part.
 struct WindowSetup {
-    QString program_folder;                   // empty: the folder of the executable
+    std::optional<FilePlaces> places;         // empty: by the rule, for the executable's folder
     std::optional<QSize> screen_size_twips;   // empty: the size of the window's screen
     std::optional<int> date_order;            // empty: from the user's locale
     std::shared_ptr<FileDialogs> file_dialogs;  // empty: the toolkit's file dialog and message box
@@ -87,7 +88,8 @@ public:
     void set_mode_value(int index, bool value);
 
     int DateOrder() const { return date_order_; }
-    const QString& program_folder() const { return program_folder_; }
+    // Where the program's own files live (decided when the window is built).
+    const tavrolin::FilePlaces& places() const { return places_; }
     tavrolin::Engine& engine() { return engine_; }
 
     // Laid-out geometry of a control in twips (an empty rect for a control not laid out here).
@@ -261,7 +263,7 @@ private:
     QSize screen_size_twips() const;
 
     tavrolin::WindowSetup setup_;
-    QString program_folder_;
+    tavrolin::FilePlaces places_;
     int date_order_ = 0;
     double dpi_x_ = 96.0;
     double dpi_y_ = 96.0;

@@ -62,7 +62,7 @@ inline std::unique_ptr<frmTavrolin> make_window(const QString& folder, int scree
                                                 int date_order = 0,
                                                 std::shared_ptr<tavrolin::FileDialogs> dialogs = nullptr) {
     tavrolin::WindowSetup setup;
-    setup.program_folder = folder;
+    setup.places = tavrolin::portable_places(QFile::encodeName(folder).toStdString());
     setup.screen_size_twips = QSize(screen_width_twips, 12000);
     setup.date_order = date_order;
     setup.file_dialogs = std::move(dialogs);

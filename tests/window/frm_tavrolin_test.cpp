@@ -145,7 +145,8 @@ private slots:
         qputenv("LOCPATH", locales.path().toLocal8Bit());
         qputenv("LC_ALL", "de_DE.UTF-8");
         QVERIFY(std::setlocale(LC_ALL, "") != nullptr);  // what the toolkit does at start-up
-        frmTavrolin w(tavrolin::WindowSetup{dir.path(), QSize(12000, 12000), std::nullopt, nullptr});
+        frmTavrolin w(tavrolin::WindowSetup{tavrolin::portable_places(QFile::encodeName(dir.path()).toStdString()),
+                                            QSize(12000, 12000), std::nullopt, nullptr});
         const int order = w.DateOrder();
         const QString natal_date = w.txtNatalDate->text();
         const double natal_time = tavrolin::val("16.43");

@@ -1,0 +1,126 @@
+#include "window/files/file_places.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "support/temp_folder.h"
+
+namespace tavrolin {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FilePlacesTest : public testing::TempFolderTest {
+protected:
+    std::map<std::string, std::string> vars;
+    Environment env() const {
+        return [this](const char* name) -> const char* {
+            const auto it = vars.find(name);
+            return it == vars.end() ? nullptr : it->second.c_str();
+        };
+    }
+    // An unpacked installation: <dir>/usr/bin and <dir>/usr/share/tavrolin.
+    std::string installed_bin() {
+        fs::create_directories(dir / "usr/bin");
+        fs::create_directories(dir / "usr/share/tavrolin/ephe");
+        return (dir / "usr/bin").string();
+    }
+    static unsigned mode_of(const fs::path& p) {
+        struct stat st {};
+        return ::stat(p.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+    }
+};
+
+TEST_F(FilePlacesTest, InstalledProgramUsesTheUsersXdgFolders) {
+    const std::string bin = installed_bin();
+    const std::string share = path("usr/share/tavrolin");
+    struct Case {
+        const char* name;
+        std::map<std::string, std::string> vars;
+        std::string config, help;
+    };
+    const Case cases[] = {
+        {"XDG folders set", {{"HOME", "/home/ann"}, {"XDG_CONFIG_HOME", "/cfg/"}, {"XDG_DATA_HOME", "/data"}},
+         "/cfg/tavrolin", "/data/tavrolin/help.txt"},
+        {"not set: below HOME", {{"HOME", "/home/ann"}}, "/home/ann/.config/tavrolin",
+         "/home/ann/.local/share/tavrolin/help.txt"},
+        {"empty or relative values are ignored",
+         {{"HOME", "/home/ann"}, {"XDG_CONFIG_HOME", ""}, {"XDG_DATA_HOME", "data"}},
+         "/home/ann/.config/tavrolin", "/home/ann/.local/share/tavrolin/help.txt"},
+    };
+    for (const auto& c : cases) {
+        vars = c.vars;
+        const FilePlaces places = find_file_places(bin + "/", env());
+        EXPECT_EQ(places.layout, Layout::installed) << c.name;
+        EXPECT_EQ(places.program_folder, bin) << c.name;
+        EXPECT_EQ(places.config_folder, c.config) << c.name;
+        EXPECT_EQ(places.user_help_file, c.help) << c.name;
+        EXPECT_EQ(places.shipped_help_file, share + "/help.txt") << c.name;
+        EXPECT_EQ(places.dialog_folder, "/home/ann") << c.name;
+        EXPECT_EQ(places.ephemeris_path, share + "/ephe:/usr/share/libswe/ephe") << c.name;
+    }
+    // Without a usable HOME the password database names the home folder.
+    vars = {{"HOME", "relative"}};
+    const FilePlaces places = find_file_places(bin, env());
+    EXPECT_EQ(places.dialog_folder.front(), '/');
+    EXPECT_EQ(places.config_folder, (places.dialog_folder == "/" ? "" : places.dialog_folder) + "/.config/tavrolin");
+}
+
+TEST_F(FilePlacesTest, EverythingBesideAPortableProgram) {
+    vars = {{"HOME", "/home/ann"}, {"XDG_CONFIG_HOME", "/cfg"}};
+    const std::string bin = installed_bin();
+    struct Case {
+        const char* name;
+        std::string folder;
+    };
+    fs::create_directories(dir / "build/bin/ephe");
+    fs::create_directories(dir / "usr/bin/ephe");
+    fs::create_directories(dir / "usr/lib/tavrolin");  // a prefix, but not <prefix>/bin
+    fs::create_directories(dir / "usr/share/tavrolin");
+    const Case cases[] = {
+        {"build folder", path("build/bin")},
+        {"ephe/ beside the program wins over share/", bin},
+        {"not in a bin/ folder", path("usr/lib/tavrolin")},
+        {"bin/ without share/tavrolin", path("nothing/bin")},
+    };
+    for (const auto& c : cases) {
+        const FilePlaces places = find_file_places(c.folder, env());
+        EXPECT_EQ(places.layout, Layout::portable) << c.name;
+        EXPECT_EQ(places.config_folder, c.folder) << c.name;
+        EXPECT_EQ(places.user_help_file, c.folder + "/help.txt") << c.name;
+        EXPECT_EQ(places.shipped_help_file, c.folder + "/data/help.txt") << c.name;
+        EXPECT_EQ(places.dialog_folder, c.folder) << c.name;
+        EXPECT_EQ(places.ephemeris_path, c.folder + ":" + c.folder + "/ephe:/usr/share/libswe/ephe") << c.name;
+    }
+}
+
+TEST_F(FilePlacesTest, InstalledFoldersAreCreatedPrivateWhenFirstNeeded) {
+    vars = {{"HOME", dir.string()}};
+    const FilePlaces installed = find_file_places(installed_bin(), env());
+    ASSERT_EQ(installed.layout, Layout::installed);
+    fs::create_directories(dir / "shared");
+    fs::permissions(dir / "shared", fs::perms(0755));
+    std::string error;
+    ASSERT_TRUE(prepare_folder(installed, path("shared/a/b"), &error)) << error;
+    EXPECT_EQ(mode_of(dir / "shared"), 0755u);  // an existing folder is left as it is
+    EXPECT_EQ(mode_of(dir / "shared/a"), 0700u);
+    EXPECT_EQ(mode_of(dir / "shared/a/b"), 0700u);
+    EXPECT_TRUE(prepare_folder(installed, path("shared/a/b"), &error));
+
+    std::ofstream(dir / "plain") << "x";
+    EXPECT_FALSE(prepare_folder(installed, path("plain/tavrolin"), &error));
+    EXPECT_EQ(error, "Could not create the folder " + path("plain/tavrolin") + ": Not a directory");
+
+    // A portable copy writes beside itself and creates nothing.
+    EXPECT_TRUE(prepare_folder(portable_places(path("build")), path("build/sub"), &error));
+    EXPECT_FALSE(fs::exists(dir / "build"));
+}
+
+}  // namespace
+}  // namespace tavrolin

@@ -1,0 +1,142 @@
+// The window of an installed program: run from the unpacked package (TAVROLIN_UNPACKED_ROOT),
+// with the user's XDG folders in a temporary home. The user's files go there and nothing of the
+// installation changes.
+#include <QAction>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+
+#include "support/window_test_support.h"
+#include "window/files/settings_file.h"
+#include "window/frm_help_files.h"
+
+namespace {
+
+// Every file and folder below `root` with its size and time of change.
+QStringList snapshot(const QString& root) {
+    QStringList entries;
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info(it.next());
+        entries << info.filePath() + ' ' + QString::number(info.size()) + ' ' +
+                       QString::number(info.lastModified().toMSecsSinceEpoch());
+    }
+    entries.sort();
+    return entries;
+}
+
+QFile::Permissions private_folder = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser |
+                                    QFile::WriteUser | QFile::ExeUser;
+
+}  // namespace
+
+class InstalledLayoutTest : public QObject {
+    Q_OBJECT
+
+    QString root = qEnvironmentVariable("TAVROLIN_UNPACKED_ROOT");
+    QTemporaryDir home;
+    std::shared_ptr<ScriptedDialogs> dialogs;
+
+    QString config(const QString& name = {}) const { return home.filePath("config/tavrolin/" + name); }
+
+    std::unique_ptr<frmTavrolin> start() {
+        dialogs = std::make_shared<ScriptedDialogs>();
+        tavrolin::WindowSetup setup;
+        // The rule of the programs' start-up, on the unpacked program's folder.
+        setup.places = tavrolin::find_file_places(QFile::encodeName(root + "/usr/bin").toStdString());
+        setup.screen_size_twips = QSize(12000, 12000);
+        setup.date_order = 0;
+        setup.file_dialogs = dialogs;
+        return std::make_unique<frmTavrolin>(setup);
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY2(QFileInfo(root + "/usr/share/tavrolin/help.txt").isFile(), "TAVROLIN_UNPACKED_ROOT holds no installation");
+        qputenv("HOME", home.path().toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", home.filePath("config").toLocal8Bit());
+        qputenv("XDG_DATA_HOME", home.filePath("data").toLocal8Bit());
+    }
+
+    void settingsAndFavouritesLiveInTheUsersConfigFolder() {
+        const QStringList installation = snapshot(root);
+        auto w = start();
+        QCOMPARE(w->places().layout, tavrolin::Layout::installed);
+        QVERIFY(w->windowIcon().availableSizes().contains(QSize(48, 48)));
+        QVERIFY(w->windowIcon().availableSizes().contains(QSize(256, 256)));
+        w->txtNatalTime->setText("10.30");
+        w->txtTZ->setText("-5");
+        QVERIFY(w->close());
+        QVERIFY2(w->ini_save_error().isEmpty(), qPrintable(w->ini_save_error()));
+        QVERIFY(read_file(config("Tavrolin.ini")).contains("\r\nnatal_time=10.30\r\n"));
+        QCOMPARE(QFile::permissions(config()) & 0x7777, private_folder);
+        QCOMPARE(QFile::permissions(home.filePath("config")) & 0x7777, private_folder);
+        QCOMPARE(snapshot(root), installation);
+
+        // A second start reads them back; fav1.opt of the config folder loads with Ctrl+F1.
+        w = start();
+        QCOMPARE(w->txtNatalTime->text(), QString("10.30"));
+        QCOMPARE(w->txtTZ->text(), QString("-5"));
+        tavrolin::ControlValues fav = w->control_values();
+        fav.natal_date = "07/04/1976";
+        fav.p1_planets[0] = 1 - fav.p1_planets[0];
+        QVERIFY(tavrolin::save_settings_file(config("fav1.opt").toStdString(), fav));
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QTest::keyClick(w.get(), Qt::Key_F1, Qt::ControlModifier);
+        QCOMPARE(w->txtNatalDate->text(), QString("07/04/1976"));
+        QCOMPARE(w->chkP1Planets[0]->isChecked(), fav.p1_planets[0] == 1);
+
+        // Garbage in the INI file: the defaults stand.
+        w.reset();
+        QVERIFY(write_file(config("Tavrolin.ini"), QByteArray("\xff\x00\x01natal_tim\n\n=\r", 12)));
+        w = start();
+        QCOMPARE(w->txtNatalTime->text(), QString("16.43"));
+        QCOMPARE(w->txtTZ->text(), QString("8"));
+        w.reset();
+        QCOMPARE(snapshot(root), installation);
+    }
+
+    void aConfigFolderThatCannotBeMadeIsReported() {
+        QVERIFY(write_file(home.filePath("blocked"), "x"));
+        qputenv("XDG_CONFIG_HOME", home.filePath("blocked").toLocal8Bit());
+        auto w = start();
+        qputenv("XDG_CONFIG_HOME", home.filePath("config").toLocal8Bit());
+        QVERIFY(w->close());  // the window still closes
+        const QString expected = "Could not create the folder " + home.filePath("blocked/tavrolin") + ": Not a directory";
+        QCOMPARE(w->ini_save_error(), expected);
+        QCOMPARE(w->statusBar()->currentMessage(), expected);
+    }
+
+    // The shipped help text is shown until the user saves a copy of their own, which then comes first.
+    void helpIsSavedAsTheUsersOwnCopy() {
+        auto w = start();
+        w->mnuHelp->trigger();
+        frmHelpFiles* h = w->help_window();
+        const QString shipped = root + "/usr/share/tavrolin/help.txt";
+        QCOMPARE(h->help_file_path, shipped);
+        QVERIFY(h->RichText1->toPlainText().startsWith("TAVROLIN HELP"));
+        const QString own = home.filePath("data/tavrolin/help.txt");
+        dialogs->answer(own);
+        h->RichText1->setPlainText("my notes");
+        QTest::mouseClick(h->cmdSaveAsFile, Qt::LeftButton);
+        QCOMPARE(dialogs->requests.back().initial_file, own);
+        QCOMPARE(dialogs->requests.back().initial_folder, home.path());
+        QCOMPARE(QFile::permissions(home.filePath("data/tavrolin")) & 0x7777, private_folder);
+        QCOMPARE(read_file(own), QByteArray("my notes"));
+        QVERIFY(dialogs->failures.isEmpty());
+        w->mnuHelp->trigger();
+        QCOMPARE(w->help_window()->help_file_path, own);
+        QCOMPARE(w->help_window()->RichText1->toPlainText(), QString("my notes"));
+        // Settings dialogs start in the home folder too.
+        dialogs->cancel();
+        w->mnuFileLoadSettings->trigger();
+        QCOMPARE(dialogs->requests.back().initial_folder, home.path());
+    }
+};
+
+QTEST_MAIN(InstalledLayoutTest)
+#include "installed_layout_test.moc"
