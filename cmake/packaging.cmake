@@ -7,7 +7,7 @@ set(tavrolin_doc ${CMAKE_INSTALL_DATADIR}/doc/tavrolin)
 
 install(TARGETS tavrolin-batch RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET tavrolin_calc)
-  install(TARGETS tavrolin_calc LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/tavrolin)
+  install(TARGETS tavrolin_calc LIBRARY DESTINATION ${TAVROLIN_MODULE_DIR})
 endif()
 install(DIRECTORY ephe/ DESTINATION ${tavrolin_share}/ephe FILES_MATCHING PATTERN "*.se1")
 install(FILES data/help.txt DESTINATION ${tavrolin_share})

@@ -55,6 +55,19 @@ if "$batch" --report longitude "$example" >/dev/null 2>without-ephe.txt; then
 fi
 check "without share/tavrolin/ephe Eris is not computed" grep -q Eris without-ephe.txt
 mv "$work/ephe-away" "$root/usr/share/tavrolin/ephe"
+# The spreadsheet back end comes from the package's own folder: with nothing on the pipe the
+# program gets as far as asking LibreOffice, and without the module it says that it cannot load it.
+if [ -e "$build/bin/tavrolin-calc.so" ]; then
+    module=$(find "$root/usr/lib" -name tavrolin-calc.so)
+    check "the back end module is installed" test -n "$module"
+    pipe="tavrolin_package_test_$$"
+    if "$batch" --to-spreadsheet --pipe "$pipe" "$example" >/dev/null 2>calc.txt; then fail "a copy without a spreadsheet succeeded"; fi
+    check "the module asks for a spreadsheet" grep -q "Please open an Excel spreadsheet before performing this operation." calc.txt
+    mv "$module" "$work/module-away"
+    "$batch" --to-spreadsheet --pipe "$pipe" "$example" >/dev/null 2>calc.txt || true
+    check "without the module the program says so" grep -q "the spreadsheet back end could not be loaded" calc.txt
+    mv "$work/module-away" "$module"
+fi
 check "the batch program writes no user file" test ! -e "$XDG_CONFIG_HOME" -a ! -e "$XDG_DATA_HOME"
 check "tavrolin-batch --version" test "$("$batch" --version)" = "tavrolin-batch $version"
 if [ -x "$root/usr/bin/tavrolin" ]; then

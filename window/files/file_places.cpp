@@ -82,7 +82,7 @@ FilePlaces find_file_places(const std::string& program_folder, const Environment
     places.shipped_help_file = share + "/help.txt";
     places.dialog_folder = home;
     places.ephemeris_path = share + "/ephe:/usr/share/libswe/ephe";
-    places.calc_module = (prefix == "/" ? "" : prefix) + "/" TAVROLIN_INSTALL_LIBDIR "/tavrolin/" TAVROLIN_CALC_MODULE;
+    places.calc_module = (prefix == "/" ? "" : prefix) + "/" TAVROLIN_MODULE_DIR "/" TAVROLIN_CALC_MODULE;
     return places;
 }
 
