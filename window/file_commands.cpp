@@ -17,7 +17,8 @@
 
 namespace {
 
-std::string native(const QString& path) { return QFile::encodeName(path).toStdString(); }
+using tavrolin::from_native_path;
+using tavrolin::native_path;
 
 // Chooses a file and remembers it: the file's full path and its folder, which the next dialog of
 // the same kind opens in.
@@ -45,7 +46,7 @@ tavrolin::FileDialogRequest file_request(const frmTavrolin& w, int load_save, co
     request.title = (request.save ? "Save " : "Load ") + kind;
     request.filter = filter;
     request.default_suffix = suffix;
-    request.initial_folder = folder.isEmpty() ? QFile::decodeName(QByteArray::fromStdString(w.places().dialog_folder)) : folder;
+    request.initial_folder = folder.isEmpty() ? from_native_path(w.places().dialog_folder) : folder;
     request.initial_file = file;
     return request;
 }
@@ -106,7 +107,7 @@ void frmTavrolin::mnuFileSaveSettings_Click() {
     GetOPTFileFilename(1);
     if (take_cancel(*this)) return;
     std::string error;
-    if (!tavrolin::save_settings_file(native(opt_file_path), control_values(), &error)) report_file_failure(error);
+    if (!tavrolin::save_settings_file(native_path(opt_file_path), control_values(), &error)) report_file_failure(error);
 }
 
 void frmTavrolin::mnuFileLoadSettings_Click() {
@@ -119,17 +120,16 @@ void frmTavrolin::mnuFileLoadFav1_Click() { load_favourite("fav1.opt"); }
 void frmTavrolin::mnuFileLoadFav2_Click() { load_favourite("fav2.opt"); }
 
 void frmTavrolin::load_favourite(const QString& file_name) {
-    load_settings_from(QFile::decodeName(QByteArray::fromStdString(places().config_folder)) + '/' + file_name,
-                       tavrolin::SettingsScope::KeepRangeAndDegree);
+    load_settings_from(from_native_path(places().config_folder) + '/' + file_name, tavrolin::SettingsScope::KeepRangeAndDegree);
 }
 
 void frmTavrolin::load_settings_from(const QString& path, tavrolin::SettingsScope scope) {
     // A file that is not there (a favourite never saved) is not an error.
-    if (!tavrolin::FileExists(native(path))) return;
+    if (!tavrolin::FileExists(native_path(path))) return;
     tavrolin::ControlValues cv = control_values();
     std::string error;
     // The whole file is read and checked before any control changes.
-    if (!tavrolin::load_settings_file(native(path), cv, &error, scope)) {
+    if (!tavrolin::load_settings_file(native_path(path), cv, &error, scope)) {
         report_file_failure(error);
         return;
     }
@@ -148,10 +148,10 @@ void frmTavrolin::GetDATFileFilename(int load_save) {
 void frmTavrolin::cmdOpen_Click() {
     GetDATFileFilename(0);
     if (take_cancel(*this)) return;
-    if (!tavrolin::FileExists(native(dat_file_path))) return;
+    if (!tavrolin::FileExists(native_path(dat_file_path))) return;
     tavrolin::ControlValues cv = control_values();
     std::string error;
-    if (!tavrolin::load_natal_data_file(native(dat_file_path), cv, &error)) {
+    if (!tavrolin::load_natal_data_file(native_path(dat_file_path), cv, &error)) {
         report_file_failure(error);
         return;
     }
@@ -164,7 +164,7 @@ void frmTavrolin::cmdSave_Click() {
     GetDATFileFilename(1);
     if (take_cancel(*this)) return;
     std::string error;
-    if (!tavrolin::save_natal_data_file(native(dat_file_path), control_values(), &error)) report_file_failure(error);
+    if (!tavrolin::save_natal_data_file(native_path(dat_file_path), control_values(), &error)) report_file_failure(error);
 }
 
 // Adjust Dates.

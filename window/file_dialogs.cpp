@@ -1,9 +1,13 @@
 #include "window/file_dialogs.h"
 
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 
 namespace tavrolin {
+
+std::string native_path(const QString& path) { return QFile::encodeName(path).toStdString(); }
+QString from_native_path(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
 QString toolkit_name_filter(const QString& filter) {
     const int bar = filter.indexOf('|');

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <optional>
+#include <string>
 
 class QWidget;
 
@@ -34,6 +35,10 @@ public:
     std::optional<QString> choose_file(QWidget* parent, const FileDialogRequest& request) override;
     void report_failure(QWidget* parent, const QString& text) override;
 };
+
+// A path as the file system takes it (the bytes of the user's file name encoding), and back.
+std::string native_path(const QString& path);
+QString from_native_path(const std::string& path);
 
 // "Settings Files (*.opt) | *.opt" as the toolkit's name filter "Settings Files (*.opt)".
 QString toolkit_name_filter(const QString& filter);

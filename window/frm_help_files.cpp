@@ -27,8 +27,8 @@ constexpr std::size_t max_text_file_size = 16u << 20;
 const QString caption_prefix = "Tavrolin Help File - ";
 
 
-QByteArray native(const QString& path) { return QFile::encodeName(path); }
-QString from_native(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+using tavrolin::from_native_path;
+using tavrolin::native_path;
 
 }  // namespace
 
@@ -90,7 +90,7 @@ void frmHelpFiles::Form_Load() {
     if (help_file_path.isEmpty()) {
         // The user's own copy comes first; while there is none, the shipped text.
         const bool own = tavrolin::FileExists(places_.user_help_file) || !tavrolin::FileExists(places_.shipped_help_file);
-        help_file_path = from_native(own ? places_.user_help_file : places_.shipped_help_file);
+        help_file_path = from_native_path(own ? places_.user_help_file : places_.shipped_help_file);
     }
     QString error;
     // The window stays usable without its text: the box says what could not be read.
@@ -100,7 +100,7 @@ void frmHelpFiles::Form_Load() {
 
 bool frmHelpFiles::load_into_box(const QString& path, QString* error) {
     std::string why;
-    const auto bytes = tavrolin::read_whole_file(native(path).toStdString(), max_text_file_size, "a help file", &why);
+    const auto bytes = tavrolin::read_whole_file(native_path(path), max_text_file_size, "a help file", &why);
     if (!bytes) {
         *error = QString::fromLocal8Bit(why.c_str());
         return false;
@@ -119,13 +119,13 @@ bool frmHelpFiles::GetHELPFileFilename(int load_save) {
     request.title = request.save ? "Save help file" : "Load help file";
     request.filter = "Help Files (*.txt) | *.txt";
     request.default_suffix = "txt";
-    request.initial_folder = from_native(places_.dialog_folder);
+    request.initial_folder = from_native_path(places_.dialog_folder);
     request.initial_file = help_file_path;
     // An installed program's shipped text belongs to root: saving offers the user's own copy,
     // whose folder is made ready for it.
     if (request.save && places_.layout == tavrolin::Layout::installed &&
-        help_file_path == from_native(places_.shipped_help_file)) {
-        request.initial_file = from_native(places_.user_help_file);
+        help_file_path == from_native_path(places_.shipped_help_file)) {
+        request.initial_file = from_native_path(places_.user_help_file);
         std::string error;
         const std::string folder = std::filesystem::path(places_.user_help_file).parent_path().string();
         if (!tavrolin::prepare_folder(places_, folder, &error)) dialogs_.report_failure(this, QString::fromLocal8Bit(error.c_str()));
@@ -160,7 +160,7 @@ void frmHelpFiles::cmdSaveAsFile_Click() {
     }
     const QByteArray bytes = latin1 ? text.toLatin1() : text.toUtf8();
     std::string error;
-    if (!tavrolin::write_file_atomically(native(help_file_path).toStdString(),
+    if (!tavrolin::write_file_atomically(native_path(help_file_path),
                                          tavrolin::with_crlf_line_ends(bytes.toStdString()), &error)) {
         dialogs_.report_failure(this, QString::fromLocal8Bit(error.c_str()));
         return;

@@ -35,6 +35,7 @@
 #include "output/calculation_command.h"
 #include "spreadsheet_uno/calc_connection.h"
 #include "window/calc_progress.h"
+#include "window/file_dialogs.h"
 #include "window/files/ini_file.h"
 #include "window/files/regional.h"
 
@@ -152,7 +153,7 @@ constexpr int below_top = results1_top + results1_height + 120;  // 6990
 frmTavrolin::frmTavrolin(tavrolin::WindowSetup setup, QWidget* parent)
     : QMainWindow(parent), setup_(std::move(setup)) {
     places_ = setup_.places ? *setup_.places
-                            : tavrolin::find_file_places(QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
+                            : tavrolin::find_file_places(tavrolin::native_path(QCoreApplication::applicationDirPath()));
     if (QScreen* s = screen()) {
         dpi_x_ = s->logicalDotsPerInchX();
         dpi_y_ = s->logicalDotsPerInchY();

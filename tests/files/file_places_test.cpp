@@ -64,6 +64,7 @@ TEST_F(FilePlacesTest, InstalledProgramUsesTheUsersXdgFolders) {
         EXPECT_EQ(places.shipped_help_file, share + "/help.txt") << c.name;
         EXPECT_EQ(places.dialog_folder, "/home/ann") << c.name;
         EXPECT_EQ(places.ephemeris_path, share + "/ephe:/usr/share/libswe/ephe") << c.name;
+        EXPECT_EQ(places.calc_module, path("usr/" TAVROLIN_MODULE_DIR "/" TAVROLIN_CALC_MODULE)) << c.name;
     }
     // Without a usable HOME the password database names the home folder.
     vars = {{"HOME", "relative"}};
@@ -75,28 +76,21 @@ TEST_F(FilePlacesTest, InstalledProgramUsesTheUsersXdgFolders) {
 TEST_F(FilePlacesTest, EverythingBesideAPortableProgram) {
     vars = {{"HOME", "/home/ann"}, {"XDG_CONFIG_HOME", "/cfg"}};
     const std::string bin = installed_bin();
-    struct Case {
-        const char* name;
-        std::string folder;
-    };
     fs::create_directories(dir / "build/bin/ephe");
     fs::create_directories(dir / "usr/bin/ephe");
-    fs::create_directories(dir / "usr/lib/tavrolin");  // a prefix, but not <prefix>/bin
-    fs::create_directories(dir / "usr/share/tavrolin");
-    const Case cases[] = {
+    fs::create_directories(dir / "usr/lib/tavrolin");  // below a prefix, but not in <prefix>/bin
+    const std::pair<const char*, std::string> cases[] = {
         {"build folder", path("build/bin")},
         {"ephe/ beside the program wins over share/", bin},
         {"not in a bin/ folder", path("usr/lib/tavrolin")},
         {"bin/ without share/tavrolin", path("nothing/bin")},
     };
-    for (const auto& c : cases) {
-        const FilePlaces places = find_file_places(c.folder, env());
-        EXPECT_EQ(places.layout, Layout::portable) << c.name;
-        EXPECT_EQ(places.config_folder, c.folder) << c.name;
-        EXPECT_EQ(places.user_help_file, c.folder + "/help.txt") << c.name;
-        EXPECT_EQ(places.shipped_help_file, c.folder + "/data/help.txt") << c.name;
-        EXPECT_EQ(places.dialog_folder, c.folder) << c.name;
-        EXPECT_EQ(places.ephemeris_path, c.folder + ":" + c.folder + "/ephe:/usr/share/libswe/ephe") << c.name;
+    for (const auto& [name, folder] : cases) {
+        const FilePlaces places = find_file_places(folder, env());
+        EXPECT_EQ(places.layout, Layout::portable) << name;
+        EXPECT_EQ(places.config_folder, folder) << name;
+        EXPECT_EQ(places.dialog_folder, folder) << name;
+        EXPECT_EQ(places.ephemeris_path, folder + ":" + folder + "/ephe:/usr/share/libswe/ephe") << name;
     }
 }
 
