@@ -5,6 +5,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,8 +20,10 @@
 #include "engine/swe_api.h"
 #include "output/calculation_command.h"
 #include "output/natal_report.h"
+#include "output/results_export.h"
 #include "output/spreadsheet_export.h"
 #include "spreadsheet_uno/calc_connection.h"
+#include "window/files/atomic_file.h"
 #include "window/files/file_places.h"
 #include "window/files/settings_file.h"
 
@@ -34,7 +37,8 @@ constexpr int exit_usage = 2;
 constexpr std::string_view usage_text =
     "Usage: tavrolin-batch [--degree] [--style default|quill|lunetta] [--angle TEXT] [--years-back TEXT]\n"
     "                      [--date-order 0|1|2] [--to-spreadsheet [--pipe NAME] [--date-only 0|1]]\n"
-    "                      [--progress] SETTINGS.opt\n"
+    "                      [--progress] [--export FILE.ics|FILE.csv | --export - --format ics|csv]\n"
+    "                      SETTINGS.opt\n"
     "       tavrolin-batch --report longitude|decl|sidereal [--date-order 0|1|2] SETTINGS.opt\n"
     "       tavrolin-batch --version | --help\n";
 
@@ -63,6 +67,12 @@ constexpr std::string_view help_text =
     "  --pipe NAME         the pipe of --to-spreadsheet (default tavrolin)\n"
     "  --date-only 0|1     \"Copy date only\" of --to-spreadsheet: 1 (default, as in a new window)\n"
     "                      writes dates without the time\n"
+    "  --export FILE       also write the results (exact moments and near-miss windows) to FILE:\n"
+    "                      an iCalendar file for calendar programs when it ends in .ics, a CSV\n"
+    "                      file (UTF-8, comma-separated, a header row) when it ends in .csv\n"
+    "  --export - --format ics|csv\n"
+    "                      write the results to standard output in that form instead of the\n"
+    "                      listing\n"
     "  --progress          report on standard error how much of the calculation is done, as\n"
     "                      \"tavrolin-batch: 42% done\" (one line per percent; on a terminal one\n"
     "                      line that is rewritten)\n"
@@ -72,7 +82,9 @@ constexpr std::string_view help_text =
     "Exit status: 0 on success; 1 when the settings file cannot be read or is too short, a date\n"
     "in it is not a date, the output cannot be written, or (--report) the position of a reported\n"
     "body could not be computed (the report is printed all the same), or (--to-spreadsheet) no\n"
-    "spreadsheet is open or the copy stopped (the listing is printed all the same); 2 on bad usage.\n";
+    "spreadsheet is open or the copy stopped (the listing is printed all the same), or (--export)\n"
+    "the run found nothing to export or the file cannot be written (nothing is left of it); 2 on\n"
+    "bad usage.\n";
 
 struct Options {
     bool degree = false;
@@ -87,6 +99,8 @@ struct Options {
     std::string pipe = std::string(default_calc_pipe);
     int date_only = 1;
     bool progress = false;
+    std::string export_path;  // "-": standard output
+    std::optional<ExportFormat> export_format;
     std::string settings_path;
 };
 
@@ -155,6 +169,14 @@ int parse(int argc, char** argv, Options& options) {
             if (order != "0" && order != "1" && order != "2")
                 return usage_error("--date-order \"" + order + "\": must be 0, 1 or 2");
             options.date_order = order[0] - '0';
+        } else if (!options_ended && arg == "--export") {
+            if (!value(options.export_path) || options.export_path.empty()) return usage_error("--export needs a file name or -");
+        } else if (!options_ended && arg == "--format") {
+            std::string name;
+            if (!value(name)) return usage_error("--format needs a value");
+            if (name == "ics") options.export_format = ExportFormat::icalendar;
+            else if (name == "csv") options.export_format = ExportFormat::csv;
+            else return usage_error("--format \"" + name + "\": must be ics or csv");
         } else if (!options_ended && arg == "--to-spreadsheet") {
             options.to_spreadsheet = true;
         } else if (!options_ended && arg == "--pipe") {
@@ -179,6 +201,9 @@ int parse(int argc, char** argv, Options& options) {
     }
     if (!options.help && !options.version && options.settings_path.empty()) return usage_error("no settings file given");
     if (options.report && options.to_spreadsheet) return usage_error("--to-spreadsheet copies a calculation, not a --report");
+    if (options.report && !options.export_path.empty()) return usage_error("--export writes a calculation, not a --report");
+    if (options.export_format && options.export_path != "-") return usage_error("--format goes with --export -");
+    if (options.export_path == "-" && !options.export_format) return usage_error("--export - needs --format ics or csv");
     return 0;
 }
 
@@ -207,9 +232,48 @@ int copy_to_spreadsheet(const Engine& engine, const std::string& pipe) {
     return 0;
 }
 
-bool write_all(std::FILE* stream, const std::string& text) {
+bool write_all(std::FILE* stream, std::string_view text) {
     if (!text.empty() && std::fwrite(text.data(), 1, text.size(), stream) != text.size()) return false;
     return std::fflush(stream) == 0 && !std::ferror(stream);
+}
+
+// The results into the file (through a temporary file and a rename) or onto standard output.
+int export_to(const Engine& engine, const std::string& path, ExportFormat format) {
+    const long long now = static_cast<long long>(std::time(nullptr));
+    if (path == "-") {
+        std::string out;
+        const ExportOutcome outcome = export_results(engine, format, [&](std::string_view text) {
+            out += text;
+            // Written on as it comes, so that a million events never stand in memory at once.
+            if (out.size() < (1u << 20)) return true;
+            const bool ok = std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
+            out.clear();
+            return ok;
+        }, now);
+        if (!outcome.ok || !write_all(stdout, out)) {
+            complain("cannot export to standard output: " + (outcome.error.empty() ? "a write failed" : outcome.error));
+            return exit_failure;
+        }
+        return 0;
+    }
+    AtomicFile file(path);
+    std::string error;
+    if (!file.open(&error)) {
+        complain(error);
+        return exit_failure;
+    }
+    const ExportOutcome outcome = export_results(engine, format, [&](std::string_view text) { return file.write(text); }, now);
+    if (!outcome.ok) {
+        // The temporary file goes with `file`; a failed write says why at the commit.
+        if (outcome.error.empty()) file.commit(&error);
+        complain("nothing exported to " + path + ": " + (outcome.error.empty() ? error : outcome.error));
+        return exit_failure;
+    }
+    if (!file.commit(&error)) {
+        complain(error);
+        return exit_failure;
+    }
+    return 0;
 }
 
 }  // namespace
@@ -222,6 +286,14 @@ int main(int argc, char** argv) {
         return write_all(stdout, text) ? 0 : exit_failure;
     }
     if (options.version) return write_all(stdout, "tavrolin-batch " TAVROLIN_VERSION "\n") ? 0 : exit_failure;
+
+    if (!options.export_path.empty() && options.export_path != "-") {
+        options.export_format = export_format_for(options.export_path);
+        if (!options.export_format) {
+            complain("cannot export to " + options.export_path + ": the name must end in .ics (iCalendar) or .csv");
+            return exit_failure;
+        }
+    }
 
     // The window's initial state, then the file.
     ControlValues cv;
@@ -282,9 +354,13 @@ int main(int argc, char** argv) {
         complain(options.settings_path + ": " + line + outcome.invalid_date);
         return exit_failure;
     }
+    if (options.export_path == "-") return export_to(engine, options.export_path, *options.export_format);
     if (!write_all(stdout, to_platform_line_ends(std::move(outcome.text)))) {
         complain("cannot write the listing to standard output");
         return exit_failure;
+    }
+    if (!options.export_path.empty()) {
+        if (const int status = export_to(engine, options.export_path, *options.export_format); status != 0) return status;
     }
     if (options.to_spreadsheet) return copy_to_spreadsheet(engine, options.pipe);
     return 0;

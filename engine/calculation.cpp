@@ -86,8 +86,12 @@ int ScanPlan::steps() const {
     return n;
 }
 
+double ScanPlan::calendar_time(double scan_time) const {
+    return progressed ? progressed_to_calendar(scan_time, natal_jd) : scan_time;
+}
+
 std::string ScanPlan::calendar_date(double scan_time, int date_order) const {
-    return GetCalendarDay(progressed ? progressed_to_calendar(scan_time, natal_jd) : scan_time, date_order);
+    return GetCalendarDay(calendar_time(scan_time), date_order);
 }
 
 ScanPlan Engine::make_plan(double natal_midnight) {
@@ -184,6 +188,8 @@ bool Engine::begin_calcs(ScanOutcome& outcome, const std::function<void()>& star
 
     plan = make_plan(natal_midnight);
     near_miss_text = crlf + "Within 1 deg. of exact:" + crlf;
+    near_misses.clear();
+    last_run = RunInputs{cv, calc_kind, natal_jd, plan.progressed};
     return true;
 }
 
@@ -233,6 +239,8 @@ PairEnd Engine::scan_pair(const ScanPlan& plan, const PairHooks& hooks) {
                           ControlValues::body_caption(p2_num) + ": " +
                           plan.calendar_date(near_miss_from_jd, cv.date_order) + " - " +
                           plan.calendar_date(near_miss_to_jd, cv.date_order) + crlf;
+        near_misses.push_back(NearMiss{p1_num, near_miss_aspect, p2_num, plan.calendar_time(near_miss_from_jd),
+                                       plan.calendar_time(near_miss_to_jd)});
     }
     return {};
 }

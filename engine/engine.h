@@ -47,7 +47,9 @@ struct ScanPlan {
 
     // Steps of each pair's day loop; the scan times are scan_start + 0 .. steps.
     int steps() const;
-    // The calendar date of a scan time (progressed days turned into calendar time).
+    // The calendar time of a scan time (progressed days turned into the years they stand for),
+    // and its date.
+    double calendar_time(double scan_time) const;
     std::string calendar_date(double scan_time, int date_order) const;
 };
 
@@ -65,6 +67,25 @@ struct PairHooks {
     std::function<bool(double)> stop_before_step;
     // Told after each row with the start of its step.
     std::function<void(double)> row_added;
+};
+
+// A pair that came within one degree of an aspect without becoming exact: the near-miss line of
+// the listing. From and to are the first and last step of the window, in calendar time (the
+// progressed modes' scan days turned into the years of life they stand for).
+struct NearMiss {
+    int p1 = 0;
+    int aspect = 0;
+    int p2 = 0;
+    double from_jd = 0.0;
+    double to_jd = 0.0;
+};
+
+// The inputs of the last run, kept for the exports: later commands change cv and the natal state.
+struct RunInputs {
+    ControlValues cv;
+    int calc_kind = 1;
+    double natal_jd = 0.0;   // the natal moment, Universal Time
+    bool progressed = false;  // row times are progressed days
 };
 
 class Engine {
@@ -102,6 +123,8 @@ public:
     std::vector<ResultRow> result_table;
     int result_count = 0;
     std::string near_miss_text;
+    std::vector<NearMiss> near_misses;  // the windows of near_miss_text, in its order
+    RunInputs last_run;
     ScanOutcome last_outcome;
 
     // Steps 1 to 13 of a calculation: checks the dates, computes the natal moment and tables,

@@ -47,6 +47,7 @@ struct PairResult {
     std::vector<double> row_steps;         // start of the step of each row
     std::vector<std::size_t> row_errors;   // bodies with an error before each row was added
     std::string near_miss_line;
+    std::vector<NearMiss> near_misses;
     std::vector<std::pair<int, std::string>> errors;  // first error of each body, in order
     PairEnd end;
     bool finished = false;
@@ -221,6 +222,7 @@ void ParallelScan::scan_pair(Engine& engine, Ephemeris& eph, const Task& task) {
         engine.result_table.assign(2, ResultRow{});
         engine.result_count = 1;
         engine.near_miss_text.clear();
+        engine.near_misses.clear();
         eph.clear_errors();
 
         int uncounted = 0;
@@ -243,6 +245,7 @@ void ParallelScan::scan_pair(Engine& engine, Ephemeris& eph, const Task& task) {
         result.rows.reserve(rows);
         for (std::size_t r = 1; r <= rows; ++r) result.rows.push_back(std::move(engine.result_table[r]));
         result.near_miss_line = std::move(engine.near_miss_text);
+        result.near_misses = std::move(engine.near_misses);
         for (int body : eph.error_order()) result.errors.emplace_back(body, eph.errors().at(body));
     }
 
@@ -341,6 +344,7 @@ bool ParallelScan::merge_ready(ScanOutcome& outcome) {
         for (auto& row : result.rows) table_.push_back(std::move(row));
         rows_ += static_cast<int>(result.rows.size());
         main_.near_miss_text += result.near_miss_line;
+        main_.near_misses.insert(main_.near_misses.end(), result.near_misses.begin(), result.near_misses.end());
         errors_.insert(errors_.end(), result.errors.begin(), result.errors.end());
         ++merged_;
     }

@@ -1,12 +1,15 @@
 // The main window's file commands (settings files, favourites, natal data files), the Adjust
 // Dates commands and the Help command.
 #include <QAction>
+#include <QDateTime>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStatusBar>
 
 #include "window/file_dialogs.h"
+#include "output/results_export.h"
+#include "window/files/atomic_file.h"
 #include "window/files/file_names.h"
 #include "window/files/natal_data_file.h"
 #include "window/frm_help_files.h"
@@ -78,6 +81,8 @@ void frmTavrolin::connect_file_commands() {
         action->setEnabled(true);
         connect(action, &QAction::triggered, this, handler);
     }
+    // Enabled by the first run that finishes.
+    connect(mnuFileExportResults, &QAction::triggered, this, &frmTavrolin::mnuFileExportResults_Click);
     for (const auto& [button, handler] : {std::pair{cmdOpen, &frmTavrolin::cmdOpen_Click},
                                           std::pair{cmdSave, &frmTavrolin::cmdSave_Click}}) {
         button->setEnabled(true);
@@ -92,6 +97,42 @@ tavrolin::FileDialogs& frmTavrolin::file_dialogs() {
 
 void frmTavrolin::report_file_failure(const std::string& error) {
     file_dialogs().report_failure(this, QString::fromLocal8Bit(error.c_str()));
+}
+
+// Export of the results.
+
+void frmTavrolin::mnuFileExportResults_Click() {
+    const tavrolin::Engine& engine = engine_;
+    if (engine.result_count <= 0 && engine.near_misses.empty()) {
+        statusBar()->showMessage("Nothing to export: the last calculation found no aspects.");
+        return;
+    }
+    tavrolin::FileDialogRequest request =
+        file_request(*this, 1, "results", "iCalendar (*.ics);;CSV (*.csv)", "ics", export_folder, export_file_path);
+    request.title = "Export results";
+    choose_into(*this, request, export_file_path, export_folder);
+    if (take_cancel(*this)) return;
+    const QString path = export_file_path;
+    const auto format = tavrolin::export_format_for(native_path(path));
+    if (!format) {
+        statusBar()->showMessage("Not exported: " + path + " must end in .ics (iCalendar) or .csv.");
+        return;
+    }
+    tavrolin::AtomicFile file(native_path(path));
+    std::string error;
+    tavrolin::ExportOutcome outcome;
+    if (file.open(&error)) {
+        outcome = tavrolin::export_results(engine, *format, [&](std::string_view text) { return file.write(text); },
+                                           QDateTime::currentSecsSinceEpoch());
+        if (outcome.ok && !file.commit(&error)) outcome.ok = false;
+        if (!outcome.ok && outcome.error.empty() && error.empty()) file.commit(&error);  // says why the write failed
+    }
+    if (!outcome.ok) {
+        const std::string why = outcome.error.empty() ? error : outcome.error;
+        statusBar()->showMessage("Not exported: " + QString::fromLocal8Bit(why.c_str()));
+        return;
+    }
+    statusBar()->showMessage(QString("Exported %1 events to %2").arg(outcome.events).arg(path));
 }
 
 // Settings files.

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QRegularExpression>
 #include <QMessageBox>
 
 namespace tavrolin {
@@ -20,10 +21,20 @@ QString toolkit_name_filter(const QString& filter) {
 }
 
 std::optional<QString> ToolkitFileDialogs::choose_file(QWidget* parent, const FileDialogRequest& request) {
-    QFileDialog dialog(parent, request.title, request.initial_folder, toolkit_name_filter(request.filter));
+    QStringList filters;
+    for (const QString& filter : request.filter.split(";;")) filters << toolkit_name_filter(filter);
+    QFileDialog dialog(parent, request.title, request.initial_folder);
+    dialog.setNameFilters(filters);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(request.default_suffix);
+    if (filters.size() > 1) {
+        // A name typed without an extension gets the one of the chosen filter.
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+            const int star = filter.indexOf("*.");
+            if (star >= 0) dialog.setDefaultSuffix(filter.mid(star + 2).section(QRegularExpression("[^A-Za-z0-9]"), 0, 0));
+        });
+    }
     if (!request.initial_file.isEmpty()) dialog.selectFile(request.initial_file);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList chosen = dialog.selectedFiles();

@@ -14,7 +14,8 @@ namespace tavrolin {
 struct FileDialogRequest {
     bool save = false;       // a save dialog (asks before overwriting) or an open dialog
     QString title;
-    QString filter;          // "description | pattern", e.g. "Settings Files (*.opt) | *.opt"
+    QString filter;          // "description | pattern", e.g. "Settings Files (*.opt) | *.opt"; several
+                             // filters are separated by ";;" (the first is selected)
     QString default_suffix;  // added to a typed name without one, e.g. "opt"
     QString initial_folder;
     QString initial_file;    // the proposed name: a full path, or empty

@@ -404,6 +404,7 @@ void frmTavrolin::build_menus() {
     mnuFile->setObjectName("mnuFile");
     mnuFileLoadSettings = entry(mnuFile, "mnuFileLoadSettings", "&Load settings", QKeySequence(Qt::CTRL | Qt::Key_L));
     mnuFileSaveSettings = entry(mnuFile, "mnuFileSaveSettings", "&Save settings", QKeySequence(Qt::CTRL | Qt::Key_S));
+    mnuFileExportResults = entry(mnuFile, "mnuFileExportResults", "&Export results...", QKeySequence(Qt::CTRL | Qt::Key_E));
     split(mnuFile, "mnuSplit2");
     mnuFileLoadFav1 = entry(mnuFile, "mnuFileLoadFav1", "Load fav&1.opt", QKeySequence(Qt::CTRL | Qt::Key_F1));
     mnuFileLoadFav2 = entry(mnuFile, "mnuFileLoadFav2", "Load fav&2.opt", QKeySequence(Qt::CTRL | Qt::Key_F2));
@@ -602,6 +603,7 @@ void frmTavrolin::Start_Calcs(int calc_kind) {
         // box builds its document from the wide one.
         const QString text = QString::fromStdString(tavrolin::to_platform_line_ends(std::move(outcome.text)));
         box->setPlainText(text);
+        mnuFileExportResults->setEnabled(true);
     } else {
         statusBar()->showMessage(QString::fromStdString(outcome.invalid_date));
     }

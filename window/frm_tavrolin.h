@@ -149,6 +149,7 @@ public:
     QMenu* mnuFile = nullptr;
     QAction* mnuFileLoadSettings = nullptr;
     QAction* mnuFileSaveSettings = nullptr;
+    QAction* mnuFileExportResults = nullptr;
     QAction* mnuFileLoadFav1 = nullptr;
     QAction* mnuFileLoadFav2 = nullptr;
     QAction* mnuNatalPlanetPositionsLongitude = nullptr;
@@ -175,6 +176,8 @@ public:
     QString opt_folder;
     QString dat_file_path;
     QString dat_folder;
+    QString export_file_path;
+    QString export_folder;
 
     // The settings and natal data dialogs (0 load, anything else save): on a choice they set the
     // file path, last_folder and the folder; on a cancel dialog_cancelled = 1.
@@ -203,6 +206,9 @@ public slots:
     void mnuFileSaveSettings_Click();
     void mnuFileLoadFav1_Click();
     void mnuFileLoadFav2_Click();
+    // "Export results...": the last run's results as an iCalendar or CSV file, by the extension
+    // chosen in the dialog; enabled once a run has finished.
+    void mnuFileExportResults_Click();
     // "Open" and "Save": the natal date, natal time and time zone as a natal data file.
     void cmdOpen_Click();
     void cmdSave_Click();

@@ -11,10 +11,7 @@ namespace tavrolin {
 
 namespace {
 
-bool fail(std::string* error, const std::string& path, const char* step, int err) {
-    if (error != nullptr) *error = "Could not write " + path + " (" + step + "): " + std::strerror(err);
-    return false;
-}
+constexpr std::size_t buffer_size = 1 << 20;
 
 // Permissions of the new file: those of the file it replaces, else the usual ones under umask.
 mode_t mode_for(const std::string& path) {
@@ -27,44 +24,87 @@ mode_t mode_for(const std::string& path) {
 
 }  // namespace
 
-bool write_file_atomically(const std::string& path, std::string_view content, std::string* error) {
-    std::string temp_name = path + ".XXXXXX";
-    std::vector<char> temp(temp_name.begin(), temp_name.end());
+AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {}
+
+AtomicFile::~AtomicFile() { abandon(); }
+
+bool AtomicFile::fail(const char* step, int err) {
+    if (error_.empty()) error_ = "Could not write " + path_ + " (" + step + "): " + std::strerror(err);
+    abandon();
+    return false;
+}
+
+void AtomicFile::abandon() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        ::unlink(temp_name_.c_str());
+        fd_ = -1;
+    }
+}
+
+bool AtomicFile::open(std::string* error) {
+    std::string name = path_ + ".XXXXXX";
+    std::vector<char> temp(name.begin(), name.end());
     temp.push_back('\0');
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return fail(error, path, "create", errno);
-    temp_name = temp.data();
+    fd_ = ::mkstemp(temp.data());
+    if (fd_ < 0) {
+        fail("create", errno);
+    } else {
+        temp_name_ = temp.data();
+        if (::fchmod(fd_, mode_for(path_)) != 0) fail("permissions", errno);
+    }
+    if (error != nullptr) *error = error_;
+    return error_.empty();
+}
 
-    auto abandon = [&](const char* step, int err) {
-        ::close(fd);
-        ::unlink(temp_name.c_str());
-        return fail(error, path, step, err);
-    };
-
-    if (::fchmod(fd, mode_for(path)) != 0) return abandon("permissions", errno);
+bool AtomicFile::flush() {
     std::size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+    while (done < buffer_.size()) {
+        const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return abandon("write", errno);
+            return fail("write", errno);
         }
         done += static_cast<std::size_t>(n);
     }
+    buffer_.clear();
+    return true;
+}
+
+bool AtomicFile::write(std::string_view data) {
+    if (fd_ < 0) return false;
+    buffer_ += data;
+    return buffer_.size() < buffer_size || flush();
+}
+
+bool AtomicFile::commit(std::string* error) {
+    bool ok = fd_ >= 0 && flush();
     // The data must be on disk before the rename makes it the file, or a crash could leave an
     // empty file under the old name.
-    if (::fsync(fd) != 0) return abandon("sync", errno);
-    if (::close(fd) != 0) {
-        const int err = errno;
-        ::unlink(temp_name.c_str());
-        return fail(error, path, "close", err);
+    if (ok && ::fsync(fd_) != 0) ok = fail("sync", errno);
+    if (ok) {
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0) {
+            const int err = errno;
+            ::unlink(temp_name_.c_str());
+            ok = fail("close", err);
+        } else if (::rename(temp_name_.c_str(), path_.c_str()) != 0) {
+            const int err = errno;
+            ::unlink(temp_name_.c_str());
+            ok = fail("rename", err);
+        }
     }
-    if (::rename(temp_name.c_str(), path.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(temp_name.c_str());
-        return fail(error, path, "rename", err);
-    }
-    return true;
+    if (!ok && error_.empty()) error_ = "Could not write " + path_;
+    if (error != nullptr) *error = error_;
+    return ok;
+}
+
+bool write_file_atomically(const std::string& path, std::string_view content, std::string* error) {
+    AtomicFile file(path);
+    if (!file.open(error)) return false;
+    file.write(content);
+    return file.commit(error);
 }
 
 }  // namespace tavrolin

@@ -6,9 +6,31 @@
 
 namespace tavrolin {
 
-// Writes `content` to a new file beside `path` and renames it over `path`. On failure the old
-// file (if any) is left as it was, nothing else is left behind, and `error` (when given) says
-// what failed, naming `path`. An existing file's permissions are kept.
+// A file written piece by piece into a new file beside `path`, which commit() renames over
+// `path`. Until then the old file (if any) stays as it was; destroyed without a commit, or after
+// a failure, nothing is left behind. Errors name `path`. An existing file's permissions are kept.
+class AtomicFile {
+public:
+    explicit AtomicFile(std::string path);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    bool open(std::string* error = nullptr);
+    // False once anything has failed; the error is told by commit().
+    bool write(std::string_view data);
+    bool commit(std::string* error = nullptr);
+
+private:
+    bool flush();
+    bool fail(const char* step, int err);
+    void abandon();
+
+    std::string path_, temp_name_, buffer_, error_;
+    int fd_ = -1;
+};
+
+// The whole content at once.
 bool write_file_atomically(const std::string& path, std::string_view content, std::string* error = nullptr);
 
 }  // namespace tavrolin

@@ -1,0 +1,362 @@
+#include "output/results_export.h"
+
+#include <libical/ical.h>
+
+#include <array>
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "engine/calendar.h"
+#include "engine/date_text.h"
+#include "engine/text_rules.h"
+#include "output/listing.h"
+#include "output/position_format.h"
+#include "output/result_time.h"
+
+namespace tavrolin {
+
+namespace {
+
+constexpr double unix_epoch_jd = 2440587.5;
+constexpr long long day_seconds = 86400;
+
+long long floor_div(long long a, long long b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
+std::string two(int v) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02d", v);
+    return buf;
+}
+
+std::string iso_date(const CivilDate& d) {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", d.year, d.month, d.day);
+    return buf;
+}
+
+// "2020-12-21T18:20:12": without a zone suffix, which spreadsheets would not read as a date.
+std::string iso_date_time(long long seconds) {
+    const long long days = floor_div(seconds, day_seconds);
+    const long long s = seconds - days * day_seconds;
+    return iso_date(civil_from_days(days)) + "T" + two(static_cast<int>(s / 3600)) + ":" +
+           two(static_cast<int>(s / 60 % 60)) + ":" + two(static_cast<int>(s % 60));
+}
+
+// "12/21/2020 13:20:12", as the listing writes times.
+std::string listing_date_time(long long seconds) {
+    const long long days = floor_div(seconds, day_seconds);
+    const long long s = seconds - days * day_seconds;
+    return short_date(civil_from_days(days)) + " " + two(static_cast<int>(s / 3600)) + ":" +
+           two(static_cast<int>(s / 60 % 60)) + ":" + two(static_cast<int>(s % 60));
+}
+
+// The calendar day of a Julian day, as the listing's near-miss dates give it.
+CivilDate calendar_day(double jd) {
+    return parse_date(GetCalendarDay(jd, date_order_mdy), date_order_mdy).value_or(CivilDate{});
+}
+
+std::string mode_words(const RunInputs& run) {
+    static constexpr std::array<const char*, 4> aspects = {"transit to natal", "transit to transit",
+                                                          "progressed to natal", "solar arc to natal"};
+    static constexpr std::array<const char*, 4> degree = {"transit to degree", "transit to degree",
+                                                         "progressed to degree", "solar arc to degree"};
+    if (run.cv.mode < 0 || run.cv.mode > 3) return "no mode";
+    return (run.calc_kind == 0 ? degree : aspects)[static_cast<std::size_t>(run.cv.mode)];
+}
+
+// Stable across exports of the same event: FNV-1a of what names it.
+std::string uid_for(const std::string& key) {
+    std::uint64_t h = 1469598103934665603ULL;
+    for (unsigned char c : key) {
+        h ^= c;
+        h *= 1099511628211ULL;
+    }
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%016llx@tavrolin", static_cast<unsigned long long>(h));
+    return buf;
+}
+
+// One exact moment of the table, with the times every format needs.
+struct Moment {
+    std::string p1, aspect, p2;
+    long long utc = 0;       // the moment the aspect is exact (in life, for the progressed modes)
+    long long local = 0;     // the same in the run's time zone
+    long long row_time = 0;  // the table's own time, local (the progressed date in those modes)
+};
+
+// Everything the writers share: the run, its time zone and the names of its bodies.
+class ExportRun {
+public:
+    explicit ExportRun(const Engine& engine) : engine_(engine), run_(engine.last_run) {}
+
+    // False (with `error`) when the time zone cannot be applied.
+    bool prepare(std::string& error) {
+        const double tz = val(run_.cv.tz);
+        // Beyond a day or two no time zone means anything; the seconds must also fit the scale.
+        if (!std::isfinite(tz) || std::fabs(tz) > 48.0) {
+            error = "the time zone \"" + run_.cv.tz + "\" is not a number of hours from -48 to 48";
+            return false;
+        }
+        tz_seconds_ = std::llround(tz * 3600.0);
+        natal_minute_ = std::llround(run_.natal_jd * 1440.0);
+        return true;
+    }
+
+    const RunInputs& run() const { return run_; }
+    int rows() const { return engine_.result_count; }
+    const std::vector<NearMiss>& windows() const { return engine_.near_misses; }
+    long long tz_seconds() const { return tz_seconds_; }
+
+    std::optional<Moment> moment(int r) const {
+        const ResultRow& row = engine_.result_table[static_cast<std::size_t>(r)];
+        const auto row_local = result_seconds(row[3]);
+        if (!row_local) return std::nullopt;
+        Moment m;
+        m.p1 = body_caption_of(row[0]);
+        m.aspect = aspect_caption_of(run_.cv, row[1]);
+        m.p2 = run_.calc_kind == 0 ? format_number_text(run_.cv.zodiac_degree, 3) : body_caption_of(row[2]);
+        m.row_time = *row_local;
+        m.utc = *row_local + tz_seconds_;
+        if (run_.progressed) {
+            // One day of progression stands for one year of life, as for the near-miss dates.
+            const double life = progressed_to_calendar(unix_epoch_jd + static_cast<double>(m.utc) / day_seconds, run_.natal_jd);
+            m.utc = std::llround((life - unix_epoch_jd) * day_seconds);
+        }
+        m.local = m.utc - tz_seconds_;
+        return m;
+    }
+    const ResultRow& row(int r) const { return engine_.result_table[static_cast<std::size_t>(r)]; }
+
+    std::string pair_key(const std::string& p1, const std::string& aspect, const std::string& p2) const {
+        return std::to_string(run_.calc_kind) + "|" + std::to_string(run_.cv.mode) + "|" + p1 + "|" + aspect + "|" +
+               p2 + "|" + std::to_string(natal_minute_);
+    }
+    std::string window_name(const NearMiss& w) const {
+        return ControlValues::body_caption(w.p1) + " " + run_.cv.aspect_caption(w.aspect) + " " +
+               ControlValues::body_caption(w.p2);
+    }
+
+private:
+    const Engine& engine_;
+    const RunInputs& run_;
+    long long tz_seconds_ = 0;
+    long long natal_minute_ = 0;
+};
+
+std::string hours_text(long long tz_seconds) {
+    const std::string h = number_to_text(static_cast<double>(tz_seconds) / 3600.0);
+    if (tz_seconds == 0) return "Universal Time";
+    return tz_seconds > 0 ? h + " hours behind Universal Time" : number_to_text(-static_cast<double>(tz_seconds) / 3600.0) + " hours ahead of Universal Time";
+}
+
+std::string natal_words(const RunInputs& run) { return run.cv.natal_date + ", " + run.cv.natal_time + " GMT"; }
+
+// The positions and speeds of a row, in words.
+std::string description(const ExportRun& x, const Moment& m, const ResultRow& row) {
+    const RunInputs& run = x.run();
+    std::string d = m.p1 + " " + m.aspect + " " + m.p2 + ", " + mode_words(run) + ".\n";
+    d += "Exact on " + listing_date_time(m.local) + " local time (" + hours_text(x.tz_seconds()) + "), " +
+         listing_date_time(m.utc) + " Universal Time.\n";
+    if (run.progressed) {
+        d += "In progressed time the aspect is exact on " + listing_date_time(m.row_time) +
+             "; one day of progression stands for one year of life, which gives the moment above.\n";
+    }
+    auto body = [&](const std::string& name, std::string_view lon, std::string_view speed, std::string_view decl, int helio) {
+        d += name + ": longitude " + PrintSignDataSeconds(val(lon)) + ", " + (helio == 1 ? "latitude " : "declination ") +
+             PrintDecl_Lat(val(decl)) + ", speed " + format_number_text(speed, 4) + " degrees a day.\n";
+    };
+    body(m.p1, row[5], row[8], row[10], run.cv.p1_helio);
+    if (run.calc_kind == 0) {
+        d += "Zodiac degree: " + m.p2 + ".\n";
+    } else {
+        body(m.p2, row[6], row[9], row[11], run.cv.p2_helio);
+    }
+    d += "Speed of the aspect: " + std::string(row[4]) + " degrees a day.\n";
+    if (run.cv.mode != 1) d += "Natal data: " + natal_words(run) + ".\n";
+    return d;
+}
+
+// libical's text, handed to the sink and freed.
+bool emit(const ExportSink& sink, icalcomponent* component) {
+    char* text = icalcomponent_as_ical_string_r(component);
+    const bool ok = text != nullptr && sink(text);
+    icalmemory_free_buffer(text);
+    return ok;
+}
+
+icaltimetype utc_time(long long seconds) {
+    return icaltime_from_timet_with_zone(static_cast<time_t>(seconds), 0, icaltimezone_get_utc_timezone());
+}
+
+icaltimetype all_day(const CivilDate& d) {
+    icaltimetype t = icaltime_null_date();
+    t.year = d.year;
+    t.month = d.month;
+    t.day = d.day;
+    return t;
+}
+
+using Component = std::unique_ptr<icalcomponent, decltype(&icalcomponent_free)>;
+
+ExportOutcome write_icalendar(const ExportRun& x, const ExportSink& sink, long long now_utc) {
+    ExportOutcome outcome;
+    const RunInputs& run = x.run();
+    const std::string mode = mode_words(run);
+    // The calendar's own lines come from libical too; the events are written one at a time after
+    // them, so that a million of them never stand in memory together.
+    Component calendar(icalcomponent_new_vcalendar(), icalcomponent_free);
+    icalcomponent_add_property(calendar.get(), icalproperty_new_prodid("-//Tavrolin//Tavrolin " TAVROLIN_VERSION "//EN"));
+    icalcomponent_add_property(calendar.get(), icalproperty_new_version("2.0"));
+    icalcomponent_add_property(calendar.get(), icalproperty_new_calscale("GREGORIAN"));
+    const std::string name = "Tavrolin: " + (run.cv.mode == 1 ? std::string() : "natal " + natal_words(run) + ", ") + mode;
+    icalproperty* calname = icalproperty_new_x(name.c_str());
+    icalproperty_set_x_name(calname, "X-WR-CALNAME");
+    icalcomponent_add_property(calendar.get(), calname);
+    char* whole = icalcomponent_as_ical_string_r(calendar.get());
+    std::string head = whole != nullptr ? whole : "";
+    icalmemory_free_buffer(whole);
+    const std::string end = "END:VCALENDAR\r\n";
+    if (head.size() < end.size() || head.compare(head.size() - end.size(), end.size(), end) != 0) {
+        outcome.error = "libical wrote no calendar";
+        return outcome;
+    }
+    head.resize(head.size() - end.size());
+    if (!sink(head)) return outcome;
+
+    const icaltimetype stamp = utc_time(now_utc);
+    for (int r = 1; r <= x.rows(); ++r) {
+        const auto m = x.moment(r);
+        if (!m) {
+            outcome.error = "row " + std::to_string(r) + " has no time that can be read: " + std::string(x.row(r)[3]);
+            return outcome;
+        }
+        Component event(icalcomponent_new_vevent(), icalcomponent_free);
+        icalcomponent* e = event.get();
+        const long long minute = floor_div(m->utc + 30, 60);
+        icalcomponent_add_property(e, icalproperty_new_uid(uid_for(x.pair_key(m->p1, m->aspect, m->p2) + "|" + std::to_string(minute)).c_str()));
+        icalcomponent_add_property(e, icalproperty_new_dtstamp(stamp));
+        icalcomponent_add_property(e, icalproperty_new_dtstart(utc_time(m->utc)));
+        // One minute rather than none: calendars draw a zero-length event as a sliver or not at all.
+        icalcomponent_add_property(e, icalproperty_new_duration(icaldurationtype_from_int(60)));
+        icalcomponent_add_property(e, icalproperty_new_summary((m->p1 + " " + m->aspect + " " + m->p2 + " (" + mode + ")").c_str()));
+        icalcomponent_add_property(e, icalproperty_new_description(description(x, *m, x.row(r)).c_str()));
+        icalcomponent_add_property(e, icalproperty_new_categories(mode.c_str()));
+        icalcomponent_add_property(e, icalproperty_new_transp(ICAL_TRANSP_TRANSPARENT));
+        if (!emit(sink, e)) return outcome;
+        ++outcome.events;
+    }
+    for (const NearMiss& w : x.windows()) {
+        const CivilDate from = calendar_day(w.from_jd), to = calendar_day(w.to_jd);
+        const std::string pair = x.window_name(w);
+        Component event(icalcomponent_new_vevent(), icalcomponent_free);
+        icalcomponent* e = event.get();
+        icalcomponent_add_property(
+            e, icalproperty_new_uid(uid_for(x.pair_key(ControlValues::body_caption(w.p1), run.cv.aspect_caption(w.aspect),
+                                                       ControlValues::body_caption(w.p2)) +
+                                            "|within|" + iso_date(from))
+                                        .c_str()));
+        icalcomponent_add_property(e, icalproperty_new_dtstamp(stamp));
+        icalcomponent_add_property(e, icalproperty_new_dtstart(all_day(from)));
+        icalcomponent_add_property(e, icalproperty_new_dtend(all_day(add_days(to, 1))));  // the end is not part of it
+        icalcomponent_add_property(e, icalproperty_new_summary((pair + " within 1\u00B0").c_str()));
+        const std::string text = pair + ", " + mode + ": within 1 degree of exact from " + short_date(from) + " to " +
+                                 short_date(to) + " without becoming exact." +
+                                 (run.cv.mode == 1 ? std::string() : "\nNatal data: " + natal_words(run) + ".");
+        icalcomponent_add_property(e, icalproperty_new_description(text.c_str()));
+        icalcomponent_add_property(e, icalproperty_new_categories(mode.c_str()));
+        icalcomponent_add_property(e, icalproperty_new_transp(ICAL_TRANSP_TRANSPARENT));
+        if (!emit(sink, e)) return outcome;
+        ++outcome.events;
+    }
+    if (!sink(end)) return outcome;
+    outcome.ok = true;
+    return outcome;
+}
+
+// A field as RFC 4180 wants it: quoted when it holds a comma, a quote or a line break.
+void csv_field(std::string& line, std::string_view text) {
+    if (!line.empty()) line += ',';
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+        line += text;
+        return;
+    }
+    line += '"';
+    for (char c : text) {
+        if (c == '"') line += '"';
+        line += c;
+    }
+    line += '"';
+}
+
+ExportOutcome write_csv(const ExportRun& x, const ExportSink& sink) {
+    ExportOutcome outcome;
+    const std::string mode = mode_words(x.run());
+    if (!sink("kind,utc,local,row_time,from,to,p1,aspect,p2,speed,p1_longitude,p2_longitude,direction,p1_speed,"
+              "p2_speed,p1_declination,p2_declination,mode\r\n"))
+        return outcome;
+    std::string line;
+    for (int r = 1; r <= x.rows(); ++r) {
+        const auto m = x.moment(r);
+        if (!m) {
+            outcome.error = "row " + std::to_string(r) + " has no time that can be read: " + std::string(x.row(r)[3]);
+            return outcome;
+        }
+        const ResultRow& row = x.row(r);
+        line.clear();
+        for (const std::string& field : {std::string("exact"), iso_date_time(m->utc), iso_date_time(m->local),
+                                         iso_date_time(m->row_time), std::string(), std::string(), m->p1, m->aspect, m->p2})
+            csv_field(line, field);
+        for (int c = 4; c <= last_result_col; ++c) csv_field(line, row[c]);
+        csv_field(line, mode);
+        line += "\r\n";
+        if (!sink(line)) return outcome;
+        ++outcome.events;
+    }
+    for (const NearMiss& w : x.windows()) {
+        line.clear();
+        for (const std::string& field :
+             {std::string("within_1_degree"), std::string(), std::string(), std::string(), iso_date(calendar_day(w.from_jd)),
+              iso_date(calendar_day(w.to_jd)), ControlValues::body_caption(w.p1), x.run().cv.aspect_caption(w.aspect),
+              ControlValues::body_caption(w.p2)})
+            csv_field(line, field);
+        for (int c = 4; c <= last_result_col; ++c) csv_field(line, "");
+        csv_field(line, mode);
+        line += "\r\n";
+        if (!sink(line)) return outcome;
+        ++outcome.events;
+    }
+    outcome.ok = true;
+    return outcome;
+}
+
+}  // namespace
+
+std::optional<ExportFormat> export_format_for(std::string_view path) {
+    const auto dot = path.rfind('.');
+    const auto slash = path.rfind('/');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return std::nullopt;
+    std::string ext(path.substr(dot + 1));
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ext == "ics") return ExportFormat::icalendar;
+    if (ext == "csv") return ExportFormat::csv;
+    return std::nullopt;
+}
+
+ExportOutcome export_results(const Engine& engine, ExportFormat format, const ExportSink& sink, long long now_utc) {
+    ExportOutcome outcome;
+    if (engine.result_count <= 0 && engine.near_misses.empty()) {
+        outcome.error = "the last calculation found nothing to export";
+        return outcome;
+    }
+    ExportRun run(engine);
+    if (!run.prepare(outcome.error)) return outcome;
+    outcome = format == ExportFormat::icalendar ? write_icalendar(run, sink, now_utc) : write_csv(run, sink);
+    if (!outcome.ok && outcome.error.empty()) outcome.error = "the export could not be written";
+    return outcome;
+}
+
+}  // namespace tavrolin
