@@ -9,6 +9,8 @@
 // memory) is that run's alone. Times are wall-clock seconds of the whole command: the scan, the
 // sort and the listing. Usage: scan_bench [--threads N] [--fast-only] [S1 S2 S3 S4]; exit status
 // 1 when a scenario's results differ. --fast-only times the fast path alone (no comparison).
+// --export (with --fast-only) also exports each run's results as iCalendar and as CSV, into
+// files that are removed afterwards, and adds their times and sizes; peak_mb then covers them too.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,6 +28,8 @@
 #include "engine/engine.h"
 #include "engine/parallel_scan.h"
 #include "output/calculation_command.h"
+#include "output/results_export.h"
+#include "window/files/atomic_file.h"
 
 using namespace tavrolin;
 namespace fs = std::filesystem;
@@ -94,7 +98,28 @@ struct PathResult {
     long long calls = 0;
     long long rows = 0;
     double peak_mb = 0.0;
+    double export_seconds[2] = {0.0, 0.0};  // iCalendar, CSV
+    double export_mb[2] = {0.0, 0.0};
+    bool export_ok = true;
 };
+
+// Both exports of the engine's run, as the window writes them: through a temporary file.
+void export_both(const Engine& engine, const fs::path& results, PathResult& r) {
+    const ExportFormat formats[2] = {ExportFormat::icalendar, ExportFormat::csv};
+    for (int f = 0; f < 2; ++f) {
+        const fs::path file = results.string() + (f == 0 ? ".ics" : ".csv");
+        const auto t0 = std::chrono::steady_clock::now();
+        AtomicFile out(file.string());
+        const bool ok = out.open() &&
+                        export_results(engine, formats[f], [&](std::string_view text) { return out.write(text); }, 0).ok &&
+                        out.commit();
+        r.export_seconds[f] += seconds_since(t0);
+        std::error_code ec;
+        r.export_mb[f] += static_cast<double>(fs::file_size(file, ec)) / 1e6;
+        r.export_ok = r.export_ok && ok;
+        fs::remove(file, ec);
+    }
+}
 
 // Everything a run shows or keeps: the table in the order found, the near-miss section, the
 // outcome and the bodies not computed (then, once listed, the results box).
@@ -111,7 +136,8 @@ void dump_scan(std::ofstream& out, const Engine& engine, const ScanOutcome& scan
 }
 
 // Runs a scenario's commands in this (child) process and writes the summary to `report`.
-int child(const Scenario& s, bool fast, int threads, const std::string& folder, const fs::path& results, int report) {
+int child(const Scenario& s, bool fast, int threads, const std::string& folder, const fs::path& results, int report,
+          bool exports) {
     set_ephemeris_path(folder);
     std::ofstream out(results, std::ios::binary);
     PathResult r;
@@ -131,6 +157,7 @@ int child(const Scenario& s, bool fast, int threads, const std::string& folder, 
         const std::string box = results_box_text(engine);
         const double output_seconds = seconds_since(t1);
         out << "box\n" << box << "\n";
+        if (exports) export_both(engine, results, r);
         r.seconds += scan_seconds + output_seconds;
         r.scan_seconds += scan_seconds;
         r.calls += scan.library_calls;
@@ -141,7 +168,8 @@ int child(const Scenario& s, bool fast, int threads, const std::string& folder, 
     return r.ok ? 0 : 1;
 }
 
-PathResult run_path(const Scenario& s, bool fast, int threads, const std::string& folder, const fs::path& results) {
+PathResult run_path(const Scenario& s, bool fast, int threads, const std::string& folder, const fs::path& results,
+                    bool exports = false) {
     int fds[2];
     PathResult r;
     if (pipe(fds) != 0) return r;
@@ -149,7 +177,7 @@ PathResult run_path(const Scenario& s, bool fast, int threads, const std::string
     const pid_t pid = fork();
     if (pid == 0) {
         close(fds[0]);
-        _exit(child(s, fast, threads, folder, results, fds[1]));
+        _exit(child(s, fast, threads, folder, results, fds[1], exports));
     }
     close(fds[1]);
     const bool got = pid > 0 && read(fds[0], &r, sizeof r) == static_cast<ssize_t>(sizeof r);
@@ -180,6 +208,7 @@ std::string folder_of(const char* argv0) {
 int main(int argc, char** argv) {
     int threads = 0;
     bool fast_only = false;
+    bool exports = false;
     std::vector<std::string> wanted;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -187,6 +216,8 @@ int main(int argc, char** argv) {
             threads = std::atoi(argv[++i]);
         } else if (arg == "--fast-only") {
             fast_only = true;
+        } else if (arg == "--export") {
+            exports = true;
         } else {
             wanted.push_back(arg);
         }
@@ -201,10 +232,14 @@ int main(int argc, char** argv) {
         if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), s.name) == wanted.end()) continue;
         std::printf("%s: %s\n", s.name.c_str(), s.what.c_str());
         if (fast_only) {
-            const PathResult fast = run_path(s, true, threads, folder, dir / (s.name + "_fast"));
+            const PathResult fast = run_path(s, true, threads, folder, dir / (s.name + "_fast"), exports);
             fs::remove(dir / (s.name + "_fast"));
-            std::printf("%s fast=%.2fs scan=%.2fs calls_fast=%lld rows=%lld peak_mb=%.0f\n", s.name.c_str(),
+            std::printf("%s fast=%.2fs scan=%.2fs calls_fast=%lld rows=%lld peak_mb=%.0f", s.name.c_str(),
                         fast.seconds, fast.scan_seconds, fast.calls, fast.rows, fast.peak_mb);
+            if (exports)
+                std::printf(" export_ics=%.2fs (%.0f MB) export_csv=%.2fs (%.0f MB) exports_ok=%s", fast.export_seconds[0],
+                            fast.export_mb[0], fast.export_seconds[1], fast.export_mb[1], fast.export_ok ? "yes" : "no");
+            std::printf("\n");
             continue;
         }
         const PathResult literal = run_path(s, false, 1, folder, dir / (s.name + "_literal"));
