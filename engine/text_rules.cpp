@@ -93,6 +93,18 @@ std::string rounded_digits(double value, int decimals, bool& negative) {
 }  // namespace
 
 std::string format_fixed(double value, int decimals) {
+    // A whole number below 10^15 is exactly its own 15-digit value: nothing to round. (The
+    // position texts format whole degrees, minutes and seconds by the million.)
+    if (std::fabs(value) < 1e15 && std::trunc(value) == value && decimals >= 0) {
+        char buf[32];
+        const auto end = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(value)).ptr;
+        std::string out(buf, end);
+        if (decimals > 0) {
+            out += '.';
+            out.append(static_cast<std::size_t>(decimals), '0');
+        }
+        return out;
+    }
     bool negative = false;
     std::string digits = rounded_digits(value, decimals, negative);
     std::string out;

@@ -26,10 +26,18 @@ constexpr long long day_seconds = 86400;
 
 long long floor_div(long long a, long long b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 
-std::string two(int v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02d", v);
-    return buf;
+void append_two(std::string& out, long long v) {
+    out += static_cast<char>('0' + v / 10 % 10);
+    out += static_cast<char>('0' + v % 10);
+}
+
+// "hh:nn:ss" of a moment's seconds into its day.
+void append_time(std::string& out, long long s) {
+    append_two(out, s / 3600);
+    out += ':';
+    append_two(out, s / 60 % 60);
+    out += ':';
+    append_two(out, s % 60);
 }
 
 std::string iso_date(const CivilDate& d) {
@@ -41,17 +49,17 @@ std::string iso_date(const CivilDate& d) {
 // "2020-12-21T18:20:12": without a zone suffix, which spreadsheets would not read as a date.
 std::string iso_date_time(long long seconds) {
     const long long days = floor_div(seconds, day_seconds);
-    const long long s = seconds - days * day_seconds;
-    return iso_date(civil_from_days(days)) + "T" + two(static_cast<int>(s / 3600)) + ":" +
-           two(static_cast<int>(s / 60 % 60)) + ":" + two(static_cast<int>(s % 60));
+    std::string out = iso_date(civil_from_days(days)) + "T";
+    append_time(out, seconds - days * day_seconds);
+    return out;
 }
 
 // "12/21/2020 13:20:12", as the listing writes times.
-std::string listing_date_time(long long seconds) {
+void append_listing_date_time(std::string& out, long long seconds) {
     const long long days = floor_div(seconds, day_seconds);
-    const long long s = seconds - days * day_seconds;
-    return short_date(civil_from_days(days)) + " " + two(static_cast<int>(s / 3600)) + ":" +
-           two(static_cast<int>(s / 60 % 60)) + ":" + two(static_cast<int>(s % 60));
+    out += short_date(civil_from_days(days));
+    out += ' ';
+    append_time(out, seconds - days * day_seconds);
 }
 
 // The calendar day of a Julian day, as the listing's near-miss dates give it.
@@ -103,12 +111,21 @@ public:
         }
         tz_seconds_ = std::llround(tz * 3600.0);
         natal_minute_ = std::llround(run_.natal_jd * 1440.0);
+        mode_ = mode_words(run_);
+        if (tz_seconds_ == 0) zone_ = "Universal Time";
+        else if (tz_seconds_ > 0) zone_ = number_to_text(static_cast<double>(tz_seconds_) / 3600.0) + " hours behind Universal Time";
+        else zone_ = number_to_text(-static_cast<double>(tz_seconds_) / 3600.0) + " hours ahead of Universal Time";
+        natal_ = run_.cv.natal_date + ", " + run_.cv.natal_time + " GMT";
         return true;
     }
 
     const RunInputs& run() const { return run_; }
+    const std::string& mode() const { return mode_; }
+    const std::string& zone() const { return zone_; }    // "5 hours behind Universal Time"
+    const std::string& natal() const { return natal_; }  // "09/22/1949, 16.43 GMT"
     int rows() const { return engine_.result_count; }
-    const std::vector<NearMiss>& windows() const { return engine_.near_misses; }
+    // The near-miss windows of the listing: a degree run lists none.
+    const std::vector<NearMiss>& windows() const { return run_.calc_kind == 0 ? no_windows_ : engine_.near_misses; }
     long long tz_seconds() const { return tz_seconds_; }
 
     std::optional<Moment> moment(int r) const {
@@ -145,25 +162,24 @@ private:
     const RunInputs& run_;
     long long tz_seconds_ = 0;
     long long natal_minute_ = 0;
+    std::string mode_, zone_, natal_;
+    const std::vector<NearMiss> no_windows_;
 };
-
-std::string hours_text(long long tz_seconds) {
-    const std::string h = number_to_text(static_cast<double>(tz_seconds) / 3600.0);
-    if (tz_seconds == 0) return "Universal Time";
-    return tz_seconds > 0 ? h + " hours behind Universal Time" : number_to_text(-static_cast<double>(tz_seconds) / 3600.0) + " hours ahead of Universal Time";
-}
-
-std::string natal_words(const RunInputs& run) { return run.cv.natal_date + ", " + run.cv.natal_time + " GMT"; }
 
 // The positions and speeds of a row, in words.
 std::string description(const ExportRun& x, const Moment& m, const ResultRow& row) {
     const RunInputs& run = x.run();
-    std::string d = m.p1 + " " + m.aspect + " " + m.p2 + ", " + mode_words(run) + ".\n";
-    d += "Exact on " + listing_date_time(m.local) + " local time (" + hours_text(x.tz_seconds()) + "), " +
-         listing_date_time(m.utc) + " Universal Time.\n";
+    std::string d;
+    d.reserve(512);
+    d += m.p1 + " " + m.aspect + " " + m.p2 + ", " + x.mode() + ".\nExact on ";
+    append_listing_date_time(d, m.local);
+    d += " local time (" + x.zone() + "), ";
+    append_listing_date_time(d, m.utc);
+    d += " Universal Time.\n";
     if (run.progressed) {
-        d += "In progressed time the aspect is exact on " + listing_date_time(m.row_time) +
-             "; one day of progression stands for one year of life, which gives the moment above.\n";
+        d += "In progressed time the aspect is exact on ";
+        append_listing_date_time(d, m.row_time);
+        d += "; one day of progression stands for one year of life, which gives the moment above.\n";
     }
     auto body = [&](const std::string& name, std::string_view lon, std::string_view speed, std::string_view decl, int helio) {
         d += name + ": longitude " + PrintSignDataSeconds(val(lon)) + ", " + (helio == 1 ? "latitude " : "declination ") +
@@ -175,8 +191,10 @@ std::string description(const ExportRun& x, const Moment& m, const ResultRow& ro
     } else {
         body(m.p2, row[6], row[9], row[11], run.cv.p2_helio);
     }
-    d += "Speed of the aspect: " + std::string(row[4]) + " degrees a day.\n";
-    if (run.cv.mode != 1) d += "Natal data: " + natal_words(run) + ".\n";
+    d += "Speed of the aspect: ";
+    d += row[4];
+    d += " degrees a day.\n";
+    if (run.cv.mode != 1) d += "Natal data: " + x.natal() + ".\n";
     return d;
 }
 
@@ -205,14 +223,14 @@ using Component = std::unique_ptr<icalcomponent, decltype(&icalcomponent_free)>;
 ExportOutcome write_icalendar(const ExportRun& x, const ExportSink& sink, long long now_utc) {
     ExportOutcome outcome;
     const RunInputs& run = x.run();
-    const std::string mode = mode_words(run);
+    const std::string& mode = x.mode();
     // The calendar's own lines come from libical too; the events are written one at a time after
     // them, so that a million of them never stand in memory together.
     Component calendar(icalcomponent_new_vcalendar(), icalcomponent_free);
     icalcomponent_add_property(calendar.get(), icalproperty_new_prodid("-//Tavrolin//Tavrolin " TAVROLIN_VERSION "//EN"));
     icalcomponent_add_property(calendar.get(), icalproperty_new_version("2.0"));
     icalcomponent_add_property(calendar.get(), icalproperty_new_calscale("GREGORIAN"));
-    const std::string name = "Tavrolin: " + (run.cv.mode == 1 ? std::string() : "natal " + natal_words(run) + ", ") + mode;
+    const std::string name = "Tavrolin: " + (run.cv.mode == 1 ? std::string() : "natal " + x.natal() + ", ") + mode;
     icalproperty* calname = icalproperty_new_x(name.c_str());
     icalproperty_set_x_name(calname, "X-WR-CALNAME");
     icalcomponent_add_property(calendar.get(), calname);
@@ -228,24 +246,34 @@ ExportOutcome write_icalendar(const ExportRun& x, const ExportSink& sink, long l
     if (!sink(head)) return outcome;
 
     const icaltimetype stamp = utc_time(now_utc);
+    // One event whose changing properties are set anew for each row: a million events are
+    // written in a few seconds instead of building and freeing a million components.
+    Component event(icalcomponent_new_vevent(), icalcomponent_free);
+    icalcomponent* e = event.get();
+    icalproperty* uid = icalproperty_new_uid("");
+    icalproperty* start = icalproperty_new_dtstart(stamp);
+    icalproperty* summary = icalproperty_new_summary("");
+    icalproperty* text = icalproperty_new_description("");
+    icalcomponent_add_property(e, uid);
+    icalcomponent_add_property(e, icalproperty_new_dtstamp(stamp));
+    icalcomponent_add_property(e, start);
+    // One minute rather than none: calendars draw a zero-length event as a sliver or not at all.
+    icalcomponent_add_property(e, icalproperty_new_duration(icaldurationtype_from_int(60)));
+    icalcomponent_add_property(e, summary);
+    icalcomponent_add_property(e, text);
+    icalcomponent_add_property(e, icalproperty_new_categories(mode.c_str()));
+    icalcomponent_add_property(e, icalproperty_new_transp(ICAL_TRANSP_TRANSPARENT));
     for (int r = 1; r <= x.rows(); ++r) {
         const auto m = x.moment(r);
         if (!m) {
             outcome.error = "row " + std::to_string(r) + " has no time that can be read: " + std::string(x.row(r)[3]);
             return outcome;
         }
-        Component event(icalcomponent_new_vevent(), icalcomponent_free);
-        icalcomponent* e = event.get();
         const long long minute = floor_div(m->utc + 30, 60);
-        icalcomponent_add_property(e, icalproperty_new_uid(uid_for(x.pair_key(m->p1, m->aspect, m->p2) + "|" + std::to_string(minute)).c_str()));
-        icalcomponent_add_property(e, icalproperty_new_dtstamp(stamp));
-        icalcomponent_add_property(e, icalproperty_new_dtstart(utc_time(m->utc)));
-        // One minute rather than none: calendars draw a zero-length event as a sliver or not at all.
-        icalcomponent_add_property(e, icalproperty_new_duration(icaldurationtype_from_int(60)));
-        icalcomponent_add_property(e, icalproperty_new_summary((m->p1 + " " + m->aspect + " " + m->p2 + " (" + mode + ")").c_str()));
-        icalcomponent_add_property(e, icalproperty_new_description(description(x, *m, x.row(r)).c_str()));
-        icalcomponent_add_property(e, icalproperty_new_categories(mode.c_str()));
-        icalcomponent_add_property(e, icalproperty_new_transp(ICAL_TRANSP_TRANSPARENT));
+        icalproperty_set_uid(uid, uid_for(x.pair_key(m->p1, m->aspect, m->p2) + "|" + std::to_string(minute)).c_str());
+        icalproperty_set_dtstart(start, utc_time(m->utc));
+        icalproperty_set_summary(summary, (m->p1 + " " + m->aspect + " " + m->p2 + " (" + mode + ")").c_str());
+        icalproperty_set_description(text, description(x, *m, x.row(r)).c_str());
         if (!emit(sink, e)) return outcome;
         ++outcome.events;
     }
@@ -265,7 +293,7 @@ ExportOutcome write_icalendar(const ExportRun& x, const ExportSink& sink, long l
         icalcomponent_add_property(e, icalproperty_new_summary((pair + " within 1\u00B0").c_str()));
         const std::string text = pair + ", " + mode + ": within 1 degree of exact from " + short_date(from) + " to " +
                                  short_date(to) + " without becoming exact." +
-                                 (run.cv.mode == 1 ? std::string() : "\nNatal data: " + natal_words(run) + ".");
+                                 (run.cv.mode == 1 ? std::string() : "\nNatal data: " + x.natal() + ".");
         icalcomponent_add_property(e, icalproperty_new_description(text.c_str()));
         icalcomponent_add_property(e, icalproperty_new_categories(mode.c_str()));
         icalcomponent_add_property(e, icalproperty_new_transp(ICAL_TRANSP_TRANSPARENT));
@@ -294,7 +322,7 @@ void csv_field(std::string& line, std::string_view text) {
 
 ExportOutcome write_csv(const ExportRun& x, const ExportSink& sink) {
     ExportOutcome outcome;
-    const std::string mode = mode_words(x.run());
+    const std::string& mode = x.mode();
     if (!sink("kind,utc,local,row_time,from,to,p1,aspect,p2,speed,p1_longitude,p2_longitude,direction,p1_speed,"
               "p2_speed,p1_declination,p2_declination,mode\r\n"))
         return outcome;
@@ -348,11 +376,11 @@ std::optional<ExportFormat> export_format_for(std::string_view path) {
 
 ExportOutcome export_results(const Engine& engine, ExportFormat format, const ExportSink& sink, long long now_utc) {
     ExportOutcome outcome;
-    if (engine.result_count <= 0 && engine.near_misses.empty()) {
+    ExportRun run(engine);
+    if (run.rows() <= 0 && run.windows().empty()) {
         outcome.error = "the last calculation found nothing to export";
         return outcome;
     }
-    ExportRun run(engine);
     if (!run.prepare(outcome.error)) return outcome;
     outcome = format == ExportFormat::icalendar ? write_icalendar(run, sink, now_utc) : write_csv(run, sink);
     if (!outcome.ok && outcome.error.empty()) outcome.error = "the export could not be written";

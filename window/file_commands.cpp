@@ -103,7 +103,7 @@ void frmTavrolin::report_file_failure(const std::string& error) {
 
 void frmTavrolin::mnuFileExportResults_Click() {
     const tavrolin::Engine& engine = engine_;
-    if (engine.result_count <= 0 && engine.near_misses.empty()) {
+    if (engine.result_count <= 0 && (engine.near_misses.empty() || engine.last_run.calc_kind == 0)) {
         statusBar()->showMessage("Nothing to export: the last calculation found no aspects.");
         return;
     }
