@@ -132,7 +132,7 @@ void frmTavrolin::mnuFileExportResults_Click() {
         statusBar()->showMessage("Not exported: " + QString::fromLocal8Bit(why.c_str()));
         return;
     }
-    statusBar()->showMessage(QString("Exported %1 events to %2").arg(outcome.events).arg(path));
+    statusBar()->showMessage(QString("Exported %1 %2 to %3").arg(outcome.events).arg(outcome.events == 1 ? "event" : "events").arg(path));
 }
 
 // Settings files.

@@ -273,6 +273,10 @@ TEST_F(Batch, BadInputsSayWhatIsWrongAndPrintNothing) {
         {"--report ecliptic " + ex, 2, {"--report \"ecliptic\""}},
         {"--to-spreadsheet --pipe 'a;b' " + ex, 2, {"--pipe"}},
         {"--to-spreadsheet --report longitude " + ex, 2, {"--report"}},
+        {"--export '" + (dir / "out.txt").string() + "' " + ex, 1, {"out.txt", "must end in .ics (iCalendar) or .csv"}},
+        {"--export - " + ex, 2, {"--export - needs --format"}},
+        {"--format csv --export out.csv " + ex, 2, {"--format goes with --export -"}},
+        {"--export out.ics --report longitude " + ex, 2, {"--report"}},
     };
     for (const auto& c : cases) {
         const ProgramRun r = run(c.args);
@@ -280,6 +284,13 @@ TEST_F(Batch, BadInputsSayWhatIsWrongAndPrintNothing) {
         EXPECT_EQ(r.out, "") << c.args;
         for (const auto& text : c.in_stderr) EXPECT_NE(r.err.find(text), std::string::npos) << c.args << "\n" << r.err;
     }
+    // A file that cannot be written: the listing stands, the export says why and leaves nothing.
+    const ProgramRun unwritable = run("--export '" + (dir / "missing" / "out.ics").string() + "' " + ex);
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_NE(unwritable.out.find("Jupiter 060 Saturn"), std::string::npos);
+    EXPECT_NE(unwritable.err.find("missing/out.ics"), std::string::npos) << unwritable.err;
+    EXPECT_FALSE(fs::exists(dir / "missing"));
+    EXPECT_FALSE(fs::exists(dir / "out.txt"));
     const ProgramRun help = run("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("Usage: tavrolin-batch", 0), 0u);

@@ -173,6 +173,41 @@ private slots:
         QVERIFY(f.w->cmdCopy_to_Excel->isEnabled());
     }
 
+    // The conjunction exported as a calendar event at its moment in UT, whatever the time zone box
+    // says; a name without a known extension, a folder that is not there or nothing to export
+    // write nothing and say why.
+    void exportWritesTheLastRunOrSaysWhyNot() {
+        WindowFixture f;
+        QVERIFY(!f.w->mnuFileExportResults->isEnabled());
+        f.great_conjunction();
+        f.w->txtTZ->setText("-3");
+        QTest::mouseClick(f.w->cmdTavrolin, Qt::LeftButton);
+        QVERIFY(f.w->mnuFileExportResults->isEnabled());
+        f.w->txtTZ->setText("7");  // after the run: not the run's
+        QVERIFY(write_file(f.path("plain"), "x"));
+        for (const char* name : {"great.ics", "great.txt", "plain/great.csv"}) f.dialogs->answer(f.path(name));
+        QStringList messages;
+        for (int i = 0; i < 3; ++i) {
+            f.w->mnuFileExportResults->trigger();
+            messages << f.w->statusBar()->currentMessage();
+        }
+        QCOMPARE(f.dialogs->requests.front().filter, QString("iCalendar (*.ics);;CSV (*.csv)"));
+        const QByteArray ics = read_file(f.path("great.ics"));
+        QVERIFY2(QRegularExpression("\r\nDTSTART:20201221T182\\d\\d\\dZ\r\n").match(QString(ics)).hasMatch(), ics.constData());
+        QVERIFY(ics.contains("SUMMARY:Jupiter 000 Saturn (transit to transit)\r\n"));
+        QCOMPARE(messages[0], "Exported 1 event to " + f.path("great.ics"));
+        QCOMPARE(messages[1], "Not exported: " + f.path("great.txt") + " must end in .ics (iCalendar) or .csv.");
+        QVERIFY2(messages[2].startsWith("Not exported: Could not write " + f.path("plain/great.csv")), qPrintable(messages[2]));
+        QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files), QStringList({"great.ics", "plain"}));
+
+        f.w->txtStartdate->setText("12/01/2030");
+        f.w->txtEndDate->setText("12/02/2030");
+        QTest::mouseClick(f.w->cmdTavrolin, Qt::LeftButton);
+        f.w->mnuFileExportResults->trigger();
+        QCOMPARE(f.w->statusBar()->currentMessage(), QString("Nothing to export: the last calculation found no aspects."));
+        QCOMPARE(f.dialogs->requests.size(), std::size_t{3});
+    }
+
     // The numbers of the reports are checked against the library through tavrolin-batch.
     void reportShowsInOneWindowAndIsCopied() {
         WindowFixture f;
