@@ -194,7 +194,7 @@ std::string description(const ExportRun& x, const Moment& m, const ResultRow& ro
     d += "Speed of the aspect: ";
     d += row[4];
     d += " degrees a day.\n";
-    if (run.cv.mode != 1) d += "Natal data: " + x.natal() + ".\n";
+    d += "Natal data: " + x.natal() + ".\n";
     return d;
 }
 
@@ -230,7 +230,7 @@ ExportOutcome write_icalendar(const ExportRun& x, const ExportSink& sink, long l
     icalcomponent_add_property(calendar.get(), icalproperty_new_prodid("-//Tavrolin//Tavrolin " TAVROLIN_VERSION "//EN"));
     icalcomponent_add_property(calendar.get(), icalproperty_new_version("2.0"));
     icalcomponent_add_property(calendar.get(), icalproperty_new_calscale("GREGORIAN"));
-    const std::string name = "Tavrolin: " + (run.cv.mode == 1 ? std::string() : "natal " + x.natal() + ", ") + mode;
+    const std::string name = "Tavrolin: natal " + x.natal() + ", " + mode;
     icalproperty* calname = icalproperty_new_x(name.c_str());
     icalproperty_set_x_name(calname, "X-WR-CALNAME");
     icalcomponent_add_property(calendar.get(), calname);
@@ -292,8 +292,7 @@ ExportOutcome write_icalendar(const ExportRun& x, const ExportSink& sink, long l
         icalcomponent_add_property(e, icalproperty_new_dtend(all_day(add_days(to, 1))));  // the end is not part of it
         icalcomponent_add_property(e, icalproperty_new_summary((pair + " within 1\u00B0").c_str()));
         const std::string text = pair + ", " + mode + ": within 1 degree of exact from " + short_date(from) + " to " +
-                                 short_date(to) + " without becoming exact." +
-                                 (run.cv.mode == 1 ? std::string() : "\nNatal data: " + x.natal() + ".");
+                                 short_date(to) + " without becoming exact.\nNatal data: " + x.natal() + ".";
         icalcomponent_add_property(e, icalproperty_new_description(text.c_str()));
         icalcomponent_add_property(e, icalproperty_new_categories(mode.c_str()));
         icalcomponent_add_property(e, icalproperty_new_transp(ICAL_TRANSP_TRANSPARENT));
