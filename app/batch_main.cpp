@@ -350,7 +350,11 @@ int main(int argc, char** argv) {
     if (!outcome.ran) {
         // The settings file's line of each date box.
         const std::string& field = outcome.invalid_field;
-        const char* line = field == "Start Date" ? "line 1, " : field == "End Date" ? "line 2, " : field == "Natal date" ? "line 4, " : "";
+        const char* line = field == "Start Date"   ? "line 1, "
+                           : field == "End Date"   ? "line 2, "
+                           : field == "Natal date" ? "line 4, "
+                           : field == "Time Zone"  ? "line 6, "
+                                                   : "";
         complain(options.settings_path + ": " + line + outcome.invalid_date);
         return exit_failure;
     }

@@ -10,6 +10,7 @@
 #include "engine/date_text.h"
 #include "engine/engine.h"
 #include "engine/text_rules.h"
+#include "engine/time_zone.h"
 
 namespace tavrolin {
 
@@ -159,6 +160,12 @@ bool Engine::begin_calcs(ScanOutcome& outcome, const std::function<void()>& star
             outcome.invalid_field = "Natal date";
             outcome.invalid_text = cv.natal_date;
         }
+        return false;
+    }
+    if (std::string problem = time_zone_problem(cv.tz); !problem.empty()) {
+        outcome.invalid_field = "Time Zone";
+        outcome.invalid_text = cv.tz;
+        outcome.invalid_problem = std::move(problem);
         return false;
     }
     outcome.ran = true;

@@ -1,4 +1,5 @@
 #include "engine/calendar.h"
+#include "engine/time_zone.h"
 
 #include <cmath>
 #include <cstdio>
@@ -45,7 +46,8 @@ std::string GetCalendarDay(double jd, int date_order) {
 }
 
 ExactDateTime ConvertJDtoDateandTime(double jd, const std::string& tz_text) {
-    const double tz = val(tz_text);
+    // A number as it stands; a zone name by its offset at this moment.
+    const double tz = hours_behind_ut(tz_text, jd);
     const double t = jd - tz / 24.0;
     int year = 0, month = 0, day = 0;
     double hour = 0.0;

@@ -19,8 +19,8 @@ struct ExactDateTime {
     std::string calendar_date_str;    // set only when the time rounded up to the next day
 };
 
-// Local date and time of a Julian day in Universal Time; tz_text is the time-zone box
-// (hours behind Universal Time, leading-number rule).
+// Local date and time of a Julian day in Universal Time; tz_text is the time-zone box (hours
+// behind Universal Time by the leading-number rule, or a zone name: its offset at that moment).
 ExactDateTime ConvertJDtoDateandTime(double XjdX, const std::string& tz_text);
 
 int DaysInMonth(int testYear, int testMonth);

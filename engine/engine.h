@@ -17,10 +17,12 @@ namespace tavrolin {
 
 // What the scan of a calculation command ended with.
 struct ScanOutcome {
-    // false: a date box holds no date; nothing was computed and nothing changed.
+    // false: a date box holds no date, or the time zone box no time zone; nothing was computed
+    // and nothing changed.
     bool ran = false;
     std::string invalid_field;  // caption of the box, e.g. "Start Date"
     std::string invalid_text;   // its text
+    std::string invalid_problem = "is not a date";
     // The scan stopped at the row limit; the date (regional order) up to which it got.
     bool row_limit_reached = false;
     std::string stopped_at_date;

@@ -13,6 +13,7 @@
 #include "engine/calendar.h"
 #include "engine/date_text.h"
 #include "engine/text_rules.h"
+#include "engine/time_zone.h"
 #include "output/listing.h"
 #include "output/position_format.h"
 #include "output/result_time.h"
@@ -103,16 +104,16 @@ public:
 
     // False (with `error`) when the time zone cannot be applied.
     bool prepare(std::string& error) {
-        const double tz = val(run_.cv.tz);
-        // Beyond a day or two no time zone means anything; the seconds must also fit the scale.
-        if (!std::isfinite(tz) || std::fabs(tz) > 48.0) {
-            error = "the time zone \"" + run_.cv.tz + "\" is not a number of hours from -48 to 48";
+        if (const std::string problem = time_zone_problem(run_.cv.tz); !problem.empty()) {
+            error = "the time zone \"" + run_.cv.tz + "\" " + problem;
             return false;
         }
-        tz_seconds_ = std::llround(tz * 3600.0);
+        named_zone_ = is_zone_name(run_.cv.tz);
+        tz_seconds_ = std::llround(val(run_.cv.tz) * 3600.0);
         natal_minute_ = std::llround(run_.natal_jd * 1440.0);
         mode_ = mode_words(run_);
-        if (tz_seconds_ == 0) zone_ = "Universal Time";
+        if (named_zone_) zone_ = "time zone " + run_.cv.tz;
+        else if (tz_seconds_ == 0) zone_ = "Universal Time";
         else if (tz_seconds_ > 0) zone_ = number_to_text(static_cast<double>(tz_seconds_) / 3600.0) + " hours behind Universal Time";
         else zone_ = number_to_text(-static_cast<double>(tz_seconds_) / 3600.0) + " hours ahead of Universal Time";
         natal_ = run_.cv.natal_date + ", " + run_.cv.natal_time + " GMT";
@@ -126,7 +127,14 @@ public:
     int rows() const { return engine_.result_count; }
     // The near-miss windows of the listing: a degree run lists none.
     const std::vector<NearMiss>& windows() const { return run_.calc_kind == 0 ? no_windows_ : engine_.near_misses; }
-    long long tz_seconds() const { return tz_seconds_; }
+    // Seconds to add to a local time to get Universal Time: the number's, or the named zone's then.
+    long long offset_at_utc(long long utc) const {
+        return named_zone_ ? std::llround(hours_behind_ut(run_.cv.tz, unix_epoch_jd + static_cast<double>(utc) / day_seconds) * 3600.0)
+                           : tz_seconds_;
+    }
+    long long offset_at_local(long long local) const {
+        return named_zone_ ? std::llround(hours_behind_ut_at_local(run_.cv.tz, local) * 3600.0) : tz_seconds_;
+    }
 
     std::optional<Moment> moment(int r) const {
         const ResultRow& row = engine_.result_table[static_cast<std::size_t>(r)];
@@ -137,13 +145,14 @@ public:
         m.aspect = aspect_caption_of(run_.cv, row[1]);
         m.p2 = run_.calc_kind == 0 ? format_number_text(run_.cv.zodiac_degree, 3) : body_caption_of(row[2]);
         m.row_time = *row_local;
-        m.utc = *row_local + tz_seconds_;
+        m.utc = *row_local + offset_at_local(*row_local);
         if (run_.progressed) {
             // One day of progression stands for one year of life, as for the near-miss dates.
             const double life = progressed_to_calendar(unix_epoch_jd + static_cast<double>(m.utc) / day_seconds, run_.natal_jd);
             m.utc = std::llround((life - unix_epoch_jd) * day_seconds);
         }
-        m.local = m.utc - tz_seconds_;
+        // The moment in life is local by the zone's offset at that moment, as a row's time is.
+        m.local = run_.progressed ? m.utc - offset_at_utc(m.utc) : m.row_time;
         return m;
     }
     const ResultRow& row(int r) const { return engine_.result_table[static_cast<std::size_t>(r)]; }
@@ -161,6 +170,7 @@ private:
     const Engine& engine_;
     const RunInputs& run_;
     long long tz_seconds_ = 0;
+    bool named_zone_ = false;
     long long natal_minute_ = 0;
     std::string mode_, zone_, natal_;
     const std::vector<NearMiss> no_windows_;
