@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "engine/bodies.h"
+#include "engine/time_zone.h"
 
 namespace tavrolin {
 
@@ -15,7 +16,8 @@ enum class ListingStyle { Default, Quill, Lunetta };
 // Maximum lengths of the text boxes (0 = none); texts from files are cut to them too.
 inline constexpr int max_len_start_date = 12;
 inline constexpr int max_len_end_date = 12;
-inline constexpr int max_len_tz = 6;
+inline constexpr int max_len_tz = 6;       // a number read from a file
+inline constexpr int max_len_tz_box = 40;  // the box, which also takes zone names
 inline constexpr int max_len_zodiac_degree = 12;
 inline constexpr int max_len_natal_time = 5;
 inline constexpr int max_len_years_back = 2;
@@ -23,6 +25,12 @@ inline constexpr int max_len_years_back = 2;
 inline std::string cut_to_max_length(const std::string& text, int max_length) {
     if (max_length <= 0 || static_cast<int>(text.size()) <= max_length) return text;
     return text.substr(0, static_cast<std::size_t>(max_length));
+}
+
+// A time-zone text from a file: a zone name as it stands (within the box's length), a number cut
+// to its first six characters as it always was.
+inline std::string cut_tz_text(const std::string& text) {
+    return cut_to_max_length(text, is_zone_name(text) ? max_len_tz_box : max_len_tz);
 }
 
 struct ControlValues {

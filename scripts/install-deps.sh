@@ -10,7 +10,7 @@ packages=(
   googletest libgtest-dev libgmock-dev
   libreoffice-dev
   dpkg-dev file lintian desktop-file-utils appstream
-  libical-dev python3-icalendar
+  libical-dev python3-icalendar libhowardhinnant-date-dev tzdata
 )
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }

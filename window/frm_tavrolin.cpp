@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFocusEvent>
+#include <QCompleter>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -26,6 +27,7 @@
 #include <QStylePainter>
 #include <QTimer>
 
+#include <cctype>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
@@ -44,13 +46,16 @@ namespace {
 using namespace tavrolin;
 
 // Which characters a box accepts when they are typed (pasted text is not filtered).
-enum class KeyFilter { any, number, date };
+enum class KeyFilter { any, number, date, time_zone };
 
 bool character_accepted(QChar c, KeyFilter filter) {
     const char16_t u = c.unicode();
     if (u == 8 || (u >= '0' && u <= '9')) return true;
     if (filter == KeyFilter::number) return u == '-' || u == '.';
     if (filter == KeyFilter::date) return u == '/';
+    // A number, or a zone name such as "America/Port-au-Prince" or "Etc/GMT+5".
+    if (filter == KeyFilter::time_zone)
+        return u == '-' || u == '.' || u == '/' || u == '_' || u == '+' || (u < 128 && std::isalpha(static_cast<int>(u)));
     return true;
 }
 
@@ -125,6 +130,11 @@ private:
 
 std::string to_std(const QString& text) { return text.toStdString(); }
 QString to_q(const std::string& text) { return QString::fromStdString(text); }
+QStringList to_q_list(const std::vector<std::string>& texts) {
+    QStringList list;
+    for (const auto& text : texts) list << to_q(text);
+    return list;
+}
 
 int tick(const QCheckBox* box) { return box->isChecked() ? 1 : 0; }
 
@@ -253,7 +263,13 @@ void frmTavrolin::build_controls() {
     place(txtEndDate, field_left, 510, 1500, box_height);
     lblTZ = label("lblTZ", "Time Zone: ");
     place(lblTZ, margin, 900, label_width, box_height);
-    txtTZ = input("txtTZ", KeyFilter::number, true, max_len_tz, "8");
+    txtTZ = input("txtTZ", KeyFilter::time_zone, true, max_len_tz_box, "8");
+    // The system's zone names offered while typing; the whole name in the tooltip, as the box is narrow.
+    auto* zones = new QCompleter(to_q_list(tavrolin::zone_names()), txtTZ);
+    zones->setCaseSensitivity(Qt::CaseInsensitive);
+    zones->setFilterMode(Qt::MatchContains);
+    txtTZ->setCompleter(zones);
+    connect(txtTZ, &QLineEdit::textChanged, txtTZ, &QLineEdit::setToolTip);
     place(txtTZ, field_left, 900, 900, box_height);
 
     for (int i = 0; i < 2; ++i) {
@@ -502,7 +518,7 @@ void frmTavrolin::Form_Load() {
     txtNatalDate->setText(to_q(cv.natal_date));
     txtNatalTime->setText(to_q(cut_to_max_length(cv.natal_time, max_len_natal_time)));
     txtZodiacDegree->setText(to_q(cut_to_max_length(cv.zodiac_degree, max_len_zodiac_degree)));
-    txtTZ->setText(to_q(cut_to_max_length(cv.tz, max_len_tz)));
+    txtTZ->setText(to_q(cut_tz_text(cv.tz)));
     txtStartdate->setText(to_q(cut_to_max_length(cv.start_date, max_len_start_date)));
     txtEndDate->setText(to_q(cut_to_max_length(cv.end_date, max_len_end_date)));
 
@@ -670,7 +686,7 @@ tavrolin::ControlValues frmTavrolin::control_values() const {
 void frmTavrolin::apply_control_values(const tavrolin::ControlValues& cv) {
     txtStartdate->setText(to_q(cut_to_max_length(cv.start_date, max_len_start_date)));
     txtEndDate->setText(to_q(cut_to_max_length(cv.end_date, max_len_end_date)));
-    txtTZ->setText(to_q(cut_to_max_length(cv.tz, max_len_tz)));
+    txtTZ->setText(to_q(cut_tz_text(cv.tz)));
     txtZodiacDegree->setText(to_q(cut_to_max_length(cv.zodiac_degree, max_len_zodiac_degree)));
     txtNatalDate->setText(to_q(cv.natal_date));
     txtNatalTime->setText(to_q(cut_to_max_length(cv.natal_time, max_len_natal_time)));

@@ -56,7 +56,8 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("time: no letters, slash, comma") << "txtNatalTime" << "a/,x1-.-5" << "1-.-5";
         QTest::newRow("time: five at most, backspace") << "txtNatalTime" << "12\b34567" << "13456";
-        QTest::newRow("tz: filtered, six at most") << "txtTZ" << "-1a0+2345678" << "-10234";
+        QTest::newRow("tz: numbers and zone names") << "txtTZ" << "-1a0+2,3 Europe/Isle_of_Man*" << "-1a0+23Europe/Isle_of_Man";
+        QTest::newRow("tz: forty at most") << "txtTZ" << QString(45, 'x') << QString(40, 'x');
         QTest::newRow("years: filtered, two at most") << "txtYearsBack" << "x3a45" << "34";
         QTest::newRow("angle: filtered") << "txtUserDefinedAngle" << "3e3.5" << "33.5";
         QTest::newRow("date: digits and slashes, backspace") << "txtNatalDate" << "22-09.1949x/\b" << "22091949";

@@ -33,7 +33,7 @@ void apply_line(std::string_view line, ControlValues& cv) {
     else if (starts_with(line, "natal_date")) cv.natal_date = value;
     else if (starts_with(line, "natal_time")) cv.natal_time = cut_to_max_length(value, max_len_natal_time);
     else if (starts_with(line, "zodiac_degree")) cv.zodiac_degree = cut_to_max_length(value, max_len_zodiac_degree);
-    else if (starts_with(line, "time_zone")) cv.tz = cut_to_max_length(value, max_len_tz);
+    else if (starts_with(line, "time_zone")) cv.tz = cut_tz_text(value);
 }
 
 }  // namespace

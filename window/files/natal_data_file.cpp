@@ -39,7 +39,7 @@ bool load_natal_data_file(const std::string& path, ControlValues& cv, std::strin
     }
     cv.natal_date = lines[0];  // the natal date box has no maximum length
     cv.natal_time = cut_to_max_length(lines[1], max_len_natal_time);
-    cv.tz = cut_to_max_length(lines[2], max_len_tz);
+    cv.tz = cut_tz_text(lines[2]);
     return true;
 }
 

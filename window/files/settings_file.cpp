@@ -91,7 +91,7 @@ bool apply_settings_lines(const std::vector<std::string>& lines, ControlValues& 
     }
     cv.natal_date = next();  // the natal date box has no maximum length
     cv.natal_time = cut_to_max_length(next(), max_len_natal_time);
-    cv.tz = cut_to_max_length(next(), max_len_tz);
+    cv.tz = cut_tz_text(next());
 
     for (auto& tick : cv.aspects) tick = tick_of(next());
     for (auto& tick : cv.p1_planets) tick = tick_of(next());
