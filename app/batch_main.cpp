@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -14,10 +15,12 @@
 #include <unistd.h>
 
 #include "engine/control_values.h"
+#include "engine/date_text.h"
 #include "engine/engine.h"
 #include "engine/ephemeris.h"
 #include "engine/parallel_scan.h"
 #include "engine/swe_api.h"
+#include "engine/time_zone.h"
 #include "output/calculation_command.h"
 #include "output/natal_report.h"
 #include "output/results_export.h"
@@ -40,6 +43,7 @@ constexpr std::string_view usage_text =
     "                      [--progress] [--export FILE.ics|FILE.csv | --export - --format ics|csv]\n"
     "                      SETTINGS.opt\n"
     "       tavrolin-batch --report longitude|decl|sidereal [--date-order 0|1|2] SETTINGS.opt\n"
+    "       tavrolin-batch --local-birth-time \"DATE hh:mm ZONE\" [--date-order 0|1|2]\n"
     "       tavrolin-batch --version | --help\n";
 
 constexpr std::string_view help_text =
@@ -76,6 +80,11 @@ constexpr std::string_view help_text =
     "  --progress          report on standard error how much of the calculation is done, as\n"
     "                      \"tavrolin-batch: 42% done\" (one line per percent; on a terminal one\n"
     "                      line that is rewritten)\n"
+    "  --local-birth-time \"DATE hh:mm ZONE\"\n"
+    "                      print the GMT date and natal time (h.mm) of a local birth time in a\n"
+    "                      zone of the tz database, e.g. \"09/22/1949 17:43 Europe/London\" gives\n"
+    "                      \"09/22/1949 16.43 (BST, UT+1)\"; a time that occurred twice (clocks\n"
+    "                      going back) gives both, earlier first; one that never occurred fails\n"
     "  --version           print the program's name and version\n"
     "  -h, --help          this text\n"
     "\n"
@@ -92,6 +101,7 @@ struct Options {
     std::optional<NatalReportKind> report;
     bool help = false;
     bool version = false;
+    std::string local_birth_time;
     std::string angle = "51.7";
     std::string years_back = "1";
     int date_order = 0;
@@ -134,6 +144,8 @@ int parse(int argc, char** argv, Options& options) {
             options.help = true;
         } else if (!options_ended && arg == "--version") {
             options.version = true;
+        } else if (!options_ended && arg == "--local-birth-time") {
+            if (!value(options.local_birth_time)) return usage_error("--local-birth-time needs \"DATE hh:mm ZONE\"");
         } else if (!options_ended && arg == "--degree") {
             options.degree = true;
         } else if (!options_ended && arg == "--progress") {
@@ -199,7 +211,7 @@ int parse(int argc, char** argv, Options& options) {
             return usage_error("more than one settings file given (" + options.settings_path + ", " + arg + ")");
         }
     }
-    if (!options.help && !options.version && options.settings_path.empty()) return usage_error("no settings file given");
+    if (!options.help && !options.version && options.local_birth_time.empty() && options.settings_path.empty()) return usage_error("no settings file given");
     if (options.report && options.to_spreadsheet) return usage_error("--to-spreadsheet copies a calculation, not a --report");
     if (options.report && !options.export_path.empty()) return usage_error("--export writes a calculation, not a --report");
     if (options.export_format && options.export_path != "-") return usage_error("--format goes with --export -");
@@ -235,6 +247,33 @@ int copy_to_spreadsheet(const Engine& engine, const std::string& pipe) {
 bool write_all(std::FILE* stream, std::string_view text) {
     if (!text.empty() && std::fwrite(text.data(), 1, text.size(), stream) != text.size()) return false;
     return std::fflush(stream) == 0 && !std::ferror(stream);
+}
+
+// What the window's "Convert local birth time..." would write: the GMT date and natal time.
+int print_local_birth_time(const std::string& request, int date_order) {
+    std::istringstream words(request);
+    std::string date_text, time_text, zone;
+    words >> date_text >> time_text;
+    std::getline(words >> std::ws, zone);
+    const auto date = parse_date(date_text, date_order);
+    const auto time = parse_hours_minutes(time_text);
+    if (!date || !time || zone.empty()) {
+        complain("--local-birth-time \"" + request + "\": give a date, a local time hh:mm and a zone name");
+        return exit_failure;
+    }
+    const LocalTimeAnswer answer = local_time_to_universal(zone, *date, time->first, time->second);
+    if (answer.kind == LocalTimeAnswer::Kind::no_zone) {
+        complain("\"" + zone + "\" " + answer.problem);
+        return exit_failure;
+    }
+    if (answer.kind == LocalTimeAnswer::Kind::skipped) {
+        complain(time_text + " on " + date_text + " did not occur in " + zone + ": the clocks went forward over it");
+        return exit_failure;
+    }
+    std::string out;
+    for (const UniversalTime& u : answer.answers)
+        out += format_date(u.date, date_order) + " " + u.natal_time() + " (" + u.offset_text() + ")\n";
+    return write_all(stdout, out) ? 0 : exit_failure;
 }
 
 // The results into the file (through a temporary file and a rename) or onto standard output.
@@ -286,6 +325,7 @@ int main(int argc, char** argv) {
         return write_all(stdout, text) ? 0 : exit_failure;
     }
     if (options.version) return write_all(stdout, "tavrolin-batch " TAVROLIN_VERSION "\n") ? 0 : exit_failure;
+    if (!options.local_birth_time.empty()) return print_local_birth_time(options.local_birth_time, options.date_order);
 
     if (!options.export_path.empty() && options.export_path != "-") {
         options.export_format = export_format_for(options.export_path);

@@ -129,6 +129,25 @@ std::string UniversalTime::offset_text() const {
     return abbreviation + ", " + buf;
 }
 
+std::string UniversalTime::natal_time() const {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%d.%02d", hour, minute);
+    return buf;
+}
+
+std::optional<std::pair<int, int>> parse_hours_minutes(std::string_view text) {
+    const auto colon = text.find(':');
+    if (colon == std::string_view::npos || colon == 0 || colon > 2 || text.size() != colon + 3) return std::nullopt;
+    int fields[2] = {0, 0};
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (i == colon) continue;
+        if (!std::isdigit(static_cast<unsigned char>(text[i]))) return std::nullopt;
+        fields[i > colon] = fields[i > colon] * 10 + (text[i] - '0');
+    }
+    if (fields[0] > 23 || fields[1] > 59) return std::nullopt;
+    return std::pair{fields[0], fields[1]};
+}
+
 LocalTimeAnswer local_time_to_universal(std::string_view zone_name, const CivilDate& date, int hour, int minute) {
     LocalTimeAnswer answer;
     const date::time_zone* zone = find_zone(zone_name, &answer.problem);

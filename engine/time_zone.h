@@ -4,7 +4,9 @@
 // system's tzdata.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <string_view>
 #include <vector>
 
@@ -39,6 +41,7 @@ struct UniversalTime {
     int offset_minutes = 0;    // the zone's offset then, east of Greenwich positive
     std::string abbreviation;  // "BST"
     std::string offset_text() const;  // "BST, UT+1", "IST, UT+5:30"
+    std::string natal_time() const;   // "16.43": the "Natal time (GMT)" box's h.mm
 };
 
 struct LocalTimeAnswer {
@@ -50,5 +53,8 @@ struct LocalTimeAnswer {
 };
 
 LocalTimeAnswer local_time_to_universal(std::string_view zone_name, const CivilDate& date, int hour, int minute);
+
+// "hh:mm" (or "h:mm") of a local time: hours 0-23, minutes 0-59.
+std::optional<std::pair<int, int>> parse_hours_minutes(std::string_view text);
 
 }  // namespace tavrolin

@@ -12,6 +12,7 @@
 #include "window/files/atomic_file.h"
 #include "window/files/file_names.h"
 #include "window/files/natal_data_file.h"
+#include "window/frm_birth_time.h"
 #include "window/frm_help_files.h"
 #include "window/frm_tavrolin.h"
 
@@ -75,6 +76,7 @@ void frmTavrolin::connect_file_commands() {
         {mnuNextEndDate, &frmTavrolin::mnuNextEndDate_Click},
         {mnuPreviousMonth, &frmTavrolin::mnuPreviousMonth_Click},
         {mnuNextMonth, &frmTavrolin::mnuNextMonth_Click},
+        {mnuConvertLocalBirthTime, &frmTavrolin::mnuConvertLocalBirthTime_Click},
         {mnuHelp, &frmTavrolin::mnuHelp_Click},
     };
     for (const auto& [action, handler] : actions) {
@@ -233,6 +235,22 @@ void frmTavrolin::adjust_dates(tavrolin::DateCommand command) {
     const QString end = QString::fromStdString(cv.end_date);
     if (txtStartdate->text() != start) txtStartdate->setText(start);
     if (txtEndDate->text() != end) txtEndDate->setText(end);
+}
+
+// Local birth time.
+
+void frmTavrolin::mnuConvertLocalBirthTime_Click() {
+    frmBirthTime dialog(DateOrder(), txtNatalDate->text(), txtTZ->text(), this);
+    if (dialog.exec() == QDialog::Accepted && dialog.chosen()) apply_birth_time(*dialog.chosen());
+}
+
+void frmTavrolin::apply_birth_time(const tavrolin::UniversalTime& gmt) {
+    txtNatalTime->setText(QString::fromStdString(gmt.natal_time()));
+    // The Greenwich date goes with the Greenwich time: written when the day changed, or when the
+    // dialog was given another date than the box holds.
+    if (tavrolin::parse_date(txtNatalDate->text().toStdString(), DateOrder()) != gmt.date)
+        txtNatalDate->setText(QString::fromStdString(tavrolin::format_date(gmt.date, DateOrder())));
+    statusBar()->showMessage(QString::fromStdString("Natal time " + gmt.natal_time() + " GMT (" + gmt.offset_text() + ")"));
 }
 
 // Help.

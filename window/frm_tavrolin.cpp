@@ -443,6 +443,8 @@ void frmTavrolin::build_menus() {
     split(mnuAdjustDates, "mnuSplit1");
     mnuPreviousMonth = entry(mnuAdjustDates, "mnuPreviousMonth", "Previous month", QKeySequence(Qt::Key_F5));
     mnuNextMonth = entry(mnuAdjustDates, "mnuNextMonth", "Next month", QKeySequence(Qt::Key_F6));
+    mnuAdjustDates->addSeparator();
+    mnuConvertLocalBirthTime = entry(mnuAdjustDates, "mnuConvertLocalBirthTime", "&Convert local birth time...", QKeySequence());
 
     mnuOptions = menuBar()->addMenu("&Options");
     mnuOptions->setObjectName("mnuOptions");

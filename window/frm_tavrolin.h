@@ -162,6 +162,7 @@ public:
     QAction* mnuNextEndDate = nullptr;
     QAction* mnuPreviousMonth = nullptr;
     QAction* mnuNextMonth = nullptr;
+    QAction* mnuConvertLocalBirthTime = nullptr;
     QMenu* mnuOptions = nullptr;
     QAction* mnuUseQuillDisplaySettings = nullptr;
     QAction* mnuUseLunettaDisplaySettings = nullptr;
@@ -219,6 +220,10 @@ public slots:
     void mnuNextEndDate_Click();
     void mnuPreviousMonth_Click();
     void mnuNextMonth_Click();
+    // "Convert local birth time...": the dialog, then its Greenwich time into "Natal time (GMT)"
+    // and, when the day changed, its date into the natal date box.
+    void mnuConvertLocalBirthTime_Click();
+    void apply_birth_time(const tavrolin::UniversalTime& gmt);
     // Help: a fresh help window (one that is open is closed, unsaved edits and all).
     void mnuHelp_Click();
 
