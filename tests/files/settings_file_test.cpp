@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/temp_folder.h"
+#include "window/files/ini_file.h"
 #include "window/files/natal_data_file.h"
 
 namespace tavrolin {
@@ -103,6 +104,22 @@ TEST_F(SettingsFile, LfFileCutToTheBoxesOrLoadedAsAFavourite) {
               "12/01/2005|12/31/2005|179.331227|123456");
 }
 
+// A zone name in the time zone line comes back whole from every file; a number keeps six characters.
+TEST_F(SettingsFile, ZoneNamesRoundTripWhole) {
+    ControlValues cv = initial_state();
+    cv.tz = "America/Argentina/Buenos_Aires";
+    const std::string path = (dir / "zone.opt").string();
+    ASSERT_TRUE(save_settings_file(path, cv));
+    ControlValues back = initial_state();
+    ASSERT_TRUE(load_settings_file(path, back));
+    EXPECT_EQ(back.tz, cv.tz);
+    ControlValues ini;
+    apply_ini_text("time_zone=Asia/Kolkata\r\n", ini);
+    EXPECT_EQ(ini.tz, "Asia/Kolkata");
+    apply_ini_text("time_zone=-5.5000001\r\n", ini);
+    EXPECT_EQ(ini.tz, "-5.500");
+}
+
 TEST_F(SettingsFile, UnreadableShortOrOversizedFileChangesNothing) {
     // 80 lines whose applied part would change the start date and the mode.
     auto lines = lines_with({{1, "01/01/2001"}, {78, "False"}, {79, "True"}});
@@ -131,6 +148,7 @@ TEST_F(SettingsFile, NatalDataFileTakesTheFirstThreeLinesOrNothing) {
         {"1949/09/22\n7\n0", "1949/09/22|7|0"},
         {"09/22/1949 at noon\n16.4321\n1234567\n", "09/22/1949 at noon|16.43|123456"},  // boxes' lengths
         {"22\xE9" "09/1949\n16.43\n8\n", "22\xC3\xA9" "09/1949|16.43|8"},                // Latin-1
+        {"09/22/1949\n16.43\nAmerica/Argentina/Buenos_Aires\n", "09/22/1949|16.43|America/Argentina/Buenos_Aires"},
         {"01/01/1960\r\n12.00\r\n", ": has 2 lines; a natal data file has 3"},
         {"", ": has 0 lines"},
     };

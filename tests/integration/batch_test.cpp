@@ -248,7 +248,8 @@ TEST_F(Batch, BadInputsSayWhatIsWrongAndPrintNothing) {
     std::string short_text = settings_file_text(initial_state());
     short_text.resize(short_text.rfind("False - Solar arc"));
     std::ofstream(dir / "short.opt", std::ios::binary) << short_text;
-    ControlValues bad_start = initial_state(), bad_natal = initial_state();
+    ControlValues bad_start = initial_state(), bad_natal = initial_state(), bad_zone = initial_state();
+    bad_zone.tz = "Mars/Olympus";
     bad_start.start_date = "12/32/2005";
     bad_natal.natal_date = "22/09/1949";
     const std::string ex = "'" + example.string() + "'";
@@ -264,6 +265,9 @@ TEST_F(Batch, BadInputsSayWhatIsWrongAndPrintNothing) {
         {"--report longitude " + settings("bad_natal.opt", bad_natal), 1,
          {"line 4, Natal date: \"22/09/1949\" is not a date"}},
         {"--date-order 1 " + ex, 1, {"default.opt", "End Date", "\"12/31/2005\""}},
+        {settings("bad_zone.opt", bad_zone), 1, {"line 6, Time Zone: \"Mars/Olympus\" is not a time zone name"}},
+        {"--local-birth-time '03/31/2024 01:30 Europe/London'", 1, {"did not occur in Europe/London"}},
+        {"--local-birth-time '03/31/2024 1:30'", 1, {"give a date, a local time hh:mm and a zone name"}},
         {"", 2, {"no settings file", "Usage:"}},
         {"--frobnicate " + ex, 2, {"--frobnicate", "Usage:"}},
         {ex + " " + ex, 2, {"more than one settings file"}},
@@ -291,6 +295,10 @@ TEST_F(Batch, BadInputsSayWhatIsWrongAndPrintNothing) {
     EXPECT_NE(unwritable.err.find("missing/out.ics"), std::string::npos) << unwritable.err;
     EXPECT_FALSE(fs::exists(dir / "missing"));
     EXPECT_FALSE(fs::exists(dir / "out.txt"));
+    // The birth time converter: Greenwich date and natal time, both answers of a repeated hour.
+    EXPECT_EQ(run("--local-birth-time '09/22/1949 17:43 Europe/London'").out, "09/22/1949 16.43 (BST, UT+1)\n");
+    EXPECT_EQ(run("--date-order 1 --local-birth-time '27/10/2024 01:30 Europe/London'").out,
+              "27/10/2024 0.30 (BST, UT+1)\n27/10/2024 1.30 (GMT, UT+0)\n");
     const ProgramRun help = run("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("Usage: tavrolin-batch", 0), 0u);

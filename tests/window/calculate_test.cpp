@@ -17,6 +17,9 @@
 
 #include "output/memory_sheet.h"
 #include "support/window_test_support.h"
+#include <QLabel>
+
+#include "window/frm_birth_time.h"
 #include "window/frm_natal_pos.h"
 
 namespace {
@@ -206,6 +209,49 @@ private slots:
         f.w->mnuFileExportResults->trigger();
         QCOMPARE(f.w->statusBar()->currentMessage(), QString("Nothing to export: the last calculation found no aspects."));
         QCOMPARE(f.dialogs->requests.size(), std::size_t{3});
+    }
+
+    // A zone name lists the conjunction in New York's winter time; an unknown one is refused like a
+    // bad date. The birth time converter writes the Greenwich time, and the date when it changed.
+    void zoneNamesAndTheBirthTimeConverter() {
+        WindowFixture f;
+        f.great_conjunction();
+        f.w->txtTZ->setText("Mars/Olympus");
+        QTest::mouseClick(f.w->cmdTavrolin, Qt::LeftButton);
+        QCOMPARE(f.w->statusBar()->currentMessage(), QString("Time Zone: \"Mars/Olympus\" is not a time zone name"));
+        QVERIFY(f.w->txtResults[1]->toPlainText().isEmpty());
+        f.w->txtTZ->setText("America/New_York");
+        QTest::mouseClick(f.w->cmdTavrolin, Qt::LeftButton);
+        QVERIFY2(f.w->txtResults[1]->toPlainText().contains("Jupiter 000 Saturn 12/21/2020 13:20:"),
+                 qPrintable(f.w->txtResults[1]->toPlainText()));
+        QCOMPARE(f.w->txtTZ->toolTip(), QString("America/New_York"));
+
+        struct Case {
+            QString date, time, zone;
+            int pick;  // of a repeated time
+            QString offset, natal_date, natal_time, refused;
+        };
+        const Case cases[] = {
+            {"09/22/1949", "17:43", "Europe/London", -1, "BST, UT+1", "09/22/1949", "16.43", ""},
+            {"09/22/1949", "22:15", "America/New_York", -1, "EDT, UT-4", "09/23/1949", "2.15", ""},
+            {"10/27/2024", "01:30", "Europe/London", 1, "BST, UT+1 or GMT, UT+0", "10/27/2024", "1.30", ""},
+            {"03/31/2024", "01:30", "Europe/London", -1, "This local time did not occur: the clocks went forward over it.",
+             "10/27/2024", "1.30", "This local time did not occur: the clocks went forward over it."},
+        };
+        for (const Case& c : cases) {
+            frmBirthTime d(0, c.date, f.w->txtTZ->text(), f.w.get());
+            QCOMPARE(d.txtBirthZone->text(), QString("America/New_York"));
+            d.txtBirthTime->setText(c.time);
+            d.txtBirthZone->setText(c.zone);
+            QCOMPARE(d.lblBirthOffset->text(), c.offset);
+            QString refused;
+            d.refuse = [&](const QString& text) { refused = text; };
+            d.choose_repeated = [&](const std::vector<tavrolin::UniversalTime>& answers) { return answers.size() == 2 ? c.pick : -1; };
+            d.cmdOK_Click();
+            QCOMPARE(refused, c.refused);
+            if (d.chosen()) f.w->apply_birth_time(*d.chosen());
+            QCOMPARE(f.w->txtNatalDate->text() + " " + f.w->txtNatalTime->text(), c.natal_date + " " + c.natal_time);
+        }
     }
 
     // The numbers of the reports are checked against the library through tavrolin-batch.
