@@ -29,13 +29,18 @@ bool same_ignoring_case(std::string_view a, std::string_view b) {
     return true;
 }
 
+// The database read from the system's zoneinfo folder; nothing (and why) when there is none.
 const date::tzdb* database(std::string* problem) {
+    std::string why;
     try {
-        return &date::get_tzdb();
+        const date::tzdb& db = date::get_tzdb();
+        if (!db.zones.empty()) return &db;
+        why = "no zones in /usr/share/zoneinfo";
     } catch (const std::exception& e) {
-        if (problem != nullptr) *problem = std::string("cannot be used: the system has no time zone database (") + e.what() + ")";
-        return nullptr;
+        why = e.what();
     }
+    if (problem != nullptr) *problem = "cannot be used: the system has no time zone database (" + why + "; install tzdata)";
+    return nullptr;
 }
 
 // The zone of a name, exactly as the database spells it (links such as "US/Eastern" too).
