@@ -72,6 +72,7 @@ bool Engine::refine_and_record(int a, double current) {
             std::to_string(p1_num), std::to_string(a), std::to_string(p2_num), exact_text, speed_text,
             number_to_text(p1_lon), number_to_text(p2_lon), direction, number_to_text(p1_speed),
             number_to_text(p2_speed), number_to_text(p1_decl), number_to_text(p2_decl)};
+        result_table[static_cast<std::size_t>(result_count)].exact_jd = exact_jd;
         ++result_count;
         result_table.emplace_back();
         near_miss_state = "exact";

@@ -32,6 +32,11 @@ public:
 
     bool operator==(const ResultRow&) const = default;
 
+    // The moment of column 3 in Universal Time (progressed time in those modes), as the scan found
+    // it; 0 for a row made otherwise. With a zone name, column 3's local time can occur twice a
+    // year; this tells which of the two is meant.
+    double exact_jd = 0.0;
+
 private:
     std::string text_;
     std::array<std::uint16_t, columns> end_{};  // end of each column in text_

@@ -145,7 +145,10 @@ public:
         m.aspect = aspect_caption_of(run_.cv, row[1]);
         m.p2 = run_.calc_kind == 0 ? format_number_text(run_.cv.zodiac_degree, 3) : body_caption_of(row[2]);
         m.row_time = *row_local;
-        m.utc = *row_local + offset_at_local(*row_local);
+        // The zone's offset at the row's own moment, where the scan kept it: a local time in the
+        // hour repeated when clocks go back is then no longer ambiguous.
+        m.utc = *row_local + (row.exact_jd != 0.0 ? offset_at_utc(std::llround((row.exact_jd - unix_epoch_jd) * day_seconds))
+                                                  : offset_at_local(*row_local));
         if (run_.progressed) {
             // One day of progression stands for one year of life, as for the near-miss dates.
             const double life = progressed_to_calendar(unix_epoch_jd + static_cast<double>(m.utc) / day_seconds, run_.natal_jd);

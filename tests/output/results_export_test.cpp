@@ -77,6 +77,14 @@ TEST_F(ResultsExport, MomentsInUniversalAndLocalTime) {
             << c.tz;
         EXPECT_NE(text(ExportFormat::icalendar).find("DTSTART:" + c.dtstart + "\r\n"), std::string::npos) << c.tz;
     }
+    // The hour repeated when British clocks go back: the row's own moment tells which 01:10 it is.
+    ResultRow repeated = mars_square_saturn;
+    repeated.set(3, "10/27/2024 01:10:00");
+    for (const auto& [jd, dtstart] : {std::pair{0.0, "20241027T001000Z"}, std::pair{2460610.5 + 70.0 / 1440.0, "20241027T011000Z"}}) {
+        repeated.exact_jd = jd;
+        run_with({repeated}, 0, "Europe/London");
+        EXPECT_NE(text(ExportFormat::icalendar).find(std::string("DTSTART:") + dtstart), std::string::npos) << dtstart;
+    }
     // Ten progressed days after 01/01/2000 12:00 UT: ten years of life, 2009-12-31 22:07:40 UT.
     run_with({sun_user_moon}, 2, "5");
     const std::string csv = text(ExportFormat::csv);
