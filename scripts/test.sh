@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Tavrolin with its tests and runs them all. With TAVROLIN_SANITIZE=1 (as in CI) the tests run
-# again in a build under AddressSanitizer and UndefinedBehaviorSanitizer.
+# again in a build under AddressSanitizer and UndefinedBehaviorSanitizer; with TAVROLIN_FUZZ=1 the
+# fuzz targets run briefly after them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -24,4 +25,8 @@ fi
 if [ "${TAVROLIN_SANITIZE:-0}" = "1" ]; then
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DTAVROLIN_SANITIZE=ON -DTAVROLIN_LIBREOFFICE=ON
+fi
+# With TAVROLIN_FUZZ=1 (as in CI) the fuzz targets run briefly too: a fixed number of runs each.
+if [ "${TAVROLIN_FUZZ:-0}" = "1" ]; then
+  scripts/fuzz.sh
 fi
