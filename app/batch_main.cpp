@@ -360,7 +360,8 @@ int main(int argc, char** argv) {
     if (options.report) {
         const NatalReportOutcome report = run_natal_report(engine, *options.report);
         if (!report.ran) {
-            complain(options.settings_path + ": line 4, " + report.invalid_date);
+            const bool time = report.invalid_date.rfind("Natal time", 0) == 0;
+            complain(options.settings_path + (time ? ": line 5, " : ": line 4, ") + report.invalid_date);
             return exit_failure;
         }
         if (!write_all(stdout, to_platform_line_ends(report.text))) {
@@ -393,6 +394,7 @@ int main(int argc, char** argv) {
         const char* line = field == "Start Date"   ? "line 1, "
                            : field == "End Date"   ? "line 2, "
                            : field == "Natal date" ? "line 4, "
+                           : field == "Natal time (GMT)" ? "line 5, "
                            : field == "Time Zone"  ? "line 6, "
                                                    : "";
         complain(options.settings_path + ": " + line + outcome.invalid_date);

@@ -163,6 +163,12 @@ bool Engine::begin_calcs(ScanOutcome& outcome, const std::function<void()>& star
         }
         return false;
     }
+    if (std::string problem = natal_time_problem(cv.natal_time); !problem.empty()) {
+        outcome.invalid_field = "Natal time (GMT)";
+        outcome.invalid_text = cv.natal_time;
+        outcome.invalid_problem = std::move(problem);
+        return false;
+    }
     if (std::string problem = time_zone_problem(cv.tz); !problem.empty()) {
         outcome.invalid_field = "Time Zone";
         outcome.invalid_text = cv.tz;

@@ -216,6 +216,8 @@ private:
 
 // Natal time text (h.mm) to decimal hours, in single precision: "16.43" gives 16.71667.
 float natal_hours_from_text(const std::string& natal_time);
+// Why a natal time text cannot be used (a number beyond two days); empty when it can.
+std::string natal_time_problem(std::string_view natal_time);
 
 // Signed orb of a longitude aspect: the separation folded into [0, 180] minus the angle, with the
 // sign flipped while P2 is less than half a circle ahead of P1, so that it passes zero with a

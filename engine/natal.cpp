@@ -7,7 +7,16 @@
 
 namespace tavrolin {
 
+std::string natal_time_problem(std::string_view natal_time) {
+    const double t = val(natal_time);
+    // Two days either way is room enough for any birth time; beyond, the natal moment would run
+    // off the calendar (or out of the single precision it is kept in).
+    if (!(t >= -48.0 && t <= 48.0)) return "is not a time in hours.minutes from -48 to 48";
+    return {};
+}
+
 float natal_hours_from_text(const std::string& natal_time) {
+    if (!natal_time_problem(natal_time).empty()) return 0.0f;  // refused before it is used
     const float t = static_cast<float>(val(natal_time));
     const float whole = std::trunc(t);
     const float minutes = (t - whole) * 100.0f / 60.0f;

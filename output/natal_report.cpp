@@ -81,10 +81,18 @@ std::string Print_Natal_Positions_Decl_Lat(Engine& engine, const BodyNameSource&
 NatalReportOutcome run_natal_report(Engine& engine, NatalReportKind kind, const BodyNameSource& names) {
     NatalReportOutcome outcome;
     engine.natal_date_str = engine.cv.natal_date;
+    ScanOutcome invalid;
+    invalid.invalid_problem = natal_time_problem(engine.cv.natal_time);
+    if (!invalid.invalid_problem.empty()) {
+        invalid.invalid_field = "Natal time (GMT)";
+        invalid.invalid_text = engine.cv.natal_time;
+        outcome.invalid_date = invalid_date_message(invalid);
+        return outcome;
+    }
     if (!engine.compute_natal_moment()) {
-        ScanOutcome invalid;
         invalid.invalid_field = "Natal date";
         invalid.invalid_text = engine.cv.natal_date;
+        invalid.invalid_problem = "is not a date";
         outcome.invalid_date = invalid_date_message(invalid);
         return outcome;
     }

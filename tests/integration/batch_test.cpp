@@ -250,8 +250,12 @@ TEST_F(Batch, BadInputsSayWhatIsWrongAndPrintNothing) {
     std::ofstream(dir / "short.opt", std::ios::binary) << short_text;
     ControlValues bad_start = initial_state(), bad_natal = initial_state(), bad_zone = initial_state();
     bad_zone.tz = "Mars/Olympus";
-    ControlValues far_zone = initial_state();
+    ControlValues far_zone = initial_state(), far_time = initial_state();
     far_zone.tz = "1e8";
+    far_time.natal_time = "1e308";  // crashed the library
+    ControlValues far_progressed = far_time;
+    far_progressed.natal_time = "-1e30";  // a progressed scan that never ended
+    far_progressed.select_mode(2);
     bad_start.start_date = "12/32/2005";
     bad_natal.natal_date = "22/09/1949";
     const std::string ex = "'" + example.string() + "'";
@@ -269,6 +273,9 @@ TEST_F(Batch, BadInputsSayWhatIsWrongAndPrintNothing) {
         {"--date-order 1 " + ex, 1, {"default.opt", "End Date", "\"12/31/2005\""}},
         {settings("bad_zone.opt", bad_zone), 1, {"line 6, Time Zone: \"Mars/Olympus\" is not a time zone name"}},
         {settings("far_zone.opt", far_zone), 1, {"line 6, Time Zone: \"1e8\" is not a number of hours from -24 to 24"}},
+        {settings("far_time.opt", far_time), 1, {"line 5, Natal time (GMT): \"1e308\" is not a time"}},
+        {"--report decl " + settings("far_time2.opt", far_time), 1, {"line 5, Natal time (GMT): \"1e308\""}},
+        {settings("far_progressed.opt", far_progressed), 1, {"line 5, Natal time (GMT): \"-1e30\""}},
         {"--local-birth-time '03/31/2024 01:30 Europe/London'", 1, {"did not occur in Europe/London"}},
         {"--local-birth-time '03/31/2024 1:30'", 1, {"give a date, a local time hh:mm and a zone name"}},
         {"", 2, {"no settings file", "Usage:"}},
