@@ -14,8 +14,8 @@ CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -D
 cmake --build "$build" -j"$(nproc)"
 
 # Runs that take about 20 s each on this 2-core machine.
-declare -A runs=([settings_file_fuzz]=14000 [natal_data_file_fuzz]=30000 [ini_file_fuzz]=300000
-                 [text_file_fuzz]=30000 [numbers_dates_fuzz]=1000000 [calculation_fuzz]=2500)
+declare -A runs=([settings_file_fuzz]=45000 [natal_data_file_fuzz]=70000 [ini_file_fuzz]=300000
+                 [text_file_fuzz]=90000 [numbers_dates_fuzz]=2000000 [calculation_fuzz]=2500)
 seconds="${1:-}"
 failed=0
 for target in "${!runs[@]}"; do
