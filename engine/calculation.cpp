@@ -17,6 +17,7 @@ namespace tavrolin {
 namespace {
 
 const std::string crlf = "\r\n";
+constexpr double unix_epoch_jd = 2440587.5;  // 1970-01-01 0h
 
 int sign_of(double v) { return v > 0.0 ? 1 : (v < 0.0 ? -1 : 0); }
 
@@ -56,6 +57,10 @@ bool Engine::refine_and_record(int a, double current) {
     if (eph.error_count() != errors_before) return false;
 
     const ExactDateTime when = ConvertJDtoDateandTime(exact_jd, cv.tz);
+    if (!parse_date(when.exact_date_str, date_order_mdy)) {
+        ++rows_outside_calendar;
+        return false;
+    }
     const std::string exact_text = when.exact_date_str + " " + when.exact_time_str;
     const std::string speed_text = format_fixed(secant_speed, 4);
 
@@ -203,6 +208,7 @@ bool Engine::begin_calcs(ScanOutcome& outcome, const std::function<void()>& star
     plan = make_plan(natal_midnight);
     near_miss_text = crlf + "Within 1 deg. of exact:" + crlf;
     near_misses.clear();
+    rows_outside_calendar = 0;
     last_run = RunInputs{cv, calc_kind, natal_jd, plan.progressed};
     return true;
 }
@@ -248,7 +254,15 @@ PairEnd Engine::scan_pair(const ScanPlan& plan, const PairHooks& hooks) {
         current = current + 1.0;
     }
 
-    if (near_miss_state == " from " && near_miss_aspect >= 0) {
+    // The first day of the year 0100 and the day after 9999's last, proleptic Gregorian as written.
+    const auto writable = [&](double scan_time) {
+        const double jd = plan.calendar_time(scan_time) - unix_epoch_jd;
+        return jd >= static_cast<double>(days_from_civil(CivilDate{100, 1, 1})) &&
+               jd < static_cast<double>(days_from_civil(CivilDate{10000, 1, 1}));
+    };
+    if (near_miss_state == " from " && near_miss_aspect >= 0 && !(writable(near_miss_from_jd) && writable(near_miss_to_jd))) {
+        ++rows_outside_calendar;
+    } else if (near_miss_state == " from " && near_miss_aspect >= 0) {
         near_miss_text += ControlValues::body_caption(p1_num) + " " + cv.aspect_caption(near_miss_aspect) + " " +
                           ControlValues::body_caption(p2_num) + ": " +
                           plan.calendar_date(near_miss_from_jd, cv.date_order) + " - " +

@@ -126,6 +126,9 @@ public:
     int result_count = 0;
     std::string near_miss_text;
     std::vector<NearMiss> near_misses;  // the windows of near_miss_text, in its order
+    // Exact moments and near-miss windows whose dates fell outside the years 0100 to 9999: the
+    // program's dates cannot hold them, so they are counted instead of listed.
+    int rows_outside_calendar = 0;
     RunInputs last_run;
     ScanOutcome last_outcome;
 

@@ -48,6 +48,7 @@ struct PairResult {
     std::vector<std::size_t> row_errors;   // bodies with an error before each row was added
     std::string near_miss_line;
     std::vector<NearMiss> near_misses;
+    int rows_outside_calendar = 0;
     std::vector<std::pair<int, std::string>> errors;  // first error of each body, in order
     PairEnd end;
     bool finished = false;
@@ -223,6 +224,7 @@ void ParallelScan::scan_pair(Engine& engine, Ephemeris& eph, const Task& task) {
         engine.result_count = 1;
         engine.near_miss_text.clear();
         engine.near_misses.clear();
+        engine.rows_outside_calendar = 0;
         eph.clear_errors();
 
         int uncounted = 0;
@@ -246,6 +248,7 @@ void ParallelScan::scan_pair(Engine& engine, Ephemeris& eph, const Task& task) {
         for (std::size_t r = 1; r <= rows; ++r) result.rows.push_back(std::move(engine.result_table[r]));
         result.near_miss_line = std::move(engine.near_miss_text);
         result.near_misses = std::move(engine.near_misses);
+        result.rows_outside_calendar = engine.rows_outside_calendar;
         for (int body : eph.error_order()) result.errors.emplace_back(body, eph.errors().at(body));
     }
 
@@ -345,6 +348,7 @@ bool ParallelScan::merge_ready(ScanOutcome& outcome) {
         rows_ += static_cast<int>(result.rows.size());
         main_.near_miss_text += result.near_miss_line;
         main_.near_misses.insert(main_.near_misses.end(), result.near_misses.begin(), result.near_misses.end());
+        main_.rows_outside_calendar += result.rows_outside_calendar;
         errors_.insert(errors_.end(), result.errors.begin(), result.errors.end());
         ++merged_;
     }

@@ -54,6 +54,11 @@ std::string results_box_text(Engine& engine) {
         text += ".";
         text += crlf;
     }
+    if (engine.rows_outside_calendar > 0) {
+        text += with_thousands(engine.rows_outside_calendar) +
+                " results fell on dates outside the years 0100 to 9999 and are not listed.";
+        text += crlf;
+    }
     if (engine.calc_kind == 1 && !engine.near_miss_text.empty()) text += engine.near_miss_text;
     // Steps whose positions the library could not compute were left out; say which bodies, so
     // that a missing data file does not pass for a quiet sky.

@@ -298,6 +298,15 @@ TEST_F(Batch, BadInputsSayWhatIsWrongAndPrintNothing) {
         EXPECT_EQ(r.out, "") << c.args;
         for (const auto& text : c.in_stderr) EXPECT_NE(r.err.find(text), std::string::npos) << c.args << "\n" << r.err;
     }
+    // A range at the calendar's edge: what would fall before the year 0100 is counted, not listed.
+    ControlValues edge = initial_state();
+    edge.start_date = "01/01/0100";
+    edge.end_date = "01/03/0100";
+    edge.tz = "24";
+    const ProgramRun early = run(settings("edge.opt", edge));
+    EXPECT_EQ(early.status, 0);
+    EXPECT_NE(early.out.find(" results fell on dates outside the years 0100 to 9999 and are not listed."), std::string::npos);
+    for (const char* year_99 : {"/99 ", "/0099 "}) EXPECT_EQ(early.out.find(year_99), std::string::npos) << early.out;
     // A file that cannot be written: the listing stands, the export says why and leaves nothing.
     const ProgramRun unwritable = run("--export '" + (dir / "missing" / "out.ics").string() + "' " + ex);
     EXPECT_EQ(unwritable.status, 1);
