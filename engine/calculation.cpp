@@ -17,7 +17,6 @@ namespace tavrolin {
 namespace {
 
 const std::string crlf = "\r\n";
-constexpr double unix_epoch_jd = 2440587.5;  // 1970-01-01 0h
 
 int sign_of(double v) { return v > 0.0 ? 1 : (v < 0.0 ? -1 : 0); }
 
@@ -260,9 +259,10 @@ PairEnd Engine::scan_pair(const ScanPlan& plan, const PairHooks& hooks) {
         return jd >= static_cast<double>(days_from_civil(CivilDate{100, 1, 1})) &&
                jd < static_cast<double>(days_from_civil(CivilDate{10000, 1, 1}));
     };
-    if (near_miss_state == " from " && near_miss_aspect >= 0 && !(writable(near_miss_from_jd) && writable(near_miss_to_jd))) {
+    if (near_miss_state != " from " || near_miss_aspect < 0) return {};
+    if (!writable(near_miss_from_jd) || !writable(near_miss_to_jd)) {
         ++rows_outside_calendar;
-    } else if (near_miss_state == " from " && near_miss_aspect >= 0) {
+    } else {
         near_miss_text += ControlValues::body_caption(p1_num) + " " + cv.aspect_caption(near_miss_aspect) + " " +
                           ControlValues::body_caption(p2_num) + ": " +
                           plan.calendar_date(near_miss_from_jd, cv.date_order) + " - " +

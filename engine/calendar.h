@@ -5,6 +5,9 @@
 
 namespace tavrolin {
 
+// Julian day of 1970-01-01 0h UT, the start of the day count of days_from_civil.
+inline constexpr double unix_epoch_jd = 2440587.5;
+
 // Julian day of 0h of a date; dates up to 4 October 1582 are read in the Julian calendar,
 // later ones in the Gregorian (the switch is at day number 2299171).
 double GetJulianDay(int XMonth, int XDay, int XYear);

@@ -8,13 +8,12 @@
 #include <cstdio>
 #include <exception>
 
+#include "engine/calendar.h"
 #include "engine/text_rules.h"
 
 namespace tavrolin {
 
 namespace {
-
-constexpr double unix_epoch_jd = 2440587.5;
 
 std::string trimmed(std::string_view text) {
     while (!text.empty() && text.front() == ' ') text.remove_prefix(1);

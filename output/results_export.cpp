@@ -22,7 +22,6 @@ namespace tavrolin {
 
 namespace {
 
-constexpr double unix_epoch_jd = 2440587.5;
 constexpr long long day_seconds = 86400;
 
 long long floor_div(long long a, long long b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
