@@ -207,8 +207,10 @@ bool Engine::begin_calcs(ScanOutcome& outcome, const std::function<void()>& star
     plan = make_plan(natal_midnight);
     near_miss_text = crlf + "Within 1 deg. of exact:" + crlf;
     near_misses.clear();
+    orb_stretches.clear();
     rows_outside_calendar = 0;
-    last_run = RunInputs{cv, calc_kind, natal_jd, plan.progressed};
+    last_run = RunInputs{cv, calc_kind, natal_jd, plan.progressed, plan.calendar_time(plan.scan_start),
+                         plan.calendar_time(plan.scan_end + 1.0)};
     return true;
 }
 
@@ -217,10 +219,15 @@ PairEnd Engine::scan_pair(const ScanPlan& plan, const PairHooks& hooks) {
     near_miss_from_jd = 0.0;
     near_miss_to_jd = plan.scan_end;
     near_miss_aspect = -1;
+    for (auto& open : open_stretches) open.from = std::nan("");
+    const std::size_t first_stretch = orb_stretches.size();
     double current = plan.scan_start;
 
     while (current <= plan.scan_end) {
-        if (hooks.stop_before_step && hooks.stop_before_step(current)) return {PairEnd::Kind::stopped, current};
+        if (hooks.stop_before_step && hooks.stop_before_step(current)) {
+            close_stretches(plan);
+            return {PairEnd::Kind::stopped, current};
+        }
         const long long errors_before = eph.error_count();
         Get_Initial_Planet_Positions(current, current + 1.0);
         // A step with a position the library could not compute is left out.
@@ -245,13 +252,21 @@ PairEnd Engine::scan_pair(const ScanPlan& plan, const PairHooks& hooks) {
                 near_miss_aspect = a;
             }
 
-            if (std::fabs(r) < 1.001 && !refinement_is_futile(a, r) && refine_and_record(a, current)) {
+            const double orb_at_start = orb_earlier, orb_at_end = orb_later;
+            const bool row = std::fabs(r) < 1.001 && !refinement_is_futile(a, r) && refine_and_record(a, current);
+            track_stretch(plan, a, current, orb_at_start, orb_at_end, qualifies, row ? exact_jd : std::nan(""));
+            if (row) {
                 if (hooks.row_added) hooks.row_added(current);
-                if (result_count - 1 >= row_limit) return {PairEnd::Kind::row_limit, current};
+                if (result_count - 1 >= row_limit) {
+                    close_stretches(plan);
+                    cut_stretches(orb_stretches, first_stretch, plan.calendar_time(current));
+                    return {PairEnd::Kind::row_limit, current};
+                }
             }
         }
         current = current + 1.0;
     }
+    close_stretches(plan);
 
     // The first day of the year 0100 and the day after 9999's last, proleptic Gregorian as written.
     const auto writable = [&](double scan_time) {

@@ -82,12 +82,27 @@ struct NearMiss {
     double to_jd = 0.0;
 };
 
+// A stretch of time in which a pair stood within one degree of an aspect (the near-miss orb), in
+// calendar time. The ends lie between the scan's whole days where the orb crosses one degree,
+// estimated from the positions at the two ends of the step; the stretch is cut at the scanned range.
+struct OrbStretch {
+    int p1 = 0;
+    int aspect = 0;
+    int p2 = 0;
+    double from_jd = 0.0;
+    double to_jd = 0.0;
+    bool operator==(const OrbStretch&) const = default;
+};
+
 // The inputs of the last run, kept for the exports: later commands change cv and the natal state.
 struct RunInputs {
     ControlValues cv;
     int calc_kind = 1;
     double natal_jd = 0.0;   // the natal moment, Universal Time
     bool progressed = false;  // row times are progressed days
+    // The scanned range in calendar time: from the first scan time to the end of the last step.
+    double from_jd = 0.0;
+    double to_jd = 0.0;
 };
 
 class Engine {
@@ -126,6 +141,7 @@ public:
     int result_count = 0;
     std::string near_miss_text;
     std::vector<NearMiss> near_misses;  // the windows of near_miss_text, in its order
+    std::vector<OrbStretch> orb_stretches;  // every pair's stretches within orb, pair by pair
     // Exact moments and near-miss windows whose dates fell outside the years 0100 to 9999: the
     // program's dates cannot hold them, so they are counted instead of listed.
     int rows_outside_calendar = 0;
@@ -182,6 +198,21 @@ public:
     double orb_earlier = 0.0, orb_later = 0.0;
     double secant_speed = 0.0;
 
+    // The stretch within orb of each aspect of the current pair that the last step reached
+    // (from is NaN when none is open).
+    struct OpenStretch {
+        double from = 0.0;
+        double to = 0.0;
+    };
+    std::array<OpenStretch, aspect_count> open_stretches{};  // in scan time
+    // Adds the part of the step [current, current + 1] in which aspect a stood within orb, from
+    // the orbs at its ends (and the exact moment `exact` when the step found one, else NaN).
+    void track_stretch(const ScanPlan& plan, int a, double current, double orb_at_start, double orb_at_end,
+                       bool qualifies, double exact);
+    // Ends the current pair's open stretches and adds them to orb_stretches.
+    void close_stretches(const ScanPlan& plan);
+    void add_stretch(const ScanPlan& plan, int a, const OpenStretch& stretch);
+
     // Near-miss window of the current pair: state "" (none), " from " (open) or "exact".
     std::string near_miss_state;
     double near_miss_from_jd = 0.0;
@@ -230,6 +261,11 @@ double longitude_orb(double p1_lon, double p2_lon, float aspect_angle);
 // Signed orb of any aspect from P1's and P2's values (longitudes, or declinations for the
 // parallel and contraparallel).
 double aspect_orb(int aspect_num, double p1_value, double p2_value, float aspect_angle);
+
+// Cuts the stretches from index `first` on at `limit` (calendar time): those that begin there or
+// later are dropped. A scan that stops at the row limit keeps what it found before the step of the
+// last row, whichever way the pairs were scanned.
+void cut_stretches(std::vector<OrbStretch>& stretches, std::size_t first, double limit);
 
 // A progressed-day Julian day turned into calendar time (one day of the scan is one year of life).
 double progressed_to_calendar(double progressed_jd, double natal_jd);

@@ -48,6 +48,7 @@ struct PairResult {
     std::vector<std::size_t> row_errors;   // bodies with an error before each row was added
     std::string near_miss_line;
     std::vector<NearMiss> near_misses;
+    std::vector<OrbStretch> stretches;
     int rows_outside_calendar = 0;
     std::vector<std::pair<int, std::string>> errors;  // first error of each body, in order
     PairEnd end;
@@ -98,6 +99,9 @@ private:
     void report_progress(bool force);
     // Puts the finished pairs together in order; true once the run is complete or has ended.
     bool merge_ready(ScanOutcome& outcome);
+    void append_stretches(const std::vector<OrbStretch>& stretches) {
+        main_.orb_stretches.insert(main_.orb_stretches.end(), stretches.begin(), stretches.end());
+    }
 
     Engine& main_;
     const ScanControl& control_;
@@ -224,6 +228,7 @@ void ParallelScan::scan_pair(Engine& engine, Ephemeris& eph, const Task& task) {
         engine.result_count = 1;
         engine.near_miss_text.clear();
         engine.near_misses.clear();
+        engine.orb_stretches.clear();
         engine.rows_outside_calendar = 0;
         eph.clear_errors();
 
@@ -248,6 +253,7 @@ void ParallelScan::scan_pair(Engine& engine, Ephemeris& eph, const Task& task) {
         for (std::size_t r = 1; r <= rows; ++r) result.rows.push_back(std::move(engine.result_table[r]));
         result.near_miss_line = std::move(engine.near_miss_text);
         result.near_misses = std::move(engine.near_misses);
+        result.stretches = std::move(engine.orb_stretches);
         result.rows_outside_calendar = engine.rows_outside_calendar;
         for (int body : eph.error_order()) result.errors.emplace_back(body, eph.errors().at(body));
     }
@@ -320,6 +326,7 @@ bool ParallelScan::merge_ready(ScanOutcome& outcome) {
             // Cancelled: this pair's rows up to the step it reached are the last ones kept.
             for (auto& row : result.rows) table_.push_back(std::move(row));
             rows_ += static_cast<int>(result.rows.size());
+            append_stretches(result.stretches);
             errors_.insert(errors_.end(), result.errors.begin(), result.errors.end());
             outcome.cancelled = true;
             outcome.cancelled_at_date = plan_.calendar_date(result.end.at, main_.cv.date_order);
@@ -338,6 +345,9 @@ bool ParallelScan::merge_ready(ScanOutcome& outcome) {
             const std::size_t errors_before = result.row_errors[n - 1];
             errors_.insert(errors_.end(), result.errors.begin(),
                            result.errors.begin() + static_cast<std::ptrdiff_t>(errors_before));
+            const std::size_t first_stretch = main_.orb_stretches.size();
+            append_stretches(result.stretches);
+            cut_stretches(main_.orb_stretches, first_stretch, plan_.calendar_time(result.row_steps[n - 1]));
             outcome.row_limit_reached = true;
             outcome.stopped_at_date = plan_.calendar_date(result.row_steps[n - 1], main_.cv.date_order);
             stop_after_.store(static_cast<int>(merged_));
@@ -348,6 +358,7 @@ bool ParallelScan::merge_ready(ScanOutcome& outcome) {
         rows_ += static_cast<int>(result.rows.size());
         main_.near_miss_text += result.near_miss_line;
         main_.near_misses.insert(main_.near_misses.end(), result.near_misses.begin(), result.near_misses.end());
+        append_stretches(result.stretches);
         main_.rows_outside_calendar += result.rows_outside_calendar;
         errors_.insert(errors_.end(), result.errors.begin(), result.errors.end());
         ++merged_;

@@ -28,6 +28,15 @@ std::string caption_of_body(int body_index) {
 
 }  // namespace
 
+RowEntry row_entry_in_style(ListingStyle style) {
+    switch (style) {
+        case ListingStyle::Quill: return quill_row_entry;
+        case ListingStyle::Lunetta: return lunetta_row_entry;
+        case ListingStyle::Default: break;
+    }
+    return default_row_entry;
+}
+
 std::string listing_in_style(const Engine& engine) {
     switch (engine.cv.style) {
         case ListingStyle::Quill: return Display_Aspects_Quill(engine);
@@ -35,6 +44,12 @@ std::string listing_in_style(const Engine& engine) {
         case ListingStyle::Default: break;
     }
     return Display_Aspects(engine);
+}
+
+std::vector<int> listing_row_lines(const Engine& engine) {
+    return listing_frame_lines(engine.result_table, engine.result_count,
+                               ListingContext{engine.last_run.cv, engine.last_run.calc_kind},
+                               row_entry_in_style(engine.last_run.cv.style));
 }
 
 std::string results_box_text(Engine& engine) {

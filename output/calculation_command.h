@@ -4,9 +4,11 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/engine.h"
 #include "engine/parallel_scan.h"
+#include "output/listing.h"
 
 namespace tavrolin {
 
@@ -32,6 +34,11 @@ std::string results_box_text(Engine& engine);
 
 // The listing of the engine's table in the style of engine.cv.style.
 std::string listing_in_style(const Engine& engine);
+// The entry of one row in a listing style.
+RowEntry row_entry_in_style(ListingStyle style);
+// The line of the results box (0: "Aspects found:") on which each row of the last run's listing
+// begins; index 0 unused.
+std::vector<int> listing_row_lines(const Engine& engine);
 
 // "Start Date: "13/45/2005" is not a date" for a scan that did not run.
 std::string invalid_date_message(const ScanOutcome& outcome);

@@ -75,29 +75,56 @@ std::string format_number_text(std::string_view text, int decimals) {
     return format_fixed(val(text), decimals);
 }
 
-std::string listing_frame(const std::vector<ResultRow>& result_table, int result_count,
-                          const ListingContext& context, const RowEntry& entry) {
-    std::string listing = "Aspects found:";
-    listing += crlf;
+namespace {
+
+// Calls visit(i, row, opens_group) for rows 1..result_count of the table, opens_group telling
+// whether an empty line opens a new date before the row's entry.
+template <typename Visit>
+void walk_frame(const std::vector<ResultRow>& result_table, int result_count, const ListingContext& context,
+                Visit visit) {
     const bool grouping = has_date_pattern(context.cv.date_order);
     const int last_row = std::min(result_count, static_cast<int>(result_table.size()) - 1);
     std::string previous_date;
     for (int i = 1; i <= last_row; ++i) {
+        const ResultRow& row = result_table[static_cast<std::size_t>(i)];
+        bool opens_group = false;
+        if (grouping) {
+            std::string row_date = group_key(row[3], context.cv.date_order);
+            opens_group = row_date != previous_date;
+            if (opens_group) previous_date = std::move(row_date);
+        }
+        visit(i, last_row, row, opens_group);
+    }
+}
+
+}  // namespace
+
+std::string listing_frame(const std::vector<ResultRow>& result_table, int result_count,
+                          const ListingContext& context, const RowEntry& entry) {
+    std::string listing = "Aspects found:";
+    listing += crlf;
+    walk_frame(result_table, result_count, context, [&](int i, int last_row, const ResultRow& row, bool opens_group) {
         // A million rows list to tens of megabytes. Room for the whole listing, estimated with a
         // margin from its first rows, spares the copies of a string that grows by doubling;
         // room never written to takes no memory.
         if (i == rows_for_estimate + 1) listing.reserve(listing.size() / rows_for_estimate * last_row * 3 / 2);
-        const ResultRow& row = result_table[static_cast<std::size_t>(i)];
-        if (grouping) {
-            std::string row_date = group_key(row[3], context.cv.date_order);
-            if (row_date != previous_date) {
-                listing += crlf;
-                previous_date = std::move(row_date);
-            }
-        }
+        if (opens_group) listing += crlf;
         listing += entry(context, row);
-    }
+    });
     return listing;
+}
+
+std::vector<int> listing_frame_lines(const std::vector<ResultRow>& result_table, int result_count,
+                                     const ListingContext& context, const RowEntry& entry) {
+    std::vector<int> lines(1, 0);
+    int line = 1;
+    walk_frame(result_table, result_count, context, [&](int, int, const ResultRow& row, bool opens_group) {
+        if (opens_group) ++line;
+        lines.push_back(line);
+        const std::string text = entry(context, row);
+        for (std::size_t at = text.find(crlf); at != std::string::npos; at = text.find(crlf, at + crlf.size())) ++line;
+    });
+    return lines;
 }
 
 std::string default_row_entry(const ListingContext& context, const ResultRow& row) {

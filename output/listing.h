@@ -29,6 +29,11 @@ using RowEntry = std::function<std::string(const ListingContext&, const ResultRo
 std::string listing_frame(const std::vector<ResultRow>& result_table, int result_count,
                           const ListingContext& context, const RowEntry& entry);
 
+// The line (0: "Aspects found:") on which the entry of each row begins in listing_frame's text;
+// index 0 unused.
+std::vector<int> listing_frame_lines(const std::vector<ResultRow>& result_table, int result_count,
+                                     const ListingContext& context, const RowEntry& entry);
+
 // Default entry: P1 name, aspect name, P2 name (the zodiac degree with three decimals in a degree
 // run) and the exact date and time, joined by blanks.
 std::string default_row_entry(const ListingContext& context, const ResultRow& row);

@@ -1,0 +1,182 @@
+// The timeline's lanes: exact moments and stretches within one degree, checked against the
+// library's own positions for a real conjunction and against scripted motions for the rest.
+#include "output/timeline.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include <swephexp.h>
+
+#include "engine/parallel_scan.h"
+#include "engine/swe_api.h"
+#include "output/calculation_command.h"
+#include "support/fake_swe.h"
+
+using namespace tavrolin;
+using tavrolin::testing::jan1_2000;
+using tavrolin::testing::ScanSetup;
+
+namespace {
+
+// Jupiter minus Saturn in longitude, straight from the library, folded into (-180, 180].
+double jupiter_saturn(double jd) {
+    double j[6], s[6];
+    char serr[AS_MAXCH];
+    swe_calc_ut(jd, SE_JUPITER, SEFLG_SWIEPH, j, serr);
+    swe_calc_ut(jd, SE_SATURN, SEFLG_SWIEPH, s, serr);
+    const double d = std::remainder(j[0] - s[0], 360.0);
+    return d;
+}
+
+// The moment in [a, b] at which f passes `level`, by bisection.
+template <typename F>
+double passing(F f, double level, double a, double b) {
+    const bool rising = f(a) < level;
+    for (int i = 0; i < 60; ++i) {
+        const double m = (a + b) / 2;
+        ((f(m) < level) == rising ? a : b) = m;
+    }
+    return (a + b) / 2;
+}
+
+}  // namespace
+
+TEST(Timeline, RealConjunctionStretchMatchesTheLibrary) {
+    set_ephemeris_path(".");
+    LibSwe swe;
+    Ephemeris eph(swe);
+    Engine engine(eph);
+    ControlValues& cv = engine.cv;
+    cv.select_mode(1);
+    cv.natal_date = "09/22/1949";
+    cv.start_date = "06/01/2020";
+    cv.end_date = "06/30/2021";
+    cv.tz = "0";
+    cv.p1_planets.fill(0);
+    cv.p2_planets.fill(0);
+    cv.aspects.fill(0);
+    cv.p1_planets[5] = cv.p2_planets[6] = 1;  // Jupiter to Saturn
+    cv.aspects[0] = 1;
+    EXPECT_TRUE(Timeline{}.lanes.empty());
+    EXPECT_FALSE(build_timeline(engine).has_run);
+
+    std::vector<OrbStretch> literal;
+    for (bool fast : {false, true}) {
+        ScanControl control;
+        const auto out = run_calculation_command(engine, 1, {}, fast ? &control : nullptr);
+        ASSERT_TRUE(out.ran) << out.invalid_date;
+        const Timeline t = build_timeline(engine);
+        ASSERT_EQ(t.lanes.size(), 1u);
+        const TimelineLane& lane = t.lanes[0];
+        EXPECT_EQ(lane.label, "Jupiter 000 Saturn");
+        EXPECT_EQ(lane.family, AspectFamily::conjunction);
+        ASSERT_EQ(lane.marks.size(), 1u);
+        EXPECT_EQ(lane.marks[0].row, 1);
+        // 2020-12-21 18:20 UT, within the refinement's tolerance.
+        const double exact = passing(jupiter_saturn, 0.0, 2459204.5, 2459205.5);
+        EXPECT_NEAR(lane.marks[0].jd, exact, 0.0002);
+        ASSERT_EQ(lane.stretches.size(), 1u);
+        // Within one degree from early December 2020 to early January 2021, to well within a day.
+        const double from = passing(jupiter_saturn, -1.0, exact - 40, exact);
+        const double to = passing(jupiter_saturn, 1.0, exact, exact + 40);
+        EXPECT_NEAR(lane.stretches[0].from_jd, from, 0.02);
+        EXPECT_NEAR(lane.stretches[0].to_jd, to, 0.02);
+        EXPECT_LT(lane.stretches[0].from_jd, lane.marks[0].jd);
+        EXPECT_DOUBLE_EQ(t.from_jd, 2459001.5);
+        EXPECT_DOUBLE_EQ(t.to_jd, 2459396.5);
+        // Both ways of scanning gather the very same stretches.
+        if (!fast) literal = engine.orb_stretches;
+        else EXPECT_EQ(engine.orb_stretches, literal);
+    }
+}
+
+// A body that swings back and forth over another passes it three times: one lane, three marks;
+// its stretches within orb are one while the swing stays inside a degree, three when it does not.
+TEST(Timeline, TriplePassJoinsOrSplitsStretchesByTheOrb) {
+    for (const double swing : {0.9, 5.0}) {
+        ScanSetup s;
+        s.tick({4}, {5}, {0, 7});
+        s.move(5, 100.0);
+        // Mars at 100 + swing * sin: exact on Jan 6, 16 and 26 (07:12 UT).
+        s.swe.motions[4] = [=](double t, int, double* xx) {
+            const double w = 2 * std::numbers::pi / 20;
+            xx[0] = 100.0 + swing * std::sin(w * (t - jan1_2000 - 5.3));
+            xx[3] = swing * w * std::cos(w * (t - jan1_2000 - 5.3));
+        };
+        const auto out = run_calculation_command(s.engine, 1);
+        ASSERT_TRUE(out.ran);
+        const Timeline t = build_timeline(s.engine);
+        ASSERT_EQ(t.lanes.size(), 1u) << swing << out.text;  // no row and no near miss for the square
+        const TimelineLane& lane = t.lanes[0];
+        EXPECT_EQ(lane.label, "Mars 000 Jupiter");
+        ASSERT_EQ(lane.marks.size(), 3u) << out.text;
+        for (int i = 0; i < 3; ++i) EXPECT_NEAR(lane.marks[i].jd, jan1_2000 + 5.3 + 10 * i, 0.001);
+        if (swing < 1.0) {
+            ASSERT_EQ(lane.stretches.size(), 1u);
+            EXPECT_DOUBLE_EQ(lane.stretches[0].from_jd, t.from_jd);
+            EXPECT_DOUBLE_EQ(lane.stretches[0].to_jd, t.to_jd);
+        } else {
+            ASSERT_EQ(lane.stretches.size(), 3u);
+            const double half = std::asin(1.0 / swing) / (2 * std::numbers::pi / 20);
+            for (int i = 0; i < 3; ++i) {
+                EXPECT_NEAR(lane.stretches[i].from_jd, jan1_2000 + 5.3 + 10 * i - half, 0.05);
+                EXPECT_NEAR(lane.stretches[i].to_jd, jan1_2000 + 5.3 + 10 * i + half, 0.05);
+            }
+        }
+    }
+}
+
+// Progressed to natal: one day of the scan is a year of life, for marks, stretches and range.
+TEST(Timeline, ProgressedRunIsInCalendarTime) {
+    ScanSetup s;
+    s.cv.select_mode(2);
+    s.cv.start_date = "01/01/2000";
+    s.cv.years_back = "1";
+    s.tick({0}, {4}, {0});
+    s.move(4, 100.0);
+    ASSERT_TRUE(s.engine.compute_natal_moment());
+    const double natal = s.engine.natal_jd;
+    // The progressed Sun reaches natal Mars 50.3 progressed days after birth, moving a degree a day.
+    s.move(0, 100.0, 1.0, natal + 50.3);
+    ASSERT_TRUE(run_calculation_command(s.engine, 1).ran);
+    const Timeline t = build_timeline(s.engine);
+    ASSERT_EQ(t.lanes.size(), 1u);
+    const double year = 365.242199;
+    ASSERT_EQ(t.lanes[0].marks.size(), 1u);
+    EXPECT_NEAR(t.lanes[0].marks[0].jd, natal + 50.3 * year, 0.01 * year);
+    ASSERT_EQ(t.lanes[0].stretches.size(), 1u);
+    EXPECT_NEAR(t.lanes[0].stretches[0].from_jd, natal + 49.3 * year, 0.01 * year);
+    EXPECT_NEAR(t.lanes[0].stretches[0].to_jd, natal + 51.3 * year, 0.01 * year);
+    // The scan covers the whole years around the age at the start date: 49 to 52 years of life.
+    const double midnight = std::floor(natal - 0.5) + 0.5;
+    EXPECT_NEAR(t.from_jd, natal + (std::floor((2451544.5 - midnight) / year) - 1) * year, 1e-6);
+    EXPECT_NEAR(t.to_jd - t.from_jd, 3 * year, 1e-6);
+    EXPECT_EQ(timeline_row_text(s.engine, 1), "Sun 000 Mars " + std::string(s.engine.result_table[1][3]));
+}
+
+// Nothing found: a timeline with its range and no lanes; a near miss alone makes a lane with its
+// stretch and no marks; the row's line in the listing is found in every listing style.
+TEST(Timeline, EmptyRunNearMissAndListingLines) {
+    ScanSetup s;
+    s.tick({4}, {5}, {0});
+    s.move(5, 100.0);
+    s.move(4, 120.0);
+    ASSERT_TRUE(run_calculation_command(s.engine, 1).ran);
+    Timeline t = build_timeline(s.engine);
+    EXPECT_TRUE(t.has_run);
+    EXPECT_TRUE(t.empty());
+    EXPECT_DOUBLE_EQ(t.from_jd, jan1_2000);
+    EXPECT_DOUBLE_EQ(t.to_jd, jan1_2000 + 31);
+
+    // Mars comes to 0.5 degrees of Jupiter on Jan 11 and turns back.
+    s.swe.motions[4] = [](double t, int, double* xx) { xx[0] = 100.5 + 0.02 * (t - jan1_2000 - 10) * (t - jan1_2000 - 10); };
+    ASSERT_TRUE(run_calculation_command(s.engine, 1).ran);
+    t = build_timeline(s.engine);
+    ASSERT_EQ(t.lanes.size(), 1u);
+    EXPECT_TRUE(t.lanes[0].marks.empty());
+    ASSERT_EQ(t.lanes[0].stretches.size(), 1u);
+    EXPECT_NEAR(t.lanes[0].stretches[0].from_jd, jan1_2000 + 10 - 5, 0.01);
+    EXPECT_NEAR(t.lanes[0].stretches[0].to_jd, jan1_2000 + 10 + 5, 0.01);
+}
