@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -29,6 +30,7 @@
 #include "engine/parallel_scan.h"
 #include "output/calculation_command.h"
 #include "output/results_export.h"
+#include "output/timeline.h"
 #include "window/files/atomic_file.h"
 
 using namespace tavrolin;
@@ -101,6 +103,8 @@ struct PathResult {
     double export_seconds[2] = {0.0, 0.0};  // iCalendar, CSV
     double export_mb[2] = {0.0, 0.0};
     bool export_ok = true;
+    double timeline_seconds = 0.0;  // building the timeline's lanes after the run (not in `seconds`)
+    long long lanes = 0;
 };
 
 // Both exports of the engine's run, as the window writes them: through a temporary file.
@@ -132,6 +136,9 @@ void dump_scan(std::ofstream& out, const Engine& engine, const ScanOutcome& scan
     }
     out << "near misses\n" << engine.near_miss_text << "\nrow limit " << scan.row_limit_reached << " "
         << scan.stopped_at_date << "\n";
+    out << "stretches " << engine.orb_stretches.size() << "\n" << std::setprecision(17);
+    for (const OrbStretch& st : engine.orb_stretches)
+        out << st.p1 << ' ' << st.aspect << ' ' << st.p2 << ' ' << st.from_jd << ' ' << st.to_jd << '\n';
     for (const auto& [body, message] : engine.eph.errors()) out << "error " << body << " " << message << "\n";
 }
 
@@ -158,6 +165,10 @@ int child(const Scenario& s, bool fast, int threads, const std::string& folder, 
         const double output_seconds = seconds_since(t1);
         out << "box\n" << box << "\n";
         if (exports) export_both(engine, results, r);
+        const auto t2 = std::chrono::steady_clock::now();
+        const Timeline timeline = build_timeline(engine);
+        r.timeline_seconds += seconds_since(t2);
+        r.lanes += static_cast<long long>(timeline.lanes.size());
         r.seconds += scan_seconds + output_seconds;
         r.scan_seconds += scan_seconds;
         r.calls += scan.library_calls;
@@ -234,8 +245,9 @@ int main(int argc, char** argv) {
         if (fast_only) {
             const PathResult fast = run_path(s, true, threads, folder, dir / (s.name + "_fast"), exports);
             fs::remove(dir / (s.name + "_fast"));
-            std::printf("%s fast=%.2fs scan=%.2fs calls_fast=%lld rows=%lld peak_mb=%.0f", s.name.c_str(),
-                        fast.seconds, fast.scan_seconds, fast.calls, fast.rows, fast.peak_mb);
+            std::printf("%s fast=%.2fs scan=%.2fs calls_fast=%lld rows=%lld timeline=%.2fs lanes=%lld peak_mb=%.0f",
+                        s.name.c_str(), fast.seconds, fast.scan_seconds, fast.calls, fast.rows, fast.timeline_seconds,
+                        fast.lanes, fast.peak_mb);
             if (exports)
                 std::printf(" export_ics=%.2fs (%.0f MB) export_csv=%.2fs (%.0f MB) exports_ok=%s", fast.export_seconds[0],
                             fast.export_mb[0], fast.export_seconds[1], fast.export_mb[1], fast.export_ok ? "yes" : "no");
