@@ -16,9 +16,7 @@ using namespace tavrolin;
 
 namespace {
 
-struct Value {
-    double value, speed;
-};
+struct Value { double value, speed; };
 
 // The default natal moment, "16.43" read in single precision as the program reads it.
 const double natal_ut = swe_julday(1949, 9, 22, 0.0, SE_GREG_CAL) + (16.0f + (16.43f - 16.0f) * 100.0f / 60.0f) / 24.0;

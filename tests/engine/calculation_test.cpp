@@ -72,11 +72,7 @@ TEST(StartCalcs, PairFiltersAndNatalTables) {
 TEST(StartCalcs, NearMissWindowsOfAspectsWhoseSignsFit) {
     // Mars stands in longitude at `lon`, Jupiter at 100; Mars' declination rises 0.1 degree a day
     // from 0.25, Jupiter's stays at `jupiter_decl`.
-    struct Case {
-        double lon, jupiter_decl;
-        std::vector<int> aspects;
-        std::vector<std::string> lines;
-    };
+    struct Case { double lon, jupiter_decl; std::vector<int> aspects; std::vector<std::string> lines; };
     const Case cases[] = {
         // Never closing, the window runs to the end of the range.
         {99.0, 0.0, {0}, {"Mars 000 Jupiter: 01/01/2000 - 01/31/2000"}},  // exactly one degree

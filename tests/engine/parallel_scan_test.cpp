@@ -20,9 +20,7 @@ namespace {
 // land outside their step and declination aspects, no faster than the real bodies of their
 // numbers (Mercury turns retrograde). u is days after 0h of 01/01/2000.
 auto sky_motion(int number) {
-    struct Orbit {
-        double lon0, rate, wobble, period, decl_amp, decl_period;
-    };
+    struct Orbit { double lon0, rate, wobble, period, decl_amp, decl_period; };
     static const std::map<int, Orbit> orbits = {
         {0, {280.0, 1.0, 0.0, 1.0, 23.0, 58.0}}, {1, {100.0, 13.2, 5.0, 4.3, 20.0, 4.35}},
         {2, {250.0, 0.8, 20.0, 14.0, 5.0, 9.0}}, {4, {10.0, 0.7, 0.0, 1.0, -3.0, 40.0}},

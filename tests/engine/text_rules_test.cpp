@@ -69,6 +69,9 @@ TEST(Calendar, JulianDaysCalendarDaysAndExactTimes) {
         // Rounded up to 24:00:00: the next day, also into the next month.
         {2451545.5 - 0.3 / 86400, "0", "01/02/2000 00:00:00|01/02/2000"},
         {2451604.5 - 0.2 / 86400, "0", "03/01/2000 00:00:00|03/01/2000"},
+        // A zone name by its offset at each moment: New York's clocks went forward at 07:00 UT.
+        {2460379.5 + 6.5 / 24, "America/New_York", "03/10/2024 01:30:00|"},
+        {2460379.5 + 7.5 / 24, "America/New_York", "03/10/2024 03:30:00|"},
     };
     for (const auto& c : cases) {
         const ExactDateTime e = ConvertJDtoDateandTime(c.jd, c.tz);

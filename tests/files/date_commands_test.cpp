@@ -10,12 +10,8 @@ namespace {
 using C = DateCommand;
 
 TEST(DateCommands, MoveTheRangeOrSayWhyNot) {
-    struct Case {
-        DateCommand command;
-        int order;
-        std::string start, end;  // before
-        std::string after;       // "start|end" afterwards, or the problem reported (both texts unchanged)
-    };
+    // The texts before; "start|end" afterwards, or the problem reported (both texts unchanged).
+    struct Case { DateCommand command; int order; std::string start, end, after; };
     const Case cases[] = {
         // Whole months around the start date's month; the old end is not read.
         {C::NextMonth, 0, "12/15/2005", "x", "01/01/2006|01/31/2006"},

@@ -40,11 +40,7 @@ protected:
 TEST_F(FilePlacesTest, InstalledProgramUsesTheUsersXdgFolders) {
     const std::string bin = installed_bin();
     const std::string share = path("usr/share/tavrolin");
-    struct Case {
-        const char* name;
-        std::map<std::string, std::string> vars;
-        std::string config, help;
-    };
+    struct Case { const char* name; std::map<std::string, std::string> vars; std::string config, help; };
     const Case cases[] = {
         {"XDG folders set", {{"HOME", "/home/ann"}, {"XDG_CONFIG_HOME", "/cfg/"}, {"XDG_DATA_HOME", "/data"}},
          "/cfg/tavrolin", "/data/tavrolin/help.txt"},

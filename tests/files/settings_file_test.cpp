@@ -1,9 +1,8 @@
-// Settings files (*.opt) and natal data files (*.dat).
+// Settings files (*.opt), natal data files (*.dat) and the INI file.
 #include "window/files/settings_file.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -14,8 +13,6 @@
 
 namespace tavrolin {
 namespace {
-
-namespace fs = std::filesystem;
 
 class SettingsFile : public testing::TempFolderTest {
 protected:
@@ -52,12 +49,8 @@ TEST_F(SettingsFile, TickLineTicksOnlyWhenItBeginsWithOne) {
 }
 
 TEST_F(SettingsFile, OptionLinesSelectTheMode) {
-    struct Case {
-        int mode_before;
-        std::string line77;
-        std::vector<std::string> options;  // lines 78..81
-        int mode, ignore_dups;
-    };
+    // The mode before; lines 77 and 78..81; the mode and tick afterwards.
+    struct Case { int mode_before; std::string line77; std::vector<std::string> options; int mode, ignore_dups; };
     const std::vector<Case> cases = {
         // Mode 1 newly selected ticks "Ignore duplicates" though line 77 clears it; another clears it.
         {0, "0", {"True", "True - x", "False", "False"}, 1, 1},
@@ -104,7 +97,8 @@ TEST_F(SettingsFile, LfFileCutToTheBoxesOrLoadedAsAFavourite) {
               "12/01/2005|12/31/2005|179.331227|123456");
 }
 
-// A zone name in the time zone line comes back whole from every file; a number keeps six characters.
+// A zone name in the time zone line comes back whole from every file (the INI file's below); a
+// number keeps six characters.
 TEST_F(SettingsFile, ZoneNamesRoundTripWhole) {
     ControlValues cv = initial_state();
     cv.tz = "America/Argentina/Buenos_Aires";
@@ -113,11 +107,6 @@ TEST_F(SettingsFile, ZoneNamesRoundTripWhole) {
     ControlValues back = initial_state();
     ASSERT_TRUE(load_settings_file(path, back));
     EXPECT_EQ(back.tz, cv.tz);
-    ControlValues ini;
-    apply_ini_text("time_zone=Asia/Kolkata\r\n", ini);
-    EXPECT_EQ(ini.tz, "Asia/Kolkata");
-    apply_ini_text("time_zone=-5.5000001\r\n", ini);
-    EXPECT_EQ(ini.tz, "-5.500");
 }
 
 TEST_F(SettingsFile, UnreadableShortOrOversizedFileChangesNothing) {
@@ -163,6 +152,50 @@ TEST_F(SettingsFile, NatalDataFileTakesTheFirstThreeLinesOrNothing) {
             EXPECT_EQ(error.rfind(path + result, 0), 0u) << error;
             EXPECT_EQ(cv.natal_date + "|" + cv.natal_time + "|" + cv.tz, "before|16.43|8") << content;
         }
+    }
+}
+
+// What a restart keeps is checked through the main window; here the file's text.
+TEST(IniFile, SevenCrlfLines) {
+    ControlValues cv;
+    cv.start_date = "01/15/2010";
+    cv.end_date = "02/15/2010";
+    cv.natal_date = "07/04/1976";
+    cv.natal_time = "-3.5";
+    cv.zodiac_degree = "0.5";
+    cv.tz = "-10";
+    EXPECT_EQ(ini_file_text(cv),
+              "[Tavrolin] - Do NOT change the order of these variables.\r\nstart_date=01/15/2010\r\n"
+              "end_date=02/15/2010\r\nnatal_date=07/04/1976\r\nnatal_time=-3.5\r\nzodiac_degree=0.5\r\n"
+              "time_zone=-10\r\n");
+}
+
+TEST(IniFile, KeyMatchingRules) {
+    struct Case { const char* name; std::string content; std::string ControlValues::*field; std::string expected; };
+    const Case cases[] = {
+        {"empty value keeps the default", "natal_date=\r\n", &ControlValues::natal_date, "09/22/1949"},
+        {"last non-empty value counts", "start_date=01/01/2001\r\nstart_date=02/02/2002\r\nstart_date=\r\n",
+         &ControlValues::start_date, "02/02/2002"},
+        {"line without = gives the whole line", "natal_date 22/09/1949\r\n", &ControlValues::natal_date,
+         "natal_date 22/09/1949"},
+        {"start date needs its = and no blank before", " start_date=01/01/2001\nstart_date 01/01/2001\n",
+         &ControlValues::start_date, "12/01/2005"},
+        {"other keys match without =", "natal_timeX=5.5\r\n", &ControlValues::natal_time, "5.5"},
+        {"value is after the first =, blanks kept", "zodiac_degree=  1=2\r\n", &ControlValues::zodiac_degree, "  1=2"},
+        {"keys are case-sensitive", "Time_zone=5\r\n", &ControlValues::tz, "8"},
+        {"zone name whole", "time_zone=Asia/Kolkata\r\n", &ControlValues::tz, "Asia/Kolkata"},
+        {"zone number cut to six", "time_zone=-5.5000001\r\n", &ControlValues::tz, "-5.500"},
+        {"natal time cut to five", "natal_time=12.3456\r\n", &ControlValues::natal_time, "12.34"},
+        {"LF line ends, any order", "time_zone=5\nnatal_time=1.5\n", &ControlValues::natal_time, "1.5"},
+        {"no line end at the end", "time_zone=5\r\nend_date=03/03/2003", &ControlValues::end_date, "03/03/2003"},
+        {"garbage keeps the defaults", std::string("\xff\x00\x01natal_tim\n\n=\r", 12), &ControlValues::natal_time, "16.43"},
+    };
+    for (const auto& c : cases) {
+        ControlValues cv;
+        cv.date_order = 0;
+        apply_ini_defaults(cv);
+        apply_ini_text(c.content, cv);
+        EXPECT_EQ(cv.*c.field, c.expected) << c.name;
     }
 }
 

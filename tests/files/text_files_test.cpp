@@ -4,7 +4,6 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -19,20 +18,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class TextFiles : public testing::TempFolderTest {
-protected:
-    static std::string read(const std::string& path) { return testing::read_file(path); }
-};
+class TextFiles : public testing::TempFolderTest {};
+using testing::read_file;
 
 TEST_F(TextFiles, OnlyRegularFilesWithinTheLimitAreRead) {
     std::ofstream(path("small")) << "12345";
     std::ofstream(path("large")) << "123456";
     ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
-    struct Case {
-        std::string path;
-        bool exists;
-        std::string read;  // the content, or the error
-    };
+    struct Case { std::string path; bool exists; std::string read; };  // read: the content, or the error
     const Case cases[] = {
         {path("small"), true, "12345"},
         {path("large"), true, path("large") + ": is too large to be a test file"},
@@ -78,12 +71,12 @@ TEST_F(TextFiles, FailedReplacementKeepsTheOldFileAndLeavesNothingBehind) {
     std::signal(SIGXFSZ, old_handler);
     EXPECT_FALSE(written);
     EXPECT_EQ(error.rfind("Could not write " + file + " (write): ", 0), 0u) << error;
-    EXPECT_EQ(read(file), "old content");
+    EXPECT_EQ(read_file(file), "old content");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 
     // Replaced, the file keeps its permissions.
     ASSERT_TRUE(write_file_atomically(file, "new\r\n", &error)) << error;
-    EXPECT_EQ(read(file), "new\r\n");
+    EXPECT_EQ(read_file(file), "new\r\n");
     EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     // A file in the way of the folder fails even for root.
     EXPECT_FALSE(write_file_atomically(path("kept.txt/x"), "x", &error));

@@ -63,11 +63,7 @@ TEST(Listing, DefaultLinesAndAnEmptyLineBeforeEachNewDate) {
 TEST(Listing, QuillAndLunettaEntries) {
     const std::string square = "0|7|4|12/05/2005 14:23:07|0.9856|253.4912|163.4912|1|1.01|-0.2|-21.493|-5.318";
     const std::string head = "Sun 090 Mars 12/05/2005 14:23:07";
-    struct Case {
-        RowEntry entry;
-        int mode, calc_kind;
-        std::string columns, text;
-    };
+    struct Case { RowEntry entry; int mode, calc_kind; std::string columns, text; };
     const Case cases[] = {
         {quill_row_entry, 0, 1, square, "Sun (sag = -21.49) 090 Mars (vir = -5.32) 12/05/2005 14:23:07\r\n"},
         {quill_row_entry, 1, 1, "21|15|1|12/05/2005 14:23:07|0|0|359.99|1|1|1|0|5",
@@ -114,11 +110,7 @@ TEST(ResultsBox, SortedListingNotesNearMissesAndBodiesNotComputed) {
     std::string degree_run = found_order;
     for (const std::string p2 : {" Moon ", " Mars ", " Mars ", " Jupiter "})
         degree_run.replace(degree_run.find(p2), p2.size(), " 179.331 ");
-    struct Case {
-        int calc_kind, sort_output;
-        bool row_limit, cancelled;
-        std::string text;
-    };
+    struct Case { int calc_kind, sort_output; bool row_limit, cancelled; std::string text; };
     const Case cases[] = {
         {1, 1, false, false, sorted + near_miss},
         {1, 2, false, false, found_order + near_miss},  // the greyed value does not count as ticked

@@ -58,12 +58,7 @@ protected:
 // The exact moment in UTC and local time; in the progressed modes the moment in life, one year for
 // each progressed day after the natal moment.
 TEST_F(ResultsExport, MomentsInUniversalAndLocalTime) {
-    struct Case {
-        int mode;
-        std::string tz;
-        std::string csv_times;  // utc,local,row_time
-        std::string dtstart;
-    };
+    struct Case { int mode; std::string tz, csv_times, dtstart; };  // csv_times: utc,local,row_time
     const Case cases[] = {
         {0, "5", "2026-12-05T19:30:00,2026-12-05T14:30:00,2026-12-05T14:30:00", "20261205T193000Z"},
         {1, "-3.5", "2026-12-05T11:00:00,2026-12-05T14:30:00,2026-12-05T14:30:00", "20261205T110000Z"},

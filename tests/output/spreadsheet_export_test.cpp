@@ -67,12 +67,7 @@ protected:
 };
 
 TEST_F(Export, ColumnsAndRowsByModeStyleAndDateOnly) {
-    struct Case {
-        int calc_kind, mode;
-        bool quill, lunetta;
-        int date_only;
-        std::string columns, first, second;
-    };
+    struct Case { int calc_kind, mode; bool quill, lunetta; int date_only; std::string columns, first, second; };
     const std::string plain = "width 0 width 5 4=0.0000 ", positions = "width 0 5=0.00 6=0.00 ";
     const std::string d1 = "12/05/2026 14:30:00|Mars|090|Saturn|", d2 = "12/06/2026 01:02:03|Sun|par|Moon|";
     const Case cases[] = {

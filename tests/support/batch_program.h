@@ -19,10 +19,7 @@ namespace tavrolin::testing {
 
 namespace fs = std::filesystem;
 
-struct ProgramRun {
-    int status = -1;
-    std::string out, err;
-};
+struct ProgramRun { int status = -1; std::string out, err; };
 
 inline std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -18,9 +20,11 @@ inline std::string read_file(const std::filesystem::path& path) {
 
 class TempFolderTest : public ::testing::Test {
 protected:
+    // Named by the process too: other builds may run the same test at the same time.
     std::filesystem::path dir =
         std::filesystem::temp_directory_path() /
-        ("tavrolin_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name()) + "_" +
+        ("tavrolin_" + std::to_string(::getpid()) + "_" +
+         ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name() + "_" +
          ::testing::UnitTest::GetInstance()->current_test_info()->name());
 
     void SetUp() override {

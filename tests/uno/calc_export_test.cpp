@@ -3,8 +3,6 @@
 // and reads the sheet back over UNO.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cmath>
 #include <regex>
 #include <string>
@@ -117,7 +115,7 @@ private:
     uno::Reference<sheet::XSpreadsheet> sheet_;
 };
 
-class CalcExport : public ::testing::Test {
+class CalcExport : public testing::BatchProgramTest {
 protected:
     TestOffice office;
     LibSwe api;
@@ -127,6 +125,7 @@ protected:
     // Inner planets to the default natal bodies in December 2005: rows on several dates, a parallel
     // among them.
     void SetUp() override {
+        BatchProgramTest::SetUp();
         ASSERT_EQ(office.start_error(), "");
         set_ephemeris_path(TAVROLIN_BIN_DIR);
         engine.cv.natal_date = "09/22/1949";
@@ -142,13 +141,6 @@ protected:
         if (!connection.sheet) return ExportReport{};
         return Copy_to_Spreadsheet(*connection.sheet, engine, engine.cv, settings);
     }
-
-    MemorySheet export_to_memory(CellPosition active, const ControlValues& cv) {
-        MemorySheet sheet;
-        sheet.active = active;
-        Copy_to_Spreadsheet(sheet, engine, cv, ExportSettings{});
-        return sheet;
-    }
 };
 
 // tavrolin-batch, run as a user would, prints its listing and exports into the running Calc.
@@ -158,18 +150,15 @@ TEST_F(CalcExport, RealCalculationArrivesAtTheActiveCellAndAProtectedSheetStopsI
 
     Sheet sheet(office.new_spreadsheet("D10"));
     const sal_Int32 default_width = sheet.width(20);
-    const auto dir = std::filesystem::temp_directory_path() / ("tavrolin_batch_export_" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    const std::string settings_file = "'" + (dir / "busy.opt").string() + "'";
-    ASSERT_TRUE(save_settings_file((dir / "busy.opt").string(), engine.cv));
-    const testing::ProgramRun plain = testing::run_program(dir, settings_file);
-    const testing::ProgramRun exported =
-        testing::run_program(dir, "--to-spreadsheet --date-only 0 --pipe " + office.pipe() + " " + settings_file);
-    std::filesystem::remove_all(dir);
+    const std::string file = settings("busy.opt", engine.cv);
+    const testing::ProgramRun plain = run(file);
+    const testing::ProgramRun exported = run("--to-spreadsheet --date-only 0 --pipe " + office.pipe() + " " + file);
     ASSERT_EQ(plain.status, 0) << plain.err;
     EXPECT_EQ(exported.status, 0) << exported.err;
     EXPECT_EQ(exported.out, plain.out);
-    const MemorySheet expected = export_to_memory({3, 9}, engine.cv);
+    MemorySheet expected;
+    expected.active = {3, 9};
+    Copy_to_Spreadsheet(expected, engine, engine.cv, ExportSettings{});
     sheet.expect_same_as(expected, 0, 0, 20, 9 + engine.result_count + 5);
     // The exact time in D10 is a date and time, shown as one.
     uno::Reference<beans::XPropertySet> d10(sheet.cell(3, 9), uno::UNO_QUERY_THROW);

@@ -26,6 +26,8 @@
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/view/XSelectionSupplier.hpp>
 
+#include "support/temp_folder.h"
+
 extern char** environ;
 
 namespace tavrolin::testing {
@@ -38,12 +40,6 @@ using std::chrono::steady_clock;
 
 // soffice.bin asks for a restart with this status after it has set up a new profile.
 constexpr int restart_status = 81;
-
-std::string read_text(const fs::path& path) {
-    std::stringstream s;
-    s << std::ifstream(path).rdbuf();
-    return s.str();
-}
 
 std::vector<char*> c_strings(std::vector<std::string>& strings) {
     std::vector<char*> pointers;
@@ -128,7 +124,7 @@ TestOffice::TestOffice() {
                 continue;
             }
             pid_ = -1;
-            start_error_ = "the office ended at start (status " + std::to_string(status) + "): " + read_text(log);
+            start_error_ = "the office ended at start (status " + std::to_string(status) + "): " + read_file(log);
             return;
         }
         try {
@@ -142,7 +138,7 @@ TestOffice::TestOffice() {
             return;
         }
         if (steady_clock::now() > deadline) {
-            start_error_ = "the office did not accept connections within two minutes: " + read_text(log);
+            start_error_ = "the office did not accept connections within two minutes: " + read_file(log);
             return;
         }
     }

@@ -3,6 +3,7 @@
 // settings.
 #include <QPlainTextEdit>
 #include <QScrollArea>
+#include <QStatusBar>
 #include <QTest>
 
 #include <clocale>
@@ -133,6 +134,7 @@ private slots:
         QVERIFY(w->close());
         const QString error = w->ini_save_error();
         QVERIFY2(error.contains(dir.filePath("plain/sub/Tavrolin.ini")) && error.contains("Not a directory"), qPrintable(error));
+        QCOMPARE(w->statusBar()->currentMessage(), error);
     }
 
     // A user whose region writes day first and uses a decimal comma: the date order comes from

@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QTest>
 
 #include "support/window_test_support.h"
@@ -89,26 +88,8 @@ private slots:
         QTest::keyClick(w.get(), Qt::Key_F1, Qt::ControlModifier);
         QCOMPARE(w->txtNatalDate->text(), QString("07/04/1976"));
         QCOMPARE(w->chkP1Planets[0]->isChecked(), fav.p1_planets[0] == 1);
-
-        // Garbage in the INI file: the defaults stand.
-        w.reset();
-        QVERIFY(write_file(config("Tavrolin.ini"), QByteArray("\xff\x00\x01natal_tim\n\n=\r", 12)));
-        w = start();
-        QCOMPARE(w->txtNatalTime->text(), QString("16.43"));
-        QCOMPARE(w->txtTZ->text(), QString("8"));
         w.reset();
         QCOMPARE(snapshot(root), installation);
-    }
-
-    void aConfigFolderThatCannotBeMadeIsReported() {
-        QVERIFY(write_file(home.filePath("blocked"), "x"));
-        qputenv("XDG_CONFIG_HOME", home.filePath("blocked").toLocal8Bit());
-        auto w = start();
-        qputenv("XDG_CONFIG_HOME", home.filePath("config").toLocal8Bit());
-        QVERIFY(w->close());  // the window still closes
-        const QString expected = "Could not create the folder " + home.filePath("blocked/tavrolin") + ": Not a directory";
-        QCOMPARE(w->ini_save_error(), expected);
-        QCOMPARE(w->statusBar()->currentMessage(), expected);
     }
 
     // The shipped help text is shown until the user saves a copy of their own, which then comes first.
