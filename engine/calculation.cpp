@@ -20,12 +20,13 @@ const std::string crlf = "\r\n";
 
 int sign_of(double v) { return v > 0.0 ? 1 : (v < 0.0 ? -1 : 0); }
 
-// The aspect angle is held in single precision. A typed angle beyond its range becomes an
-// infinite angle, which no separation reaches, instead of an undefined conversion.
+// The aspect angle is held in single precision. A separation is at most 180 degrees: an angle
+// beyond a whole turn can neither be met nor come within a degree, and becomes an infinite angle,
+// whose orbs never pass zero. (Beyond single precision the conversion is undefined; a huge finite
+// angle such as 1e30 swallows the separation, and the secant method stops on two equal orbs.)
 float to_single(double v) {
-    constexpr double largest = std::numeric_limits<float>::max();
-    if (v > largest) return std::numeric_limits<float>::infinity();
-    if (v < -largest) return -std::numeric_limits<float>::infinity();
+    if (v > 360.0) return std::numeric_limits<float>::infinity();
+    if (v < -360.0) return -std::numeric_limits<float>::infinity();
     return static_cast<float>(v);
 }
 
@@ -56,7 +57,14 @@ bool Engine::refine_and_record(int a, double current) {
     if (eph.error_count() != errors_before) return false;
 
     const ExactDateTime when = ConvertJDtoDateandTime(exact_jd, cv.tz);
-    if (!parse_date(when.exact_date_str, date_order_mdy)) {
+    // Every date written of the row must be one of the years 0100 to 9999: the local time of the
+    // listing, the Universal Time of the exports and, in the progressed modes, the moment in life
+    // that the exports give (a day of the scan for a year).
+    const bool progressed = cv.mode == 2 || cv.mode == 3;
+    const double life_jd = progressed_to_calendar(exact_jd, natal_jd);
+    if (!parse_date(when.exact_date_str, date_order_mdy) || calendar_side(exact_jd) != 0 ||
+        (progressed && (calendar_side(life_jd) != 0 ||
+                        calendar_side(life_jd - hours_behind_ut(cv.tz, life_jd) / 24.0) != 0))) {
         ++rows_outside_calendar;
         return false;
     }
@@ -80,10 +88,18 @@ bool Engine::refine_and_record(int a, double current) {
         ++result_count;
         result_table.emplace_back();
         near_miss_state = "exact";
+        exact_aspects[static_cast<std::size_t>(a)] = true;
     }
     // Refinement overwrote the positions of the step, which the remaining aspects still need.
     Get_Initial_Planet_Positions(current, current + 1.0);
     return positions_ok;
+}
+
+std::string years_back_problem(std::string_view years_back) {
+    const double years = val(years_back);
+    // Two characters hold at most 99; fewer than none would scan an empty range and list nothing.
+    if (!(years >= 0.0 && years <= 99.0)) return "is not a number of years from 0 to 99";
+    return {};
 }
 
 int ScanPlan::steps() const {
@@ -97,6 +113,11 @@ double ScanPlan::calendar_time(double scan_time) const {
 }
 
 std::string ScanPlan::calendar_date(double scan_time, int date_order) const {
+    // A progressed scan reaches years of life past the calendar's ends, whose dates would come
+    // out with their year cut to four digits.
+    const int side = calendar_side(calendar_time(scan_time));
+    if (side < 0) return "a date before the year 0100";
+    if (side > 0) return "a date after the year 9999";
     return GetCalendarDay(calendar_time(scan_time), date_order);
 }
 
@@ -179,6 +200,20 @@ bool Engine::begin_calcs(ScanOutcome& outcome, const std::function<void()>& star
         outcome.invalid_problem = std::move(problem);
         return false;
     }
+    // The degree is read by the degree command only, "Yrs back" by the progressed modes only: a
+    // box the run does not read does not stop it.
+    if (std::string problem = zodiac_degree_problem(cv.zodiac_degree); calc_kind == 0 && !problem.empty()) {
+        outcome.invalid_field = "Zodiac decimal degree";
+        outcome.invalid_text = cv.zodiac_degree;
+        outcome.invalid_problem = std::move(problem);
+        return false;
+    }
+    if (std::string problem = years_back_problem(cv.years_back); (cv.mode == 2 || cv.mode == 3) && !problem.empty()) {
+        outcome.invalid_field = "Yrs back";
+        outcome.invalid_text = cv.years_back;
+        outcome.invalid_problem = std::move(problem);
+        return false;
+    }
     outcome.ran = true;
     if (started) started();
     eph.clear_errors();
@@ -220,12 +255,13 @@ PairEnd Engine::scan_pair(const ScanPlan& plan, const PairHooks& hooks) {
     near_miss_to_jd = plan.scan_end;
     near_miss_aspect = -1;
     for (auto& open : open_stretches) open.from = std::nan("");
+    exact_aspects.fill(false);
     const std::size_t first_stretch = orb_stretches.size();
     double current = plan.scan_start;
 
     while (current <= plan.scan_end) {
         if (hooks.stop_before_step && hooks.stop_before_step(current)) {
-            close_stretches(plan);
+            close_stretches(plan, first_stretch);
             return {PairEnd::Kind::stopped, current};
         }
         const long long errors_before = eph.error_count();
@@ -258,7 +294,7 @@ PairEnd Engine::scan_pair(const ScanPlan& plan, const PairHooks& hooks) {
             if (row) {
                 if (hooks.row_added) hooks.row_added(current);
                 if (result_count - 1 >= row_limit) {
-                    close_stretches(plan);
+                    close_stretches(plan, first_stretch);
                     cut_stretches(orb_stretches, first_stretch, plan.calendar_time(current));
                     return {PairEnd::Kind::row_limit, current};
                 }
@@ -266,16 +302,11 @@ PairEnd Engine::scan_pair(const ScanPlan& plan, const PairHooks& hooks) {
         }
         current = current + 1.0;
     }
-    close_stretches(plan);
+    close_stretches(plan, first_stretch);
 
-    // The first day of the year 0100 and the day after 9999's last, proleptic Gregorian as written.
-    const auto writable = [&](double scan_time) {
-        const double jd = plan.calendar_time(scan_time) - unix_epoch_jd;
-        return jd >= static_cast<double>(days_from_civil(CivilDate{100, 1, 1})) &&
-               jd < static_cast<double>(days_from_civil(CivilDate{10000, 1, 1}));
-    };
     if (near_miss_state != " from " || near_miss_aspect < 0) return {};
-    if (!writable(near_miss_from_jd) || !writable(near_miss_to_jd)) {
+    if (calendar_side(plan.calendar_time(near_miss_from_jd)) != 0 ||
+        calendar_side(plan.calendar_time(near_miss_to_jd)) != 0) {
         ++rows_outside_calendar;
     } else {
         near_miss_text += ControlValues::body_caption(p1_num) + " " + cv.aspect_caption(near_miss_aspect) + " " +

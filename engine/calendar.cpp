@@ -35,7 +35,8 @@ std::string GetCalendarDay(double jd, int date_order) {
     char mm[16], dd[16], yy[32];
     std::snprintf(mm, sizeof mm, "%02d", static_cast<int>(month));
     std::snprintf(dd, sizeof dd, "%02d", static_cast<int>(day));
-    std::snprintf(yy, sizeof yy, "%lld", static_cast<long long>(year));
+    // Four digits, as every other date the program writes: the years 0100 to 0999 too.
+    std::snprintf(yy, sizeof yy, "%04lld", static_cast<long long>(year));
     std::string ytext = yy;
     if (ytext.size() > 4) ytext = ytext.substr(ytext.size() - 4);
     switch (date_order) {
@@ -68,6 +69,12 @@ ExactDateTime ConvertJDtoDateandTime(double jd, const std::string& tz_text) {
     std::snprintf(buf, sizeof buf, "%02lld:%02lld:%02lld", seconds / 3600, (seconds / 60) % 60, seconds % 60);
     out.exact_time_str = buf;
     return out;
+}
+
+int calendar_side(double jd) {
+    static const double first = unix_epoch_jd + static_cast<double>(days_from_civil(CivilDate{100, 1, 1}));
+    static const double end = unix_epoch_jd + static_cast<double>(days_from_civil(CivilDate{10000, 1, 1}));
+    return jd < first ? -1 : jd >= end ? 1 : 0;
 }
 
 int DaysInMonth(int testYear, int testMonth) {

@@ -28,6 +28,10 @@ ExactDateTime ConvertJDtoDateandTime(double XjdX, const std::string& tz_text);
 
 int DaysInMonth(int testYear, int testMonth);
 
+// The program's dates hold the years 0100 to 9999 (four digits, proleptic Gregorian); a Julian day
+// before the first moment of 0100 is -1 to them, one from the first moment of 10000 on is 1, else 0.
+int calendar_side(double jd);
+
 // Angle reduced into [0, 360).
 double Mod360(double x);
 

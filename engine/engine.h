@@ -209,8 +209,11 @@ public:
     // the orbs at its ends (and the exact moment `exact` when the step found one, else NaN).
     void track_stretch(const ScanPlan& plan, int a, double current, double orb_at_start, double orb_at_end,
                        bool qualifies, double exact);
-    // Ends the current pair's open stretches and adds them to orb_stretches.
-    void close_stretches(const ScanPlan& plan);
+    // Ends the current pair's open stretches and adds them to orb_stretches, then keeps of the
+    // pair's stretches (from index `first` on) those of the aspects its listing names: the ones
+    // it met exactly, or its near-miss window's. The others are never shown.
+    void close_stretches(const ScanPlan& plan, std::size_t first);
+    std::array<bool, aspect_count> exact_aspects{};  // of the current pair
     void add_stretch(const ScanPlan& plan, int a, const OpenStretch& stretch);
 
     // Near-miss window of the current pair: state "" (none), " from " (open) or "exact".
@@ -252,6 +255,13 @@ private:
 float natal_hours_from_text(const std::string& natal_time);
 // Why a natal time text cannot be used (a number beyond two days); empty when it can.
 std::string natal_time_problem(std::string_view natal_time);
+// Why a zodiac degree text cannot be used (a number beyond two turns either way); empty when it can.
+std::string zodiac_degree_problem(std::string_view zodiac_degree);
+// The longitude of a zodiac degree: 0 to 360 as it stands, any other degree wrapped into the
+// circle (370 is 10, -10 is 350). The declination aspects read the degree as it stands.
+double zodiac_longitude(double degree);
+// Why a "Yrs back" text cannot be used by the progressed modes (not 0 to 99); empty when it can.
+std::string years_back_problem(std::string_view years_back);
 
 // Signed orb of a longitude aspect: the separation folded into [0, 180] minus the angle, with the
 // sign flipped while P2 is less than half a circle ahead of P1, so that it passes zero with a

@@ -50,12 +50,19 @@ void Engine::track_stretch(const ScanPlan& plan, int a, double current, double o
     open = OpenStretch{lo, hi};
 }
 
-void Engine::close_stretches(const ScanPlan& plan) {
+void Engine::close_stretches(const ScanPlan& plan, std::size_t first) {
     for (int a = 0; a <= last_aspect_index; ++a) {
         OpenStretch& open = open_stretches[static_cast<std::size_t>(a)];
         if (!std::isnan(open.from)) add_stretch(plan, a, open);
         open.from = std::nan("");
     }
+    const bool near_miss_listed = near_miss_state == " from " && near_miss_aspect >= 0;
+    const auto shown = [&](const OrbStretch& s) {
+        return exact_aspects[static_cast<std::size_t>(s.aspect)] || (near_miss_listed && s.aspect == near_miss_aspect);
+    };
+    orb_stretches.erase(std::remove_if(orb_stretches.begin() + static_cast<std::ptrdiff_t>(first), orb_stretches.end(),
+                                       [&](const OrbStretch& s) { return !shown(s); }),
+                        orb_stretches.end());
 }
 
 void Engine::add_stretch(const ScanPlan& plan, int a, const OpenStretch& s) {

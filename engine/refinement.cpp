@@ -54,7 +54,8 @@ void Engine::SecantMethod(double earlier_jd, double later_jd, double e, int m, i
                 b1 = b0 = decl_aspect ? natal_decl[k2] : natal_lon[k2];
             }
         } else {
-            b1 = b0 = val(cv.zodiac_degree);
+            const double degree = val(cv.zodiac_degree);
+            b1 = b0 = decl_aspect ? degree : zodiac_longitude(degree);
         }
 
         const double f1 = aspect_orb(aspect_num, a1, b1, aspect_angle);
@@ -134,7 +135,8 @@ void Engine::Get_Planet_Positions_at_Exact(int p1, int p2, double t) {
             p2_decl = natal_decl[k2];
         }
     } else {
-        p2_lon = p2_decl = val(cv.zodiac_degree);
+        p2_decl = val(cv.zodiac_degree);
+        p2_lon = zodiac_longitude(p2_decl);
         // A fixed degree does not move; left unset, the column would carry a stale speed.
         p2_speed = 0.0;
     }

@@ -22,6 +22,20 @@ double aspect_orb(int aspect_num, double p1_value, double p2_value, float aspect
     return longitude_orb(p1_value, p2_value, aspect_angle);
 }
 
+std::string zodiac_degree_problem(std::string_view zodiac_degree) {
+    const double degree = val(zodiac_degree);
+    // Two turns either way hold any longitude written past the circle (370 for 10, -10 for 350)
+    // and any declination; a number beyond is a slip of the keyboard, not a place in the sky.
+    if (!(degree >= -720.0 && degree <= 720.0)) return "is not a degree from -720 to 720";
+    return {};
+}
+
+double zodiac_longitude(double degree) {
+    // Wrapped, a degree past the circle meets every aspect as its place on the circle does; the
+    // orb's folding into 0..180 assumes both longitudes on one circle.
+    return degree >= 0.0 && degree <= 360.0 ? degree : Mod360(degree);
+}
+
 double progressed_to_calendar(double progressed_jd, double natal_jd) {
     return (progressed_jd - natal_jd) * 365.242199 + natal_jd;
 }
@@ -78,7 +92,8 @@ void Engine::Get_Initial_Planet_Positions(double earlier_jd, double later_jd) {
     } else {
         // The one zodiac degree serves as longitude and as declination.
         const double degree = val(cv.zodiac_degree);
-        p2_lon = p2_lon_later = p2_decl = p2_decl_later = degree;
+        p2_lon = p2_lon_later = zodiac_longitude(degree);
+        p2_decl = p2_decl_later = degree;
     }
 }
 

@@ -1,13 +1,47 @@
 #include "engine/text_rules.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <string>
+#include <system_error>
 
 namespace tavrolin {
+
+namespace {
+
+// The power of ten of the first significant digit of a numeric prefix ("12.5e3": 4, "0.05": -2);
+// 0 for a prefix without one. The exponent saturates: only its sign matters to the caller.
+long long decimal_exponent(std::string_view prefix) {
+    long long power = 0;
+    bool seen = false;  // a significant digit
+    bool point = false;
+    std::size_t i = 0;
+    for (; i < prefix.size() && prefix[i] != 'e'; ++i) {
+        const char c = prefix[i];
+        if (c == '.') {
+            point = true;
+        } else if (c >= '0' && c <= '9') {
+            // Each digit before the point after the first significant one raises the power; each
+            // after the point up to and including the first significant one lowers it.
+            if (seen && !point) ++power;
+            if (!seen && point) --power;
+            seen = seen || c != '0';
+        }
+    }
+    if (!seen) return 0;
+    long long exponent = 0;
+    const bool negative = i + 1 < prefix.size() && prefix[i + 1] == '-';
+    for (++i; i < prefix.size(); ++i)
+        if (prefix[i] >= '0' && prefix[i] <= '9') exponent = std::min(exponent * 10 + (prefix[i] - '0'), 1000000LL);
+    return power + (negative ? -exponent : exponent);
+}
+
+}  // namespace
 
 double val(std::string_view text) {
     std::size_t i = 0;
@@ -43,7 +77,14 @@ double val(std::string_view text) {
     double v = 0.0;
     const char* first = prefix.c_str();
     if (*first == '+') ++first;
-    std::from_chars(first, prefix.c_str() + prefix.size(), v);
+    const std::from_chars_result read = std::from_chars(first, prefix.c_str() + prefix.size(), v);
+    // A number too large for a double ("1e400") is the largest one of its sign, so that every
+    // bound refuses it instead of taking it for 0; one too small to tell from 0 is 0.
+    if (read.ec == std::errc::result_out_of_range) {
+        const bool overflow = decimal_exponent(prefix) > 0;
+        const double largest = std::numeric_limits<double>::max();
+        v = !overflow ? 0.0 : prefix[0] == '-' ? -largest : largest;
+    }
     if (!std::isfinite(v)) return 0.0;
     return v;
 }

@@ -7,7 +7,8 @@
 namespace tavrolin {
 
 // Leading-number rule: the longest numeric prefix of the text (leading blanks skipped, optional
-// sign, digits with at most one decimal point, optional exponent), 0 when there is none.
+// sign, digits with at most one decimal point, optional exponent), 0 when there is none. A number
+// beyond the range of a double gives the largest double of its sign.
 double val(std::string_view text);
 
 // The patterns "0.00" ... "0.000000": at least one digit before the point, exactly `decimals`

@@ -174,6 +174,12 @@ LocalTimeAnswer local_time_to_universal(std::string_view zone_name, const CivilD
             answer.kind = LocalTimeAnswer::Kind::skipped;
             break;
     }
+    for (const UniversalTime& u : answer.answers) {
+        if (u.date.year >= 100 && u.date.year <= 9999) continue;
+        answer.kind = LocalTimeAnswer::Kind::off_calendar;
+        answer.answers.clear();
+        break;
+    }
     return answer;
 }
 

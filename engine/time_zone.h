@@ -46,8 +46,9 @@ struct UniversalTime {
 
 struct LocalTimeAnswer {
     // unique: one answer; repeated: two (clocks went back: earlier and later); skipped: none (clocks
-    // went forward over it); no_zone: none, `problem` says why.
-    enum class Kind { unique, repeated, skipped, no_zone } kind = Kind::no_zone;
+    // went forward over it); no_zone: none, `problem` says why; off_calendar: none, the GMT date
+    // falls outside the years 0100 to 9999, which a date box cannot hold.
+    enum class Kind { unique, repeated, skipped, no_zone, off_calendar } kind = Kind::no_zone;
     std::vector<UniversalTime> answers;
     std::string problem;
 };

@@ -222,12 +222,25 @@ icaltimetype utc_time(long long seconds) {
     return icaltime_from_timet_with_zone(static_cast<time_t>(seconds), 0, icaltimezone_get_utc_timezone());
 }
 
-icaltimetype all_day(const CivilDate& d) {
-    icaltimetype t = icaltime_null_date();
-    t.year = d.year;
-    t.month = d.month;
-    t.day = d.day;
-    return t;
+// Dates and times of events are given to libical as their RFC 5545 text: it keeps typed date
+// values only up to the year 3000 (later ones come out as 00000000T000000), but reads the text of
+// any year the program writes.
+icalproperty* with_time(icalproperty* property, long long utc_seconds) {
+    const long long days = floor_div(utc_seconds, day_seconds);
+    const CivilDate d = civil_from_days(days);
+    const long long s = utc_seconds - days * day_seconds;
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d%02d%02dT%02lld%02lld%02lldZ", d.year, d.month, d.day, s / 3600, s / 60 % 60,
+                  s % 60);
+    icalproperty_set_value_from_string(property, text, "DATE-TIME");
+    return property;
+}
+
+icalproperty* with_date(icalproperty* property, const CivilDate& d) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%04d%02d%02d", d.year, d.month, d.day);
+    icalproperty_set_value_from_string(property, text, "DATE");
+    return property;
 }
 
 using Component = std::unique_ptr<icalcomponent, decltype(&icalcomponent_free)>;
@@ -283,7 +296,7 @@ ExportOutcome write_icalendar(const ExportRun& x, const ExportSink& sink, long l
         }
         const long long minute = floor_div(m->utc + 30, 60);
         icalproperty_set_uid(uid, uid_for(x.pair_key(m->p1, m->aspect, m->p2) + "|" + std::to_string(minute)).c_str());
-        icalproperty_set_dtstart(start, utc_time(m->utc));
+        with_time(start, m->utc);
         icalproperty_set_summary(summary, (m->p1 + " " + m->aspect + " " + m->p2 + " (" + mode + ")").c_str());
         icalproperty_set_description(text, description(x, *m, x.row(r)).c_str());
         if (!emit(sink, e)) return outcome;
@@ -300,8 +313,16 @@ ExportOutcome write_icalendar(const ExportRun& x, const ExportSink& sink, long l
                                             "|within|" + iso_date(from))
                                         .c_str()));
         icalcomponent_add_property(e, icalproperty_new_dtstamp(stamp));
-        icalcomponent_add_property(e, icalproperty_new_dtstart(all_day(from)));
-        icalcomponent_add_property(e, icalproperty_new_dtend(all_day(add_days(to, 1))));  // the end is not part of it
+        icalcomponent_add_property(e, with_date(icalproperty_new_dtstart(stamp), from));
+        // The end is not part of it. The day after 31 December 9999 has no date that can be
+        // written: a window that reaches it is given by its length instead.
+        const CivilDate after = add_days(to, 1);
+        if (after.year <= 9999) {
+            icalcomponent_add_property(e, with_date(icalproperty_new_dtend(stamp), after));
+        } else {
+            const auto length = static_cast<int>(days_from_civil(after) - days_from_civil(from));
+            icalcomponent_add_property(e, icalproperty_new_duration(icaldurationtype_from_int(length * 86400)));
+        }
         icalcomponent_add_property(e, icalproperty_new_summary((pair + " within 1\u00B0").c_str()));
         const std::string text = pair + ", " + mode + ": within 1 degree of exact from " + short_date(from) + " to " +
                                  short_date(to) + " without becoming exact.\nNatal data: " + x.natal() + ".";

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "engine/text_rules.h"
 #include "output/result_time.h"
@@ -130,6 +131,14 @@ std::optional<std::string> block_value(int c, const ResultRow& row, const Layout
     }
 }
 
+// The column or row `offset` after the active cell's. The sheet refuses a cell off its end, but a
+// sheet that reports an active cell near the largest int would have the sum wrap round first.
+int beside(int origin, long long offset) {
+    const long long index = origin + offset;
+    if (index > std::numeric_limits<int>::max()) throw SpreadsheetOperationFailed("beyond the last cell");
+    return static_cast<int>(index);
+}
+
 // Runs one spreadsheet operation; a failure of that operation alone is counted and skipped.
 template <typename Operation>
 void attempt(ExportReport& report, Operation&& operation) {
@@ -194,14 +203,13 @@ ExportReport Copy_to_Spreadsheet(Spreadsheet& sheet, const Engine& engine, const
 
         attempt(report, [&] { sheet.set_column_width(c0, wide_column); });
         if (!(layout.transit && (layout.lunetta || layout.quill)))
-            attempt(report, [&] { sheet.set_column_width(c0 + 5, wide_column); });
+            attempt(report, [&] { sheet.set_column_width(beside(c0, 5), wide_column); });
         for (int k = 1; k <= block_columns; ++k) {
-            const int column = c0 + k - 1;
-            attempt(report, [&] { sheet.centre_column(column); });
+            attempt(report, [&] { sheet.centre_column(beside(c0, k - 1)); });
             if (layout.transit && layout.lunetta && (k == 6 || k == 7))
-                attempt(report, [&] { sheet.set_column_number_format(column, "0.00"); });
+                attempt(report, [&] { sheet.set_column_number_format(beside(c0, k - 1), "0.00"); });
             else if (k == 5 && !(layout.transit && layout.lunetta))
-                attempt(report, [&] { sheet.set_column_number_format(column, "0.0000"); });
+                attempt(report, [&] { sheet.set_column_number_format(beside(c0, k - 1), "0.0000"); });
         }
 
         const int rows = std::max(0, std::min(engine.result_count, static_cast<int>(engine.result_table.size()) - 1));
@@ -216,7 +224,7 @@ ExportReport Copy_to_Spreadsheet(Spreadsheet& sheet, const Engine& engine, const
                     ++report.operations_skipped;
                     continue;
                 }
-                if (value) attempt(report, [&] { sheet.set_cell_text(c0 + c, r0 + r - 1, *value); });
+                if (value) attempt(report, [&] { sheet.set_cell_text(beside(c0, c), beside(r0, r - 1), *value); });
             }
             ++report.rows_written;
         }
@@ -224,12 +232,12 @@ ExportReport Copy_to_Spreadsheet(Spreadsheet& sheet, const Engine& engine, const
         // One empty row between the table and the natal longitudes (with no rows, the row of the
         // active cell stays empty).
         if (layout.lunetta && cv.mode == 0) {
-            const int first = r0 + rows + 1;
             for (int b = 0; b <= last_body_index; ++b) {
                 between_rows();
-                attempt(report, [&] { sheet.set_cell_text(c0, first + b, ControlValues::body_caption(b)); });
+                const long long row = static_cast<long long>(rows) + 1 + b;
+                attempt(report, [&] { sheet.set_cell_text(c0, beside(r0, row), ControlValues::body_caption(b)); });
                 attempt(report, [&] {
-                    sheet.set_cell_text(c0 + 1, first + b, format_fixed(engine.natal_lon[static_cast<std::size_t>(b)], 3));
+                    sheet.set_cell_text(beside(c0, 1), beside(r0, row), format_fixed(engine.natal_lon[static_cast<std::size_t>(b)], 3));
                 });
                 ++report.rows_written;
             }

@@ -76,6 +76,9 @@ std::optional<tavrolin::LocalTimeAnswer> frmBirthTime::answer() {
         case tavrolin::LocalTimeAnswer::Kind::skipped:
             lblBirthOffset->setText("This local time did not occur: the clocks went forward over it.");
             break;
+        case tavrolin::LocalTimeAnswer::Kind::off_calendar:
+            lblBirthOffset->setText("The GMT date of this local time is outside the years 0100 to 9999.");
+            break;
         case tavrolin::LocalTimeAnswer::Kind::repeated:
             lblBirthOffset->setText(q(a.answers[0].offset_text()) + " or " + q(a.answers[1].offset_text()));
             break;
@@ -90,7 +93,7 @@ void frmBirthTime::show_offset() { answer(); }
 
 void frmBirthTime::cmdOK_Click() {
     const auto a = answer();
-    if (!a || a->kind == tavrolin::LocalTimeAnswer::Kind::no_zone || a->kind == tavrolin::LocalTimeAnswer::Kind::skipped) {
+    if (!a || a->answers.empty()) {
         refuse(lblBirthOffset->text());
         return;
     }
