@@ -1,16 +1,21 @@
-// The engine with the real library and data files, checked against positions computed here
-// directly with the library: at every reported exact time the aspect must be exact to within the
-// time tolerance of the refinement, and every column must hold the positions of that moment.
+// The engine with the real library and data files. At every reported exact time, checked against
+// positions computed here directly with the library, the aspect must be exact to within the time
+// tolerance of the refinement and every column must hold the positions of that moment; the fast
+// scan must list exactly what the single-threaded scan lists.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <swephexp.h>
 
-#include "engine/engine.h"
+#include "engine/motion_bounds.h"
+#include "engine/parallel_scan.h"
+#include "support/control_values.h"
 
 using namespace tavrolin;
 
@@ -23,9 +28,45 @@ const double natal_ut = swe_julday(1949, 9, 22, 0.0, SE_GREG_CAL) + (16.0f + (16
 
 double mod360(double x) { return x - 360.0 * std::floor(x / 360.0); }
 
+const std::vector<int> geocentric = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 15, 16, 17, 18, 19, 20, 21, 22};
+const std::vector<int> sun_to_pluto = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, some_aspects = {0, 5, 7, 9, 14, 16, 17};
+
+struct Case {
+    const char* name;
+    int calc_kind = 1, mode = 0, helio = 0;
+    const char* start = "01/01/2000";
+    const char* end = "01/14/2000";
+    const char* years_back = "1";
+    const char* tz = "0";
+    std::vector<int> p1 = geocentric, p2 = geocentric;  // empty P1: the window's initial ticks
+    std::vector<int> aspects = {};                      // empty: all
+    int use_et = 1, apparent_pos = 1;
+    int min_rows = 1;
+    const char* first_row_time = nullptr;
+    bool without_asteroid_files = false;
+    // The fast scan makes this many times fewer library calls (each body serves many pairs).
+    int fewer_calls_by = 1;
+};
+
 class RealScan : public ::testing::Test {
 protected:
-    void SetUp() override { set_ephemeris_path(TAVROLIN_BIN_DIR); }
+    void TearDown() override { set_ephemeris_path(TAVROLIN_BIN_DIR); }
+
+    static void set_up(const Case& c, Engine& e) {
+        e.cv = tavrolin::testing::initial_state();
+        e.cv.zodiac_degree = "15.5";
+        e.calc_kind = c.calc_kind;
+        e.cv.select_mode(c.mode);
+        e.cv.p1_helio = e.cv.p2_helio = c.helio;
+        e.cv.start_date = c.start;
+        e.cv.end_date = c.end;
+        e.cv.years_back = c.years_back;
+        e.cv.tz = c.tz;
+        e.cv.use_et = c.use_et;
+        e.cv.apparent_pos = c.apparent_pos;
+        if (!c.p1.empty()) tavrolin::testing::tick_only(e.cv, c.p1, c.p2, c.aspects);
+        if (c.aspects.empty()) e.cv.aspects.fill(1);
+    }
 
     // Position straight from the library, with the flags of the ticks: "Use ET" converts only when
     // it is 1, "Apparent pos.?" gives true positions only when it is 0.
@@ -55,11 +96,11 @@ protected:
         return library_value(cv.mode == 1 ? t : natal_ut, body, cv.p2_helio == 1, declination);
     }
 
-    // Runs the scan and checks every row, and that the near-miss dates are calendar dates within
-    // the years given (also where the scan runs in progressed days); returns the number of rows.
-    int run_and_check(int first_year, int last_year) {
-        EXPECT_TRUE(engine.Start_Calcs().ran);
-        EXPECT_TRUE(eph.errors().empty());
+    // Checks every row of the last run, and that the near-miss dates are calendar dates of the
+    // years scanned (also where the scan runs in progressed days: "Yrs back" either side).
+    void check_rows() const {
+        const int back = cv.mode >= 2 ? std::stoi(cv.years_back) + 1 : 0;
+        const int first_year = std::stoi(cv.start_date.substr(6)) - back, last_year = std::stoi(cv.end_date.substr(6)) + back;
         for (int r = 1; r <= engine.result_count; ++r) {
             const ResultRow& row = engine.result_table[static_cast<std::size_t>(r)];
             const auto number = [&](int c) { return std::stod(std::string(row[c])); };
@@ -73,16 +114,12 @@ protected:
             const double p2_speed = engine.calc_kind == 1 && cv.mode == 1 ? v2.speed : 0.0;
             const double tolerance = std::fabs(v1.speed - p2_speed) * 0.0001 + 1e-6;
             double miss = 0.0;
-            if (a == parallel_aspect) {
-                miss = v1.value - v2.value;
-                EXPECT_EQ(v1.value >= 0, v2.value >= 0) << row[3];
-            } else if (a == contraparallel_aspect) {
-                miss = v1.value + v2.value;
-                EXPECT_NE(v1.value >= 0, v2.value >= 0) << row[3];
+            if (a == parallel_aspect || a == contraparallel_aspect) {
+                miss = a == parallel_aspect ? v1.value - v2.value : v1.value + v2.value;
+                EXPECT_EQ((v1.value >= 0) == (v2.value >= 0), a == parallel_aspect) << row[3];
             } else {
-                double sep = std::fabs(mod360(v2.value - v1.value));
-                if (sep > 180) sep = 360 - sep;
-                miss = sep - std::atof(cv.aspect_caption(a).c_str());
+                const double sep = std::fabs(mod360(v2.value - v1.value));
+                miss = std::min(sep, 360 - sep) - std::atof(cv.aspect_caption(a).c_str());
             }
             EXPECT_LE(std::fabs(miss), tolerance) << "row " << p1 << " " << a << " " << p2 << " " << row[3];
             // The other columns hold the positions at the exact moment: longitudes, whether P2
@@ -92,15 +129,12 @@ protected:
             const double ahead = mod360(lon1.value - lon2.value);
             EXPECT_NEAR(number(5), lon1.value, std::fabs(lon1.speed) * 0.0001 + 1e-6) << row[3];
             EXPECT_NEAR(number(6), lon2.value, std::fabs(lon2.speed) * 0.0001 + 1e-6) << row[3];
-            const std::string direction = decl ? "0" : ahead <= 180 ? "1" : "-1";
             // At a conjunction or an opposition the side is a matter of the last digit.
             if (decl || std::fabs(std::fmod(ahead, 180.0) - 90.0) < 89.99) {
-                EXPECT_EQ(row[7], direction) << row[3];
+                EXPECT_EQ(row[7], decl ? "0" : ahead <= 180 ? "1" : "-1") << row[3];
             }
-            EXPECT_NEAR(number(8), lon1.speed, 0.001) << row[3];
-            EXPECT_NEAR(number(9), lon2.speed, 0.001) << row[3];
-            EXPECT_NEAR(number(10), decl1.value, 0.001) << row[3];
-            EXPECT_NEAR(number(11), decl2.value, 0.001) << row[3];
+            for (const auto& [column, value] : {std::pair{8, lon1.speed}, {9, lon2.speed}, {10, decl1.value}, {11, decl2.value}})
+                EXPECT_NEAR(number(column), value, 0.001) << column << " " << row[3];
         }
         const std::string& near = engine.near_miss_text;
         for (std::size_t p = near.find(": "); p != std::string::npos; p = near.find(": ", p + 1)) {
@@ -109,62 +143,95 @@ protected:
                 EXPECT_TRUE(year >= first_year && year <= last_year) << near;
             }
         }
-        return engine.result_count;
     }
 
     LibSwe swe;
     Ephemeris eph{swe};
     Engine engine{eph};
-    ControlValues& cv = engine.cv;
+    const ControlValues& cv = engine.cv;
 };
 
-TEST_F(RealScan, EveryModeListsExactAspects) {
-    const std::vector<int> sun_to_pluto = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, all = {0, 5, 7, 9, 14, 16, 17};
-    struct Case {
-        int calc_kind, mode, helio;
-        const char *start, *end, *years_back, *tz;
-        std::vector<int> p1, p2, aspects;
-        int min_rows, first_year, last_year;
-        const char* first_row_time = nullptr;
-        int use_et = 1, apparent_pos = 1;
-    };
+TEST_F(RealScan, EveryModeListsExactAspectsAndTheFastScanTheSame) {
     const Case cases[] = {
-        {1, 0, 0, "03/01/2001", "04/30/2001", "1", "0", {0, 2, 3, 4}, {0, 1, 2, 3, 4, 5, 6}, all, 20, 2001, 2001},
-        // The Moon, and a time zone.
-        {1, 1, 0, "01/01/2010", "01/31/2010", "1", "5", {1}, {0, 4}, {0, 7, 14, 16, 17}, 8, 2010, 2010},
-        // True positions, the given moment taken as Ephemeris Time; a greyed tick (2) counts as apparent, not as ET.
-        {1, 1, 1, "01/01/2015", "06/30/2015", "1", "0", {2, 3, 14}, {4, 5}, {0, 7, 14, 15, 16, 17}, 10, 2015, 2015,
-         nullptr, 0, 0},
-        {1, 2, 0, "06/15/1990", "06/15/1990", "10", "0", {0, 1, 2, 3}, sun_to_pluto, all, 5, 1979, 2001, nullptr, 2, 2},
-        {1, 3, 0, "06/15/1990", "06/15/1990", "10", "0", {0, 1, 2, 3, 4, 5, 6}, sun_to_pluto, all, 5, 1979, 2001},
-        {1, 3, 1, "06/15/1990", "06/15/1990", "15", "0", {2, 3, 4, 5, 6}, {2, 3, 4, 5, 6, 7, 8, 9}, all, 3, 1974, 2006},
-        {0, 0, 0, "03/01/2000", "05/31/2000", "1", "0", {0, 1, 2, 3}, {}, {0, 7, 14, 16, 17}, 10, 2000, 2000},
+        {.name = "transit to natal", .start = "03/01/2001", .end = "04/30/2001", .p1 = {0, 2, 3, 4},
+         .p2 = {0, 1, 2, 3, 4, 5, 6}, .aspects = some_aspects, .min_rows = 20},
+        {.name = "the Moon, and a time zone", .mode = 1, .start = "01/01/2010", .end = "01/31/2010", .tz = "5", .p1 = {1},
+         .p2 = {0, 4}, .aspects = {0, 7, 14, 16, 17}, .min_rows = 8},
+        // True positions, the given moment taken as Ephemeris Time.
+        {.name = "heliocentric", .mode = 1, .helio = 1, .start = "01/01/2015", .end = "06/30/2015", .p1 = {2, 3, 14},
+         .p2 = {4, 5}, .aspects = {0, 7, 14, 15, 16, 17}, .use_et = 0, .apparent_pos = 0, .min_rows = 10},
+        // A greyed tick (2) counts as apparent, not as ET.
+        {.name = "progressed to natal", .mode = 2, .start = "06/15/1990", .end = "06/15/1990", .years_back = "10",
+         .p1 = {0, 1, 2, 3}, .p2 = sun_to_pluto, .aspects = some_aspects, .use_et = 2, .apparent_pos = 2, .min_rows = 5},
+        {.name = "solar arc to natal", .mode = 3, .start = "06/15/1990", .end = "06/15/1990", .years_back = "10",
+         .p1 = {0, 1, 2, 3, 4, 5, 6}, .p2 = sun_to_pluto, .aspects = some_aspects, .min_rows = 5},
+        {.name = "solar arc to natal, heliocentric", .mode = 3, .helio = 1, .start = "06/15/1990", .end = "06/15/1990",
+         .years_back = "15", .p1 = {2, 3, 4, 5, 6}, .p2 = {2, 3, 4, 5, 6, 7, 8, 9}, .aspects = some_aspects,
+         .min_rows = 3},
+        {.name = "degree", .calc_kind = 0, .start = "03/01/2000", .end = "05/31/2000", .p1 = {0, 1, 2, 3}, .p2 = {},
+         .aspects = {0, 7, 14, 16, 17}, .min_rows = 10},
         // The great conjunction of Jupiter and Saturn, to the second.
-        {1, 1, 0, "12/15/2020", "12/25/2020", "1", "0", {5}, {6}, {0}, 1, 2020, 2020, "12/21/2020 18:20:36"},
+        {.name = "great conjunction", .mode = 1, .start = "12/15/2020", .end = "12/25/2020", .p1 = {5}, .p2 = {6},
+         .aspects = {0}, .first_row_time = "12/21/2020 18:20:36"},
+        // Small versions of the benchmark's scenarios.
+        {.name = "the window's initial state", .start = "12/01/2005", .end = "12/31/2005", .p1 = {}, .fewer_calls_by = 3},
+        {.name = "all bodies to natal, two weeks", .min_rows = 50, .fewer_calls_by = 3},
+        {.name = "transits, Sun to Pluto and Chiron, two months", .mode = 1, .end = "02/29/2000",
+         .p1 = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 15}, .p2 = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 15}, .min_rows = 50,
+         .fewer_calls_by = 3},
+        {.name = "progressed, all bodies", .mode = 2, .start = "12/01/2005", .end = "12/31/2005", .years_back = "3",
+         .min_rows = 5, .fewer_calls_by = 3},
+        {.name = "asteroid files missing", .mode = 1, .end = "01/31/2000", .p1 = {0, 1, 4, 21, 22},
+         .p2 = {0, 1, 4, 21, 22}, .without_asteroid_files = true},
     };
+    const std::string no_ephe = (std::filesystem::temp_directory_path() / "tavrolin-no-ephe").string();
+    std::filesystem::create_directories(no_ephe);
     for (const Case& c : cases) {
-        SCOPED_TRACE("mode " + std::to_string(c.mode) + " from " + c.start);
-        cv = ControlValues{};
-        cv.natal_date = "09/22/1949";
-        cv.zodiac_degree = "15.5";
-        engine.calc_kind = c.calc_kind;
-        cv.select_mode(c.mode);
-        cv.p1_helio = cv.p2_helio = c.helio;
-        cv.start_date = c.start;
-        cv.end_date = c.end;
-        cv.years_back = c.years_back;
-        cv.tz = c.tz;
-        cv.use_et = c.use_et;
-        cv.apparent_pos = c.apparent_pos;
-        cv.p1_planets.fill(0);
-        cv.p2_planets.fill(0);
-        cv.aspects.fill(0);
-        for (int b : c.p1) cv.p1_planets[static_cast<std::size_t>(b)] = 1;
-        for (int b : c.p2) cv.p2_planets[static_cast<std::size_t>(b)] = 1;
-        for (int a : c.aspects) cv.aspects[static_cast<std::size_t>(a)] = 1;
-        EXPECT_GE(run_and_check(c.first_year, c.last_year), c.min_rows);
+        SCOPED_TRACE(c.name);
+        set_ephemeris_path(c.without_asteroid_files ? no_ephe : std::string(TAVROLIN_BIN_DIR));
+        set_up(c, engine);
+        const ScanOutcome literal = engine.Start_Calcs();
+        ASSERT_TRUE(literal.ran);
+        EXPECT_EQ(eph.errors().empty(), !c.without_asteroid_files);
+        EXPECT_GE(engine.result_count, c.min_rows);
+        check_rows();
         if (c.first_row_time) {
             EXPECT_EQ(engine.result_table.at(1)[3], c.first_row_time);
+        }
+        for (int threads : {1, 2, 3}) {
+            Ephemeris fast_eph(swe);
+            Engine fast(fast_eph);
+            set_up(c, fast);
+            ScanControl control;
+            control.threads = threads;
+            const ScanOutcome out = Start_Calcs_parallel(fast, control);
+            EXPECT_EQ(std::tie(fast.result_table, fast.near_miss_text, fast_eph.errors()),
+                      std::tie(engine.result_table, engine.near_miss_text, eph.errors()))
+                << threads << " threads";
+            EXPECT_LT(out.library_calls * c.fewer_calls_by, literal.library_calls) << threads << " threads";
+        }
+    }
+}
+
+// The bounds that let the fast scan leave refinements out hold for the library's positions: at
+// moments some 400 days apart from 1800 to 2400, the speed and its change over half a day.
+TEST_F(RealScan, MotionBoundsHoldForTheLibrarysPositions) {
+    set_ephemeris_path(TAVROLIN_BIN_DIR);
+    for (int body = 0; body <= last_body_index; ++body) {
+        for (int helio : {0, 1}) {
+            for (bool declination : {false, true}) {
+                const auto bound = motion_bound(body, helio, declination);
+                if (!bound) continue;
+                const int flags = helio == 1 ? SEFLG_HELCTR_ : (declination ? SEFLG_EQUATORIAL_ : 0);
+                const std::size_t element = declination ? 4 : 3;  // the speed of latitude or longitude
+                for (double t = 2378497.0; t < 2597640.0; t += 401.7) {
+                    const LibraryResult a = eph.compute(t, body, flags), b = eph.compute(t + 0.5, body, flags);
+                    ASSERT_GE(a.rc, 0) << body;
+                    EXPECT_LE(std::fabs(a.xx[element]), bound->speed) << body << " " << helio << " " << t;
+                    EXPECT_LE(std::fabs(b.xx[element] - a.xx[element]) / 0.5, bound->acceleration)
+                        << body << " " << helio << " " << declination << " " << t;
+                }
+            }
         }
     }
 }

@@ -2,12 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
+#include <tuple>
 
 #include "support/temp_folder.h"
 
@@ -31,10 +30,7 @@ protected:
         fs::create_directories(dir / "usr/share/tavrolin/ephe");
         return (dir / "usr/bin").string();
     }
-    static unsigned mode_of(const fs::path& p) {
-        struct stat st {};
-        return ::stat(p.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
-    }
+    static unsigned mode_of(const fs::path& p) { return static_cast<unsigned>(fs::status(p).permissions()); }
 };
 
 TEST_F(FilePlacesTest, InstalledProgramUsesTheUsersXdgFolders) {
@@ -52,15 +48,12 @@ TEST_F(FilePlacesTest, InstalledProgramUsesTheUsersXdgFolders) {
     };
     for (const auto& c : cases) {
         vars = c.vars;
-        const FilePlaces places = find_file_places(bin + "/", env());
-        EXPECT_EQ(places.layout, Layout::installed) << c.name;
-        EXPECT_EQ(places.program_folder, bin) << c.name;
-        EXPECT_EQ(places.config_folder, c.config) << c.name;
-        EXPECT_EQ(places.user_help_file, c.help) << c.name;
-        EXPECT_EQ(places.shipped_help_file, share + "/help.txt") << c.name;
-        EXPECT_EQ(places.dialog_folder, "/home/ann") << c.name;
-        EXPECT_EQ(places.ephemeris_path, share + "/ephe:/usr/share/libswe/ephe") << c.name;
-        EXPECT_EQ(places.calc_module, path("usr/" TAVROLIN_MODULE_DIR "/" TAVROLIN_CALC_MODULE)) << c.name;
+        const FilePlaces p = find_file_places(bin + "/", env());
+        EXPECT_EQ(std::tie(p.layout, p.program_folder, p.config_folder, p.user_help_file, p.shipped_help_file,
+                           p.dialog_folder, p.ephemeris_path, p.calc_module),
+                  std::tuple(Layout::installed, bin, c.config, c.help, share + "/help.txt", "/home/ann",
+                             share + "/ephe:/usr/share/libswe/ephe", path("usr/" TAVROLIN_MODULE_DIR "/" TAVROLIN_CALC_MODULE)))
+            << c.name;
     }
     // Without a usable HOME the password database names the home folder.
     vars = {{"HOME", "relative"}};
@@ -82,11 +75,10 @@ TEST_F(FilePlacesTest, EverythingBesideAPortableProgram) {
         {"bin/ without share/tavrolin", path("nothing/bin")},
     };
     for (const auto& [name, folder] : cases) {
-        const FilePlaces places = find_file_places(folder, env());
-        EXPECT_EQ(places.layout, Layout::portable) << name;
-        EXPECT_EQ(places.config_folder, folder) << name;
-        EXPECT_EQ(places.dialog_folder, folder) << name;
-        EXPECT_EQ(places.ephemeris_path, folder + ":" + folder + "/ephe:/usr/share/libswe/ephe") << name;
+        const FilePlaces p = find_file_places(folder, env());
+        EXPECT_EQ(std::tie(p.layout, p.config_folder, p.dialog_folder, p.ephemeris_path),
+                  std::tuple(Layout::portable, folder, folder, folder + ":" + folder + "/ephe:/usr/share/libswe/ephe"))
+            << name;
     }
 }
 
@@ -98,9 +90,9 @@ TEST_F(FilePlacesTest, InstalledFoldersAreCreatedPrivateWhenFirstNeeded) {
     fs::permissions(dir / "shared", fs::perms(0755));
     std::string error;
     ASSERT_TRUE(prepare_folder(installed, path("shared/a/b"), &error)) << error;
-    EXPECT_EQ(mode_of(dir / "shared"), 0755u);  // an existing folder is left as it is
-    EXPECT_EQ(mode_of(dir / "shared/a"), 0700u);
-    EXPECT_EQ(mode_of(dir / "shared/a/b"), 0700u);
+    // An existing folder is left as it is.
+    EXPECT_EQ(std::tuple(mode_of(dir / "shared"), mode_of(dir / "shared/a"), mode_of(dir / "shared/a/b")),
+              std::tuple(0755u, 0700u, 0700u));
     EXPECT_TRUE(prepare_folder(installed, path("shared/a/b"), &error));
 
     std::ofstream(dir / "plain") << "x";

@@ -17,8 +17,6 @@
 
 namespace tavrolin::testing {
 
-namespace fs = std::filesystem;
-
 struct ProgramRun { int status = -1; std::string out, err; };
 
 inline std::vector<std::string> lines_of(const std::string& text) {
@@ -28,26 +26,19 @@ inline std::vector<std::string> lines_of(const std::string& text) {
     return lines;
 }
 
-// Runs `program` with the arguments (quoted as for the shell), its output collected through `dir`.
-inline ProgramRun run_program(const fs::path& dir, const std::string& args,
-                              const fs::path& program = fs::path(TAVROLIN_BIN_DIR) / "tavrolin-batch") {
-    const fs::path out = dir / "stdout", err = dir / "stderr";
-    const std::string command = "'" + program.string() + "' " + args + " >'" + out.string() + "' 2>'" + err.string() + "'";
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out), read_file(err)};
-}
-
-// Runs the program with its output and files in the test's own folder.
 class BatchProgramTest : public TempFolderTest {
 protected:
-    ProgramRun run(const std::string& args, const fs::path& program = fs::path(TAVROLIN_BIN_DIR) / "tavrolin-batch") {
-        return run_program(dir, args, program);
+    // Runs `program` with the arguments (quoted as for the shell), its output collected in the folder.
+    ProgramRun run(const std::string& args,
+                   const std::filesystem::path& program = std::filesystem::path(TAVROLIN_BIN_DIR) / "tavrolin-batch") {
+        const std::string command = "'" + program.string() + "' " + args + " >'" + path("stdout") + "' 2>'" + path("stderr") + "'";
+        const int status = std::system(command.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(dir / "stdout"), read_file(dir / "stderr")};
     }
     // Saves a settings file into the folder and gives its quoted path for the command line.
     std::string settings(const std::string& name, const ControlValues& cv) {
-        const auto path = (dir / name).string();
-        EXPECT_TRUE(save_settings_file(path, cv));
-        return "'" + path + "'";
+        EXPECT_TRUE(save_settings_file(path(name), cv));
+        return "'" + path(name) + "'";
     }
 };
 

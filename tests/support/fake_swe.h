@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "support/control_values.h"
 
 namespace tavrolin::testing {
 
@@ -52,20 +53,16 @@ struct ScanSetup {
     ControlValues& cv = engine.cv;
 
     ScanSetup() {
-        cv.natal_date = "09/22/1949";
+        cv = initial_state();
         cv.start_date = "01/01/2000";
         cv.end_date = "01/31/2000";
         cv.tz = "0";
-        cv.p1_planets.fill(0);
-        cv.p2_planets.fill(0);
-        cv.aspects.fill(0);
         cv.select_mode(1);
         cv.ignore_dups = 0;
+        tick({}, {}, {});
     }
     void tick(const std::vector<int>& p1, const std::vector<int>& p2, const std::vector<int>& aspects) {
-        for (int b : p1) cv.p1_planets[static_cast<std::size_t>(b)] = 1;
-        for (int b : p2) cv.p2_planets[static_cast<std::size_t>(b)] = 1;
-        for (int a : aspects) cv.aspects[static_cast<std::size_t>(a)] = 1;
+        tick_only(cv, p1, p2, aspects);
     }
     // A body at longitude `lon` and declination `decl` at time t0, moving linearly at `rate` and
     // `decl_rate` degrees a day; the speed elements hold the rates.

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -23,12 +24,9 @@
 #include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/sheet/XSpreadsheetView.hpp>
 #include <com/sun/star/table/XCellRange.hpp>
-#include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/view/XSelectionSupplier.hpp>
 
 #include "support/temp_folder.h"
-
-extern char** environ;
 
 namespace tavrolin::testing {
 
@@ -41,23 +39,12 @@ using std::chrono::steady_clock;
 // soffice.bin asks for a restart with this status after it has set up a new profile.
 constexpr int restart_status = 81;
 
-std::vector<char*> c_strings(std::vector<std::string>& strings) {
-    std::vector<char*> pointers;
-    for (std::string& s : strings) pointers.push_back(s.data());
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
-// Starts the office in a process group of its own that dies with this process, in a fixed locale
-// so that what Calc makes of the texts does not depend on the machine. Everything the child needs
-// is prepared before the fork: only async-signal-safe calls follow it.
+// Starts the office in a process group of its own that dies with this process. Everything the
+// child needs is prepared before the fork: only async-signal-safe calls follow it.
 pid_t spawn(std::vector<std::string> args, const fs::path& log) {
-    std::vector<std::string> env = {"LC_ALL=C.UTF-8", "LANG=C.UTF-8"};
-    for (char** e = environ; *e != nullptr; ++e) {
-        const std::string entry = *e;
-        if (entry.rfind("LC_", 0) != 0 && entry.rfind("LANG", 0) != 0) env.push_back(entry);
-    }
-    const std::vector<char*> argv = c_strings(args), envp = c_strings(env);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
     const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     const pid_t parent = getpid();
     const pid_t pid = fork();
@@ -69,7 +56,7 @@ pid_t spawn(std::vector<std::string> args, const fs::path& log) {
         dup2(in, 0);
         dup2(out, 1);
         dup2(out, 2);
-        execve(argv[0], argv.data(), envp.data());
+        execv(argv[0], argv.data());
         _exit(127);
     }
     close(out);
@@ -98,8 +85,10 @@ std::vector<fs::path> bound_socket_files(pid_t pid) {
 
 }  // namespace
 
-
 TestOffice::TestOffice() {
+    // A fixed locale, so that what Calc makes of the texts does not depend on the machine (and the
+    // batch program the tests run reads dates month first).
+    ::setenv("LC_ALL", "C.UTF-8", 1);
     static std::atomic<int> counter{0};
     pipe_ = "tavrolin-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
     std::string folder = (fs::temp_directory_path() / "tavrolin-office-XXXXXX").string();
@@ -144,23 +133,10 @@ TestOffice::TestOffice() {
     }
 }
 
+// A test's office needs no orderly end: its profile and documents are thrown away.
 TestOffice::~TestOffice() {
-    bool terminating = false;
-    try {
-        // Close the documents first: a modified one would veto the end of the office.
-        if (pid_ > 0 && desktop_.is()) {
-            uno::Reference<util::XCloseable> current(desktop_->getCurrentComponent(), uno::UNO_QUERY);
-            if (current.is()) current->close(true);
-            terminating = desktop_->terminate();
-        }
-    } catch (const uno::Exception&) {
-        terminating = true;  // the office went away during the call
-    }
-    for (const auto deadline = steady_clock::now() + std::chrono::seconds(terminating ? 20 : 0);
-         pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) != pid_; std::this_thread::sleep_for(std::chrono::milliseconds(50))) {
-        if (steady_clock::now() >= deadline) kill_now();
-    }
     desktop_.clear();
+    kill_now();
     std::error_code ignored;
     fs::remove(fs::path("/tmp") / ("OSL_PIPE_" + std::to_string(getuid()) + "_" + pipe_), ignored);
     if (!profile_.empty()) fs::remove_all(profile_, ignored);

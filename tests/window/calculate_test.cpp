@@ -17,6 +17,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <tuple>
 
 #include "output/memory_sheet.h"
 #include "support/window_test_support.h"
@@ -28,20 +29,11 @@ namespace {
 using tavrolin::MemorySheet;
 using tavrolin::SpreadsheetConnection;
 
-// Hands the export's operations to a sheet the test keeps.
-class KeptSheet : public tavrolin::Spreadsheet {
-public:
-    explicit KeptSheet(MemorySheet& sheet) : sheet_(sheet) {}
-    tavrolin::CellPosition active_cell() override { return sheet_.active_cell(); }
-    void set_column_width(int column, double characters) override { sheet_.set_column_width(column, characters); }
-    void centre_column(int column) override { sheet_.centre_column(column); }
-    void set_column_number_format(int column, const std::string& pattern) override {
-        sheet_.set_column_number_format(column, pattern);
-    }
-    void set_cell_text(int column, int row, const std::string& text) override { sheet_.set_cell_text(column, row, text); }
-
-private:
-    MemorySheet& sheet_;
+// A sheet that leaves what the export wrote in the test's sheet when the command lets it go.
+struct KeptSheet : MemorySheet {
+    explicit KeptSheet(MemorySheet& sheet) : MemorySheet(sheet), kept(sheet) {}
+    ~KeptSheet() override { kept = *this; }
+    MemorySheet& kept;
 };
 
 // Finds `sheet`, or with none the status and detail of a search that found nothing.
@@ -68,12 +60,6 @@ QStringList copy_answering_boxes(frmTavrolin& w) {
     timer.start(10);
     QTest::mouseClick(w.cmdCopy_to_Excel, Qt::LeftButton);
     return seen;
-}
-
-int visible_natal_windows() {
-    int n = 0;
-    for (QWidget* w : QApplication::topLevelWidgets()) n += qobject_cast<frmNatalPos*>(w) != nullptr && w->isVisible();
-    return n;
 }
 
 // Every body with its data in the system's files, all aspects, transits to natal over 80 years:
@@ -115,9 +101,8 @@ private slots:
         f.great_conjunction();
         QTest::mouseClick(f.w->cmdTavrolin, Qt::LeftButton);
         const QString text = f.w->txtResults[1]->toPlainText();
-        QVERIFY2(text.startsWith("Aspects found:\n") && text.contains("\nWithin 1 deg. of exact:\n"), qPrintable(text));
-        QVERIFY2(text.contains(QRegularExpression("\\nJupiter 000 Saturn 12/21/2020 18:2\\d:\\d\\d\\n")), qPrintable(text));
-        QVERIFY(!text.contains('\r'));
+        // The moment is checked against the library by the engine's tests.
+        QCOMPARE(text, QString("Aspects found:\n\nJupiter 000 Saturn 12/21/2020 18:20:36\n\nWithin 1 deg. of exact:\n"));
         QVERIFY(f.w->txtResults[0]->toPlainText().isEmpty());
         QVERIFY2(QRegularExpression("^Tavrolin - \\d+\\.\\d\\d secs\\.$").match(f.w->windowTitle()).hasMatch(),
                  qPrintable(f.w->windowTitle()));
@@ -144,10 +129,10 @@ private slots:
         f.tick_only(0, -1, 0);  // the Sun reaches 0 Aries at the equinox
         QTest::mouseClick(f.w->cmdCalculate_T_to_Point, Qt::LeftButton);
         const QString text = f.w->txtResults[0]->toPlainText();
-        QVERIFY2(text.contains(QRegularExpression("\\nSun 000 \\S+ 03/20/2005 \\d\\d:\\d\\d:\\d\\d\\n")), qPrintable(text));
-        QVERIFY(!text.contains("Within 1 deg. of exact:"));
-        QCOMPARE(f.w->txtResults[1]->toPlainText(), QString("aspects listing"));
-        QCOMPARE(f.w->windowTitle(), QString("Tavrolin"));
+        QVERIFY2(text.contains(QRegularExpression("\\nSun 000 \\S+ 03/20/2005 \\d\\d:\\d\\d:\\d\\d\\n")) &&
+                     !text.contains("Within 1 deg. of exact:"),
+                 qPrintable(text));
+        QCOMPARE(f.w->txtResults[1]->toPlainText() + "|" + f.w->windowTitle(), QString("aspects listing|Tavrolin"));
     }
 
     void copyTakesTheLastRunWithTheWindowsChoicesOfNowOrSaysWhyNot() {
@@ -167,26 +152,28 @@ private slots:
             disabled_while_copying = !f.w->cmdCopy_to_Excel->isEnabled() && !f.w->cmdTavrolin->isEnabled();
         });
         QCOMPARE(copy_answering_boxes(*f.w), QStringList());
-        QCOMPARE(sheet.cell(1, 4), std::optional<std::string>("21 Dec 2020"));
-        QCOMPARE(sheet.cell(2, 4), std::optional<std::string>("Jupiter"));
-        QCOMPARE(sheet.cell(5, 4), std::optional<std::string>());  // Lunetta in transit: no speed
-        QCOMPARE(sheet.formats.at(6), std::string("0.00"));        // but the longitudes
+        // Lunetta in transit: no speed, but the longitudes.
+        QCOMPARE(std::tuple(sheet.cell(1, 4), sheet.cell(2, 4), sheet.cell(5, 4), sheet.formats.at(6)),
+                 std::tuple(std::optional<std::string>("21 Dec 2020"), std::optional<std::string>("Jupiter"),
+                            std::optional<std::string>(), std::string("0.00")));
         QVERIFY(disabled_while_copying);
         QVERIFY(f.w->cmdTavrolin->isEnabled() && f.w->cmdCopy_to_Excel->isEnabled());
 
         // A copy that cannot be done says why in one message box and changes nothing else.
         const QString listing = f.w->txtResults[1]->toPlainText();
-        f.w->spreadsheet_source = source_of(nullptr, SpreadsheetConnection::Status::none_open, "nobody answers");
-        QCOMPARE(copy_answering_boxes(*f.w),
-                 QStringList("No spreadsheet open|Please open an Excel spreadsheet before performing this operation.|3"));
-        f.w->spreadsheet_source =
-            source_of(nullptr, SpreadsheetConnection::Status::no_back_end, "this build has no spreadsheet back end");
-        QCOMPARE(copy_answering_boxes(*f.w), QStringList("Copy to Excel|This build has no spreadsheet back end.|3"));
         MemorySheet lost;
         lost.unusable_after_cell_writes = 2;
-        f.w->spreadsheet_source = source_of(&lost);
-        QCOMPARE(copy_answering_boxes(*f.w),
-                 QStringList("Copy to Excel|The copy stopped after 0 rows: the connection to the spreadsheet was lost.|2"));
+        const std::pair<tavrolin::SpreadsheetSource, QString> failures[] = {
+            {source_of(nullptr, SpreadsheetConnection::Status::none_open, "nobody answers"),
+             "No spreadsheet open|Please open an Excel spreadsheet before performing this operation.|3"},
+            {source_of(nullptr, SpreadsheetConnection::Status::no_back_end, "this build has no spreadsheet back end"),
+             "Copy to Excel|This build has no spreadsheet back end.|3"},
+            {source_of(&lost), "Copy to Excel|The copy stopped after 0 rows: the connection to the spreadsheet was lost.|2"},
+        };
+        for (const auto& [source, box] : failures) {
+            f.w->spreadsheet_source = source;
+            QCOMPARE(copy_answering_boxes(*f.w), QStringList(box));
+        }
         QCOMPARE(f.w->txtResults[1]->toPlainText(), listing);
         QVERIFY(f.w->cmdCopy_to_Excel->isEnabled());
     }
@@ -203,17 +190,17 @@ private slots:
         QVERIFY(f.w->mnuFileExportResults->isEnabled());
         f.w->txtTZ->setText("7");  // after the run: not the run's
         QVERIFY(write_file(f.path("plain"), "x"));
-        for (const char* name : {"great.ics", "great.txt", "plain/great.csv"}) f.dialogs->answer(f.path(name));
         QStringList messages;
-        for (int i = 0; i < 3; ++i) {
+        for (const char* name : {"great.ics", "great.txt", "plain/great.csv"}) {
+            f.dialogs->answer(f.path(name));
             f.w->mnuFileExportResults->trigger();
             messages << f.w->statusBar()->currentMessage();
         }
         QCOMPARE(f.dialogs->requests.front().filter, QString("iCalendar (*.ics);;CSV (*.csv)"));
         const QByteArray ics = read_file(f.path("great.ics"));
         QVERIFY2(QRegularExpression("\r\nDTSTART:20201221T182\\d\\d\\dZ\r\n").match(QString(ics)).hasMatch(), ics.constData());
-        QCOMPARE(messages[0], "Exported 1 event to " + f.path("great.ics"));
-        QCOMPARE(messages[1], "Not exported: " + f.path("great.txt") + " must end in .ics (iCalendar) or .csv.");
+        QCOMPARE(messages.mid(0, 2), QStringList({"Exported 1 event to " + f.path("great.ics"),
+                                                  "Not exported: " + f.path("great.txt") + " must end in .ics (iCalendar) or .csv."}));
         QVERIFY2(messages[2].startsWith("Not exported: Could not write " + f.path("plain/great.csv")), qPrintable(messages[2]));
         QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files), QStringList({"great.ics", "plain"}));
 
@@ -225,23 +212,19 @@ private slots:
         QCOMPARE(f.dialogs->requests.size(), std::size_t{3});
     }
 
-    // The time zone box shows a zone name whole in its tooltip. The birth time converter opens
-    // with the box's zone and writes the Greenwich time, and the date when it changed.
-    void zoneNamesAndTheBirthTimeConverter() {
+    // The birth time converter opens with the time zone box's zone (shown whole in the box's
+    // tooltip), shows the offset, asks which moment of a repeated hour is meant, refuses a skipped
+    // hour and writes the Greenwich date and time.
+    void birthTimeConverter() {
         WindowFixture f;
         f.w->txtTZ->setText("America/New_York");
         QCOMPARE(f.w->txtTZ->toolTip(), QString("America/New_York"));
-        struct Case {
-            QString date, time, zone;
-            int pick;  // of a repeated time
-            QString offset, natal_date, natal_time, refused;
-        };
+        struct Case { QString date, time, zone, offset, natal, refused; };
+        const QString skipped = "This local time did not occur: the clocks went forward over it.";
         const Case cases[] = {
-            {"09/22/1949", "17:43", "Europe/London", -1, "BST, UT+1", "09/22/1949", "16.43", ""},
-            {"09/22/1949", "22:15", "America/New_York", -1, "EDT, UT-4", "09/23/1949", "2.15", ""},
-            {"10/27/2024", "01:30", "Europe/London", 1, "BST, UT+1 or GMT, UT+0", "10/27/2024", "1.30", ""},
-            {"03/31/2024", "01:30", "Europe/London", -1, "This local time did not occur: the clocks went forward over it.",
-             "10/27/2024", "1.30", "This local time did not occur: the clocks went forward over it."},
+            {"09/22/1949", "22:15", "America/New_York", "EDT, UT-4", "09/23/1949 2.15", ""},
+            {"10/27/2024", "01:30", "Europe/London", "BST, UT+1 or GMT, UT+0", "10/27/2024 1.30", ""},  // the second
+            {"03/31/2024", "01:30", "Europe/London", skipped, "10/27/2024 1.30", skipped},
         };
         for (const Case& c : cases) {
             frmBirthTime d(0, c.date, f.w->txtTZ->text(), f.w.get());
@@ -251,17 +234,25 @@ private slots:
             QCOMPARE(d.lblBirthOffset->text(), c.offset);
             QString refused;
             d.refuse = [&](const QString& text) { refused = text; };
-            d.choose_repeated = [&](const std::vector<tavrolin::UniversalTime>& answers) { return answers.size() == 2 ? c.pick : -1; };
+            d.choose_repeated = [&](const std::vector<tavrolin::UniversalTime>& answers) { return answers.size() == 2 ? 1 : -1; };
             d.cmdOK_Click();
             QCOMPARE(refused, c.refused);
             if (d.chosen()) f.w->apply_birth_time(*d.chosen());
-            QCOMPARE(f.w->txtNatalDate->text() + " " + f.w->txtNatalTime->text(), c.natal_date + " " + c.natal_time);
+            QCOMPARE(f.w->txtNatalDate->text() + " " + f.w->txtNatalTime->text(), c.natal);
         }
     }
 
     // The numbers of the reports are checked against the library through tavrolin-batch.
-    void reportShowsInOneWindowAndIsCopied() {
+    void reportShowsInOneWindowAndIsCopiedOrSaysWhyNot() {
         WindowFixture f;
+        QGuiApplication::clipboard()->setText("kept");
+        f.w->txtNatalDate->setText("22/09/1949");  // day first under the month-first order
+        f.w->mnuNatalPlanetPositionsLongitude->trigger();
+        QCOMPARE(f.w->statusBar()->currentMessage(), QString("Natal date: \"22/09/1949\" is not a date"));
+        QVERIFY(f.w->natal_pos_window() == nullptr);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("kept"));
+
+        f.w->txtNatalDate->setText("09/22/1949");
         f.w->mnuNatalPlanetPositionsLongitude->trigger();
         frmNatalPos* natal = f.w->natal_pos_window();
         QVERIFY(QTest::qWaitForWindowExposed(natal));
@@ -277,40 +268,34 @@ private slots:
         QTest::keyClick(natal->RichText1, Qt::Key_Escape);
         QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(f.w.get()));
         QTest::keyClick(f.w.get(), Qt::Key_F12);
-        QCOMPARE(visible_natal_windows(), 1);
+        QCOMPARE(f.w->findChildren<frmNatalPos*>().size(), 1);
         QCOMPARE(f.w->natal_pos_window()->RichText1->toPlainText().section('\n', 0, 0).size(), 34);  // the declinations
         QCOMPARE(QGuiApplication::clipboard()->text(), f.w->natal_pos_window()->RichText1->toPlainText());
     }
 
-    void reportOfAnInvalidNatalDateOrAMissingEphemerisSaysWhy() {
-        WindowFixture f(12000, 0, false);  // without the asteroid files
-        QGuiApplication::clipboard()->setText("kept");
-        f.w->txtNatalDate->setText("22/09/1949");  // day first under the month-first order
-        f.w->mnuNatalPlanetPositionsLongitude->trigger();
-        QCOMPARE(f.w->statusBar()->currentMessage(), QString("Natal date: \"22/09/1949\" is not a date"));
-        QCOMPARE(visible_natal_windows(), 0);
-        QCOMPARE(QGuiApplication::clipboard()->text(), QString("kept"));
-        f.w->txtNatalDate->setText("09/22/1949");
+    void reportWithoutTheAsteroidFilesNamesThem() {
+        WindowFixture f(12000, 0, false);
         f.w->mnuNatalPlanetPositionsLongitude->trigger();
         const QString message = f.w->statusBar()->currentMessage();
         QVERIFY2(message.startsWith("Eris: position not computed: ") && message.contains("; Sedna: position not computed: "),
                  qPrintable(message));
     }
 
-    void longRunShowsProgressIgnoresInputAndCancels() {
+    // A long run shows its progress, takes no other input and ends soon after Cancel; closing the
+    // window during the next run ends that run and then closes the window.
+    void longRunShowsProgressIgnoresInputAndEndsOnCancelOrClose() {
         WindowFixture f;
         frmTavrolin& w = *f.w;
         set_up_long_run(w);
+        const auto running = [&] { return shown(w.findChild<QProgressBar*>("prgCalc")); };
         int progress_seen = 0;
         bool input_ignored = false;
         QElapsedTimer since_cancel;
         repeat_until(&w, [&] {
-            auto* bar = w.findChild<QProgressBar*>("prgCalc");
             auto* cancel = w.findChild<QPushButton*>("cmdCancelCalc");
-            if (!shown(bar) || !shown(cancel)) return false;
-            progress_seen = std::max(progress_seen, bar->value());
+            if (!running() || !shown(cancel)) return false;
+            progress_seen = std::max(progress_seen, w.findChild<QProgressBar*>("prgCalc")->value());
             if (progress_seen == 0) return false;  // wait until some work is done
-            // The rest of the window takes no input during the run.
             QTest::mouseClick(w.chkSortOutput, Qt::LeftButton);
             QTest::keyClicks(w.txtTZ, "5");
             input_ignored = w.chkSortOutput->isChecked() && w.txtTZ->text() == "8";
@@ -319,18 +304,14 @@ private slots:
             return true;
         });
         QTest::mouseClick(w.cmdTavrolin, Qt::LeftButton);
-
-        QVERIFY(progress_seen > 0);
-        QVERIFY(input_ignored);
+        QVERIFY(progress_seen > 0 && input_ignored);
         QVERIFY2(since_cancel.isValid() && since_cancel.elapsed() < 20000, "the run ended soon after Cancel");
-        QVERIFY(!shown(w.findChild<QProgressBar*>("prgCalc")) && !shown(w.findChild<QPushButton*>("cmdCancelCalc")));
+        QVERIFY(!running() && !shown(w.findChild<QPushButton*>("cmdCancelCalc")));
         QVERIFY(QApplication::overrideCursor() == nullptr);
         const QString text = w.txtResults[1]->toPlainText();
-        QVERIFY2(text.startsWith("Aspects found:"), qPrintable(text.left(200)));
-        const QRegularExpression ending(
-            "\\nThe run was cancelled at \\d\\d/\\d\\d/\\d{4}, while scanning \\S+( \\S+)? to \\S+( \\S+)?\\.\\n"
-            "\\nWithin 1 deg\\. of exact:\\n");
-        QVERIFY2(text.contains(ending), qPrintable(text.right(400)));
+        const QRegularExpression ending("\\nThe run was cancelled at \\d\\d/\\d\\d/\\d{4}, while scanning \\S+( \\S+)? to "
+                                        "\\S+( \\S+)?\\.\\n\\nWithin 1 deg\\. of exact:\\n");
+        QVERIFY2(text.startsWith("Aspects found:") && text.contains(ending), qPrintable(text.right(400)));
 
         // The window takes input again, and a short run afterwards runs to its end.
         QTest::mouseClick(w.chkSortOutput, Qt::LeftButton);
@@ -338,23 +319,16 @@ private slots:
         w.txtEndDate->setText("01/31/1950");
         QTest::mouseClick(w.cmdTavrolin, Qt::LeftButton);
         QVERIFY(!w.txtResults[1]->toPlainText().contains("cancelled"));
-    }
-
-    void closingDuringARunEndsItAndClosesTheWindow() {
-        WindowFixture f;
-        set_up_long_run(*f.w);
-        bool close_asked = false;
-        repeat_until(f.w.get(), [&] {
-            if (!shown(f.w->findChild<QProgressBar*>("prgCalc"))) return false;
-            close_asked = true;
-            f.w->close();
+        // Closed during a run, the window closes once the run has ended, writing its INI file as it always does.
+        w.txtEndDate->setText("12/31/2029");
+        repeat_until(&w, [&] {
+            if (!running()) return false;
+            w.close();
             return true;
         });
-        QTest::mouseClick(f.w->cmdTavrolin, Qt::LeftButton);
-        QVERIFY(close_asked);
-        QVERIFY(f.w->txtResults[1]->toPlainText().contains("The run was cancelled at "));
-        // The window closes once the run has ended, writing its INI file as it always does.
-        QTRY_VERIFY(!f.w->isVisible());
+        QTest::mouseClick(w.cmdTavrolin, Qt::LeftButton);
+        QVERIFY(w.txtResults[1]->toPlainText().contains("The run was cancelled at "));
+        QTRY_VERIFY(!w.isVisible());
         QVERIFY(QFile::exists(f.path("Tavrolin.ini")));
     }
 };

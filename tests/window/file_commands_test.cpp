@@ -19,8 +19,9 @@ std::string state(const frmTavrolin& w) {
 }
 
 void change_everything(frmTavrolin& w) {
-    for (QLineEdit* box : {w.txtStartdate, w.txtEndDate, w.txtZodiacDegree, w.txtNatalDate, w.txtNatalTime, w.txtTZ})
+    for (QLineEdit* box : {w.txtStartdate, w.txtEndDate, w.txtZodiacDegree, w.txtNatalDate, w.txtNatalTime})
         box->setText(box == w.txtEndDate ? "" : "1.5");
+    w.txtTZ->setText("America/Argentina/Buenos_Aires");  // a zone name comes back whole
     for (auto* box : w.chkAspects) box->setChecked(!box->isChecked());
     for (auto* box : w.chkP1Planets) box->setChecked(!box->isChecked());
     for (auto* box : {w.chkHelio, w.chkP2Planets_G_or_H, w.chkUse_ET, w.chkSortOutput, w.chkApparentPos})
