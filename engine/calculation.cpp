@@ -283,7 +283,10 @@ PairEnd Engine::scan_pair(const ScanPlan& plan, const PairHooks& hooks) {
                 near_miss_from_jd = current;
                 near_miss_aspect = a;
             }
-            if (std::fabs(orb_earlier) <= 1.0 && std::fabs(orb_later) > 1.0 && qualifies) {
+            // Only an open window can close: an aspect leaving its orb before any window opened
+            // would end the window before it starts.
+            if (near_miss_state == " from " && std::fabs(orb_earlier) <= 1.0 && std::fabs(orb_later) > 1.0 &&
+                qualifies) {
                 near_miss_to_jd = current;
                 near_miss_aspect = a;
             }

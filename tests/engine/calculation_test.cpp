@@ -100,6 +100,15 @@ TEST(StartCalcs, NearMissWindowsOfAspectsWhoseSignsFit) {
         EXPECT_EQ(near_miss_lines(s.engine), c.lines) << c.lon << " " << c.jupiter_decl;
         EXPECT_EQ(s.engine.result_count, c.saturn ? 1 : 0);
     }
+    // Mars leaves the conjunction's orb on the first day, before any window opens, and settles
+    // within a degree of an angle of 10 on 01/17: the window runs from there (it ended 01/01).
+    ScanSetup s;
+    s.move(5, 100.0);
+    s.swe.motions[4] = [](double t, int, double* xx) { xx[0] = std::max(99.05 - 0.5 * (t - jan1_2000), 91.0); };
+    s.tick({4}, {5}, {0, user_defined_aspect});
+    s.cv.user_defined_angle = "10";
+    ASSERT_TRUE(s.engine.Start_Calcs().ran);
+    EXPECT_EQ(near_miss_lines(s.engine), std::vector<std::string>{"Mars 10 Jupiter: 01/17/2000 - 01/31/2000"});
 }
 
 TEST(StartCalcs, StopsCleanlyAtTheRowLimit) {
