@@ -29,6 +29,14 @@
 #include "window/files/atomic_file.h"
 #include "window/files/file_places.h"
 #include "window/files/settings_file.h"
+#if TAVROLIN_TIMELINE_PICTURES
+#include <QGuiApplication>
+#include <QPalette>
+
+#include "engine/calendar.h"
+#include "output/timeline.h"
+#include "window/timeline_painter.h"
+#endif
 
 namespace {
 
@@ -41,6 +49,7 @@ constexpr std::string_view usage_text =
     "Usage: tavrolin-batch [--degree] [--style default|quill|lunetta] [--angle TEXT] [--years-back TEXT]\n"
     "                      [--date-order 0|1|2] [--to-spreadsheet [--pipe NAME] [--date-only 0|1]]\n"
     "                      [--progress] [--export FILE.ics|FILE.csv | --export - --format ics|csv]\n"
+    "                      [--timeline FILE.png|FILE.svg [--width N]]\n"
     "                      SETTINGS.opt\n"
     "       tavrolin-batch --report longitude|decl|sidereal [--date-order 0|1|2] SETTINGS.opt\n"
     "       tavrolin-batch --local-birth-time \"DATE hh:mm ZONE\" [--date-order 0|1|2]\n"
@@ -77,6 +86,12 @@ constexpr std::string_view help_text =
     "  --export - --format ics|csv\n"
     "                      write the results to standard output in that form instead of the\n"
     "                      listing\n"
+    "  --timeline FILE     also draw the results on a time axis into FILE, as the window's\n"
+    "                      View > Timeline shows them: a PNG picture when it ends in .png, an SVG\n"
+    "                      picture when it ends in .svg. Every lane in an SVG picture; a PNG\n"
+    "                      picture is at most 16384 pixels tall and 64 million pixels in all,\n"
+    "                      and the lanes beyond are left out (standard error says so)\n"
+    "  --width N           the picture's width in pixels, 200 to 20000 (default 1600)\n"
     "  --progress          report on standard error how much of the calculation is done, as\n"
     "                      \"tavrolin-batch: 42% done\" (one line per percent; on a terminal one\n"
     "                      line that is rewritten)\n"
@@ -92,8 +107,9 @@ constexpr std::string_view help_text =
     "in it is not a date, the output cannot be written, or (--report) the position of a reported\n"
     "body could not be computed (the report is printed all the same), or (--to-spreadsheet) no\n"
     "spreadsheet is open or the copy stopped (the listing is printed all the same), or (--export)\n"
-    "the run found nothing to export or the file cannot be written (nothing is left of it); 2 on\n"
-    "bad usage.\n";
+    "the run found nothing to export or the file cannot be written (nothing is left of it), or\n"
+    "(--timeline) the name does not end in .png or .svg or the picture cannot be written (nothing\n"
+    "is left of it); 2 on bad usage.\n";
 
 struct Options {
     bool degree = false;
@@ -110,6 +126,8 @@ struct Options {
     int date_only = 1;
     bool progress = false;
     std::string export_path;  // "-": standard output
+    std::string timeline_path;
+    int timeline_width = 0;  // 0: not given
     std::optional<ExportFormat> export_format;
     std::string settings_path;
 };
@@ -183,6 +201,15 @@ int parse(int argc, char** argv, Options& options) {
             options.date_order = order[0] - '0';
         } else if (!options_ended && arg == "--export") {
             if (!value(options.export_path) || options.export_path.empty()) return usage_error("--export needs a file name or -");
+        } else if (!options_ended && arg == "--timeline") {
+            if (!value(options.timeline_path) || options.timeline_path.empty()) return usage_error("--timeline needs a file name");
+        } else if (!options_ended && arg == "--width") {
+            std::string width;
+            if (!value(width)) return usage_error("--width needs a value");
+            const bool digits = !width.empty() && width.size() <= 5 && width.find_first_not_of("0123456789") == std::string::npos;
+            options.timeline_width = digits ? std::stoi(width) : -1;
+            if (options.timeline_width < 200 || options.timeline_width > 20000)
+                return usage_error("--width \"" + width + "\": a number of pixels from 200 to 20000");
         } else if (!options_ended && arg == "--format") {
             std::string name;
             if (!value(name)) return usage_error("--format needs a value");
@@ -215,6 +242,8 @@ int parse(int argc, char** argv, Options& options) {
     if (options.report && options.to_spreadsheet) return usage_error("--to-spreadsheet copies a calculation, not a --report");
     if (options.report && !options.export_path.empty()) return usage_error("--export writes a calculation, not a --report");
     if (options.export_format && options.export_path != "-") return usage_error("--format goes with --export -");
+    if (options.report && !options.timeline_path.empty()) return usage_error("--timeline draws a calculation, not a --report");
+    if (options.timeline_width != 0 && options.timeline_path.empty()) return usage_error("--width goes with --timeline");
     if (options.export_path == "-" && !options.export_format) return usage_error("--export - needs --format ics or csv");
     return 0;
 }
@@ -270,6 +299,10 @@ int print_local_birth_time(const std::string& request, int date_order) {
         complain(time_text + " on " + date_text + " did not occur in " + zone + ": the clocks went forward over it");
         return exit_failure;
     }
+    if (answer.kind == LocalTimeAnswer::Kind::off_calendar) {
+        complain(time_text + " on " + date_text + " in " + zone + " falls on a GMT date outside the years 0100 to 9999");
+        return exit_failure;
+    }
     std::string out;
     for (const UniversalTime& u : answer.answers)
         out += format_date(u.date, date_order) + " " + u.natal_time() + " (" + u.offset_text() + ")\n";
@@ -315,6 +348,56 @@ int export_to(const Engine& engine, const std::string& path, ExportFormat format
     return 0;
 }
 
+#if TAVROLIN_TIMELINE_PICTURES
+
+int check_timeline_path(const std::string& path) {
+    if (picture_format_for(QString::fromLocal8Bit(path.c_str()))) return 0;
+    complain("cannot draw the timeline into " + path + ": the name must end in .png or .svg");
+    return exit_failure;
+}
+
+// The picture of View > Timeline, of the whole range and every lane (as many as a PNG holds).
+int draw_timeline(const Engine& engine, const Options& options, char* program) {
+    // The toolkit draws text and pictures without a display on its offscreen platform.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Its notes about the session (no runtime folder, say) are no concern of a picture.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+        if (type == QtDebugMsg || type == QtInfoMsg || message.startsWith("QStandardPaths:")) return;
+        std::fprintf(stderr, "tavrolin-batch: %s\n", qPrintable(message));
+    });
+    int argc = 1;
+    char* argv[] = {program, nullptr};
+    QGuiApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");  // the toolkit took the user's; the engine's texts use "."
+    const Timeline timeline = build_timeline(engine);
+    const TimelinePainter painter(timeline, QGuiApplication::font());
+    const PictureFormat format = *picture_format_for(QString::fromLocal8Bit(options.timeline_path.c_str()));
+    const int width = options.timeline_width != 0 ? options.timeline_width : default_picture_width;
+    TimelineView view = painter.whole_view(width, max_picture_height(format, width));
+    view.now_jd = unix_epoch_jd + static_cast<double>(std::time(nullptr)) / 86400.0;
+    // Dark text on white, whatever the desktop's theme: a picture is read elsewhere.
+    QPalette palette;
+    palette.setColor(QPalette::Base, Qt::white);
+    palette.setColor(QPalette::Text, Qt::black);
+    std::string error;
+    if (!write_picture_file(options.timeline_path, render_picture(painter, view, timeline_colours(palette), format), &error)) {
+        complain(error);
+        return exit_failure;
+    }
+    if (!view.note.isEmpty()) complain(options.timeline_path + ": " + view.note.toStdString() + ".");
+    return 0;
+}
+
+#else
+
+int check_timeline_path(const std::string&) {
+    complain("--timeline: this tavrolin-batch was built without Qt SVG and draws no pictures");
+    return exit_failure;
+}
+int draw_timeline(const Engine&, const Options&, char*) { return exit_failure; }
+
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -327,6 +410,9 @@ int main(int argc, char** argv) {
     if (options.version) return write_all(stdout, "tavrolin-batch " TAVROLIN_VERSION "\n") ? 0 : exit_failure;
     if (!options.local_birth_time.empty()) return print_local_birth_time(options.local_birth_time, options.date_order);
 
+    if (!options.timeline_path.empty()) {
+        if (const int status = check_timeline_path(options.timeline_path); status != 0) return status;
+    }
     if (!options.export_path.empty() && options.export_path != "-") {
         options.export_format = export_format_for(options.export_path);
         if (!options.export_format) {
@@ -389,10 +475,15 @@ int main(int argc, char** argv) {
     CommandOutcome outcome = run_calculation_command(engine, options.degree ? 0 : 1, {}, &fast);
     if (options.progress && terminal && percent_shown >= 0) std::fputs("\n", stderr);
     if (!outcome.ran) {
-        // The settings file's line of each date box.
+        // The settings file's line of each box; "Yrs back" comes from the command line.
         const std::string& field = outcome.invalid_field;
+        if (field == "Yrs back") {
+            complain("--years-back: " + outcome.invalid_date);
+            return exit_failure;
+        }
         const char* line = field == "Start Date"   ? "line 1, "
                            : field == "End Date"   ? "line 2, "
+                           : field == "Zodiac decimal degree" ? "line 3, "
                            : field == "Natal date" ? "line 4, "
                            : field == "Natal time (GMT)" ? "line 5, "
                            : field == "Time Zone"  ? "line 6, "
@@ -400,14 +491,18 @@ int main(int argc, char** argv) {
         complain(options.settings_path + ": " + line + outcome.invalid_date);
         return exit_failure;
     }
-    if (options.export_path == "-") return export_to(engine, options.export_path, *options.export_format);
-    if (!write_all(stdout, to_platform_line_ends(std::move(outcome.text)))) {
-        complain("cannot write the listing to standard output");
-        return exit_failure;
+    int status = 0;
+    if (options.export_path == "-") {
+        status = export_to(engine, options.export_path, *options.export_format);
+    } else {
+        if (!write_all(stdout, to_platform_line_ends(std::move(outcome.text)))) {
+            complain("cannot write the listing to standard output");
+            return exit_failure;
+        }
+        if (!options.export_path.empty()) status = export_to(engine, options.export_path, *options.export_format);
     }
-    if (!options.export_path.empty()) {
-        if (const int status = export_to(engine, options.export_path, *options.export_format); status != 0) return status;
-    }
+    if (status == 0 && !options.timeline_path.empty()) status = draw_timeline(engine, options, argv[0]);
+    if (status != 0) return status;
     if (options.to_spreadsheet) return copy_to_spreadsheet(engine, options.pipe);
     return 0;
 }

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
+  qt6-base-dev qt6-svg-dev qt6-qpa-plugins fonts-dejavu-core
   libswe-dev swe-basic-data
   googletest libgtest-dev libgmock-dev
   libreoffice-dev

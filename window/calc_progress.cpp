@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QLayout>
 #include <QMainWindow>
 #include <QProgressBar>
 #include <QPushButton>
@@ -10,6 +11,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <exception>
 #include <thread>
 
@@ -27,6 +29,11 @@ CalcProgress::CalcProgress(QMainWindow* window)
     cancel_->setObjectName("cmdCancelCalc");
     window->statusBar()->addPermanentWidget(bar_);
     window->statusBar()->addPermanentWidget(cancel_);
+    // The status bar keeps the height it has with the panel shown, so that showing the panel
+    // takes no room from the window's controls.
+    QStatusBar* status = window->statusBar();
+    status->layout()->invalidate();
+    status->setMinimumHeight(std::max(status->minimumHeight(), status->sizeHint().height()));
     bar_->hide();
     cancel_->hide();
     connect(cancel_, &QPushButton::clicked, this, [this] {

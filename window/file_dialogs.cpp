@@ -4,6 +4,10 @@
 #include <QFileDialog>
 #include <QRegularExpression>
 #include <QMessageBox>
+#include <QPushButton>
+
+#include <algorithm>
+#include <vector>
 
 namespace tavrolin {
 
@@ -40,6 +44,17 @@ std::optional<QString> ToolkitFileDialogs::choose_file(QWidget* parent, const Fi
     const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty()) return std::nullopt;
     return chosen.first();
+}
+
+std::optional<int> FileDialogs::ask(QWidget* parent, const QString& title, const QString& text, const QStringList& answers) {
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Cancel, parent);
+    std::vector<QAbstractButton*> buttons;
+    for (const QString& answer : answers) buttons.push_back(box.addButton(answer, QMessageBox::AcceptRole));
+    if (!buttons.empty()) box.setDefaultButton(static_cast<QPushButton*>(buttons.front()));
+    box.exec();
+    const auto it = std::find(buttons.begin(), buttons.end(), box.clickedButton());
+    if (it == buttons.end()) return std::nullopt;
+    return static_cast<int>(it - buttons.begin());
 }
 
 void ToolkitFileDialogs::report_failure(QWidget* parent, const QString& text) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <string>
@@ -28,6 +29,9 @@ public:
     virtual std::optional<QString> choose_file(QWidget* parent, const FileDialogRequest& request) = 0;
     // Tells the user that a file could not be read or written; `text` names the file and why.
     virtual void report_failure(QWidget* parent, const QString& text) = 0;
+    // A question with a few answers (the first is the default): the index of the answer chosen,
+    // nothing when the question was cancelled. A message box unless replaced.
+    virtual std::optional<int> ask(QWidget* parent, const QString& title, const QString& text, const QStringList& answers);
 };
 
 // The toolkit's file dialog and a warning message box.

@@ -403,6 +403,8 @@ void frmTavrolin::build_controls() {
     setCentralWidget(scroll_);
     setStatusBar(new QStatusBar(this));
     statusBar()->setObjectName("statusBar");
+    // Made now, so that the status bar has room for the progress panel before the window is sized.
+    new tavrolin::CalcProgress(this);
 }
 
 void frmTavrolin::build_menus() {
@@ -455,6 +457,12 @@ void frmTavrolin::build_menus() {
         entry(mnuOptions, "mnuUseLunettaDisplaySettings", "Use &Lunetta's display settings", QKeySequence(Qt::Key_F8));
     mnuUseLunettaDisplaySettings->setCheckable(true);
 
+    mnuView = menuBar()->addMenu("&View");
+    mnuView->setObjectName("mnuView");
+    mnuViewTimeline = entry(mnuView, "mnuViewTimeline", "&Timeline", QKeySequence(Qt::Key_F9));
+    mnuViewTimeline->setEnabled(true);
+    connect(mnuViewTimeline, &QAction::triggered, this, &frmTavrolin::mnuViewTimeline_Click);
+
     // Help has no entries: the menu bar item itself is the command.
     mnuHelp = menuBar()->addAction("&Help");
     mnuHelp->setObjectName("mnuHelp");
@@ -483,7 +491,8 @@ void frmTavrolin::set_tab_order() {
 
 void frmTavrolin::resize_to_twips() {
     canvas_->setFixedSize(twips_to_px_x(window_width_twips_), twips_to_px_y(canvas_height_twips_));
-    const int chrome = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
+    const int chrome = menuBar()->sizeHint().height() +
+                       std::max(statusBar()->sizeHint().height(), statusBar()->minimumHeight());
     QSize size(canvas_->width(), canvas_->height() + chrome);
     // On a screen too small for the layout the window is fitted to the screen and its controls
     // scroll, rather than reaching past the screen's edges where nothing could get at them.
@@ -622,6 +631,7 @@ void frmTavrolin::Start_Calcs(int calc_kind) {
         const QString text = QString::fromStdString(tavrolin::to_platform_line_ends(std::move(outcome.text)));
         box->setPlainText(text);
         mnuFileExportResults->setEnabled(true);
+        timeline_after_run();
     } else {
         statusBar()->showMessage(QString::fromStdString(outcome.invalid_date));
     }

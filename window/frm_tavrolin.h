@@ -6,7 +6,7 @@
 // "chkAspects_15", "optNatal_Transit_Progressed_1", "txtResults_0". The labels without a name of
 // their own are "lblStartDate", "lblEndDate", "lblTZ", "lblZodiacDegree", "lblNatalTime" and
 // "lblYearsBack". Menu entries and separators are QActions named "mnuFileLoadSettings",
-// "mnuSplit2", ...; the menus are QMenus named "mnuFile", "mnuAdjustDates", "mnuOptions";
+// "mnuSplit2", ...; the menus are QMenus named "mnuFile", "mnuAdjustDates", "mnuOptions", "mnuView";
 // "mnuHelp" is an action of the menu bar itself.
 //
 // Geometry is laid out in twips (1/1440 inch) at the screen's logical resolution, so that the
@@ -26,6 +26,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/bodies.h"
 #include "engine/control_values.h"
@@ -50,10 +51,12 @@ class QRadioButton;
 class QScrollArea;
 class frmHelpFiles;
 class frmNatalPos;
+class frmTimeline;
 
 namespace tavrolin {
 
 class FileDialogs;
+struct Timeline;
 
 // What the window takes from its surroundings; tests replace each part.
 struct WindowSetup {
@@ -166,6 +169,8 @@ public:
     QMenu* mnuOptions = nullptr;
     QAction* mnuUseQuillDisplaySettings = nullptr;
     QAction* mnuUseLunettaDisplaySettings = nullptr;
+    QMenu* mnuView = nullptr;
+    QAction* mnuViewTimeline = nullptr;
     QAction* mnuHelp = nullptr;
 
     // State of the file dialogs. Settings and natal data files keep their own folder and file;
@@ -189,6 +194,8 @@ public:
     frmHelpFiles* help_window() const;
     // The open natal positions window, if any.
     frmNatalPos* natal_pos_window() const;
+    // The open timeline window, if any.
+    frmTimeline* timeline_window() const;
 
 public slots:
     // "Calculate tavrolin": aspects between the P1 and P2 bodies; the caption shows the time taken.
@@ -237,6 +244,11 @@ public slots:
     void mnuNatalPlanetPositionsLongitude_Click();
     void mnuNatalPlanetPositionsDecl_Lat_Click();
     void mnuNatalPlanetPositionsLongitude_SIDEREAL_Click();
+    // View menu: the timeline window of the last run (timeline_command.cpp), opened once and
+    // brought forward again.
+    void mnuViewTimeline_Click();
+    // Selects the listing line of a row of the last run in its results box and scrolls to it.
+    void select_result_row(int row);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -264,6 +276,11 @@ private:
     void connect_report_commands();
     void natal_report_command(tavrolin::NatalReportKind kind);
 
+    // The timeline (timeline_command.cpp): made anew once per run, when the listing is shown and
+    // the window is open, else when the window opens.
+    void timeline_after_run();
+    void show_timeline_in_window();
+
     // Lays a control out at a twip rectangle of the client area.
     void place(QWidget* control, int left, int top, int width, int height);
     void move_left_twips(QWidget* control, int delta);
@@ -286,6 +303,11 @@ private:
     QString ini_save_error_;
     QPointer<frmHelpFiles> help_window_;
     QPointer<frmNatalPos> natal_pos_window_;
+    QPointer<frmTimeline> timeline_window_;
+    std::shared_ptr<const tavrolin::Timeline> timeline_;
+    bool timeline_current_ = false;
+    // The results box line of each row of the last run, found when first needed.
+    std::vector<int> listing_lines_;
 
     tavrolin::LibSwe swe_;
     tavrolin::Ephemeris ephemeris_{swe_};

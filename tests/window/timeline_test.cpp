@@ -1,0 +1,376 @@
+// View > Timeline: markers where their dates are, hover text and click-to-select, the pictures of
+// the window and of tavrolin-batch, the window before any run and across runs; and the main
+// window's controls staying in view while a run shows its progress.
+#include <QAction>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QHelpEvent>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolTip>
+#include <QWheelEvent>
+#include <QXmlStreamReader>
+
+#include <cmath>
+
+#include "engine/calendar.h"
+#include "support/window_test_support.h"
+#include "window/frm_timeline.h"
+
+using namespace tavrolin;
+
+namespace {
+
+// Also answers the "whole or visible" question of "Save image...".
+class TimelineDialogs : public ScriptedDialogs {
+public:
+    std::deque<std::optional<int>> choices;
+    std::optional<int> ask(QWidget*, const QString&, const QString&, const QStringList&) override {
+        if (choices.empty()) return std::nullopt;
+        const std::optional<int> c = choices.front();
+        choices.pop_front();
+        return c;
+    }
+};
+
+struct Fixture {
+    QTemporaryDir dir;
+    std::shared_ptr<TimelineDialogs> dialogs = std::make_shared<TimelineDialogs>();
+    std::unique_ptr<frmTavrolin> w;
+    Fixture() {
+        QFile::link(QDir::current().absoluteFilePath("ephe"), dir.filePath("ephe"));
+        w = make_window(dir.path(), 12000, 0, dialogs);
+    }
+    QString path(const QString& name) const { return dir.filePath(name); }
+    // The Sun's conjunctions with Saturn (24th) and Jupiter (29th) in January 2021, in UT.
+    void two_conjunctions() const {
+        w->txtStartdate->setText("01/01/2021");
+        w->txtEndDate->setText("01/31/2021");
+        w->txtTZ->setText("0");
+        w->optNatal_Transit_Progressed[1]->click();
+        for (int i = 0; i <= last_body_index; ++i) {
+            w->chkP1Planets[static_cast<std::size_t>(i)]->setChecked(i == 0);
+            w->chkP2Planets[static_cast<std::size_t>(i)]->setChecked(i == 5 || i == 6);
+        }
+        for (int a = 0; a <= last_aspect_index; ++a) w->chkAspects[static_cast<std::size_t>(a)]->setChecked(a == 0);
+    }
+    frmTimeline* open_timeline() const {
+        w->mnuViewTimeline->trigger();
+        frmTimeline* t = w->timeline_window();
+        if (t != nullptr) t->resize(900, 400);
+        return t;
+    }
+};
+
+// The moment of a listing line "Sun 000 Saturn 01/24/2021 hh:nn:ss", time zone 0.
+double jd_of_line(const QString& line) {
+    const auto m = QRegularExpression("(\\d\\d)/(\\d\\d)/(\\d{4}) (\\d\\d):(\\d\\d):(\\d\\d)$").match(line);
+    if (!m.hasMatch()) return 0.0;
+    const auto n = [&](int i) { return m.captured(i).toInt(); };
+    return GetJulianDay(n(1), n(2), n(3)) + (n(4) + n(5) / 60.0 + n(6) / 3600.0) / 24.0;
+}
+
+QPoint centre_of(const frmTimeline& t, int lane, double jd) {
+    const TimelineView v = t.view();
+    const TimelinePainter& p = t.painter();
+    return QPoint(static_cast<int>(std::lround(p.x_of(jd, v))),
+                  p.lanes_area(v).top() + lane * p.lane_height() + p.lane_height() / 2 - v.lane_offset);
+}
+
+int lane_named(const Timeline& t, const std::string& label) {
+    for (std::size_t i = 0; i < t.lanes.size(); ++i)
+        if (t.lanes[i].label == label) return static_cast<int>(i);
+    return -1;
+}
+
+// Every run longer than the progress panel's delay: all bodies and aspects over 80 years.
+void set_up_long_run(frmTavrolin& w) {
+    w.txtStartdate->setText("01/01/1950");
+    w.txtEndDate->setText("12/31/2029");
+    w.optNatal_Transit_Progressed[0]->click();
+    for (int i = 0; i <= last_body_index; ++i) {
+        w.chkP1Planets[static_cast<std::size_t>(i)]->setChecked(i != earth_index && i < 21);
+        w.chkP2Planets[static_cast<std::size_t>(i)]->setChecked(i != earth_index && i < 21);
+    }
+    for (auto* box : w.chkAspects) box->setChecked(true);
+}
+
+// What of the main window's controls cannot be seen: scroll bars shown, controls outside the
+// client area, "Solar arc to natal planets" cut off.
+QStringList hidden_controls(const frmTavrolin& w) {
+    QStringList out;
+    auto* area = w.findChild<QScrollArea*>("clientArea");
+    if (area->horizontalScrollBar()->isVisible() || area->verticalScrollBar()->isVisible()) out << "scroll bar shown";
+    const QRect view = area->viewport()->rect();
+    for (QWidget* c : area->widget()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (!c->isVisible()) continue;
+        const QRect g(c->mapTo(area->viewport(), QPoint(0, 0)), c->size());
+        if (!view.contains(g)) out << c->objectName();
+    }
+    return out;
+}
+
+double contrast(const QColor& a, const QColor& b) {
+    const auto lum = [](const QColor& c) {
+        const auto ch = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * ch(c.redF()) + 0.7152 * ch(c.greenF()) + 0.0722 * ch(c.blueF());
+    };
+    const double x = lum(a), y = lum(b);
+    return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
+}
+
+}  // namespace
+
+class TimelineTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The markers of a two-row run are drawn at the x of their listed moments, the present
+    // moment's line only inside the range; hovering shows a row's line, clicking selects it in
+    // the results box; the window follows the next run.
+    void markersHoverAndClick() {
+        Fixture f;
+        f.two_conjunctions();
+        QTest::mouseClick(f.w->cmdTavrolin, Qt::LeftButton);
+        frmTimeline* t = f.open_timeline();
+        QVERIFY(t != nullptr);
+        QCOMPARE(t->objectName(), QString("frmTimeline"));
+        const double inside = GetJulianDay(1, 10, 2021);
+        t->set_clock([&] { return inside; });
+        QCOMPARE(t->timeline().lanes.size(), std::size_t{2});
+        const QImage image = t->visible_image();
+        const TimelineColours colours = t->colours();
+        const QColor marker = colours.marks[static_cast<int>(AspectFamily::conjunction)];
+        for (const char* body : {"Saturn", "Jupiter"}) {
+            const int lane = lane_named(t->timeline(), std::string("Sun 000 ") + body);
+            QVERIFY(lane >= 0);
+            const QString line = f.w->txtResults[1]->toPlainText().split('\n').filter("Sun 000 " + QString(body)).value(0);
+            const QPoint at = centre_of(*t, lane, jd_of_line(line));
+            QCOMPARE(image.pixelColor(at), marker);
+            QVERIFY(image.pixelColor(at + QPoint(4 * t->painter().mark_radius(), 0)) != marker);
+            QCOMPARE(t->text_at(at), line);
+            QTest::mouseClick(t->canvas(), Qt::LeftButton, {}, at);
+            QCOMPARE(f.w->txtResults[1]->textCursor().selectedText(), line);
+            QVERIFY(f.w->txtResults[1]->viewport()->rect().contains(f.w->txtResults[1]->cursorRect()));
+        }
+        QHelpEvent help(QEvent::ToolTip, centre_of(*t, 0, t->timeline().lanes[0].marks[0].jd), QPoint());
+        QApplication::sendEvent(t->canvas(), &help);
+        QVERIFY2(QToolTip::text().startsWith("Sun 000 Saturn 01/24/2021"), qPrintable(QToolTip::text()));
+        QVERIFY(t->text_at(QPoint(5, 5)).isEmpty());
+
+        // The present moment's line, where it falls in the range.
+        const int now_x = static_cast<int>(std::lround(t->painter().x_of(inside, t->view())));
+        const int y = t->painter().lanes_area(t->view()).top() + 1;
+        QCOMPARE(t->visible_image().pixelColor(now_x, y), colours.now);
+        const double later = GetJulianDay(1, 10, 2030);
+        t->set_clock([&] { return later; });
+        QVERIFY(t->visible_image().pixelColor(now_x, y) != colours.now);
+
+        // A new run redraws the open window: February holds neither conjunction.
+        f.w->txtStartdate->setText("02/01/2021");
+        f.w->txtEndDate->setText("02/28/2021");
+        QTest::mouseClick(f.w->cmdTavrolin, Qt::LeftButton);
+        QCOMPARE(f.w->timeline_window(), t);
+        QVERIFY(t->timeline().has_run && t->timeline().lanes.empty());
+        QVERIFY(render_picture(t->painter(), t->view(), colours, PictureFormat::svg)
+                    .contains("Nothing to show: the last calculation found no aspects."));
+    }
+
+    // Before any run: the window says so; a second F9 brings the same window; saving where
+    // nothing can be written, or under another extension, says so and leaves nothing; the window's
+    // pictures (whole and visible) are written; Home fits the range after a zoom.
+    void emptyWindowSavingAndZoom() {
+        Fixture f;
+        frmTimeline* t = f.open_timeline();
+        QVERIFY(t != nullptr && t->isVisible());
+        QVERIFY(!t->timeline().has_run);
+        const QByteArray empty = render_picture(t->painter(), t->view(), t->colours(), PictureFormat::svg);
+        QVERIFY(empty.contains("Nothing to show yet: run a calculation first."));
+        QCOMPARE(f.open_timeline(), t);
+
+        QVERIFY(write_file(f.path("plain"), "x"));
+        struct Save { int choice; const char* name; const char* message; };
+        const Save saves[] = {{0, "plain/t.png", "Not saved: Could not write "},
+                              {1, "t.gif", "must end in .png or .svg."},
+                              {0, "whole.PNG", "Saved "},
+                              {1, "visible.svg", "Saved "}};
+        f.two_conjunctions();
+        for (const Save& s : saves) {
+            if (QString(s.name) == "whole.PNG") QTest::mouseClick(f.w->cmdTavrolin, Qt::LeftButton);
+            f.dialogs->choices.push_back(s.choice);
+            f.dialogs->answer(f.path(s.name));
+            t->mnuSaveImage->trigger();
+            QVERIFY2(t->statusBar()->currentMessage().contains(s.message), qPrintable(t->statusBar()->currentMessage()));
+        }
+        QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files), QStringList({"plain", "visible.svg", "whole.PNG"}));
+        QCOMPARE(t->statusBar()->currentMessage(), "Saved " + f.path("visible.svg"));
+        const QImage whole(f.path("whole.PNG"));
+        QCOMPARE(whole.size(), t->painter().whole_view(t->canvas()->width(), max_picture_height(PictureFormat::png, t->canvas()->width())).size);
+        QVERIFY(read_file(f.path("visible.svg")).contains("Sun 000 Jupiter"));
+        f.dialogs->choices.push_back(std::nullopt);  // the question cancelled: no file dialog
+        t->mnuSaveImage->trigger();
+        QCOMPARE(f.dialogs->requests.size(), std::size_t{4});
+        QCOMPARE(f.dialogs->requests.front().filter, QString("PNG image (*.png);;SVG image (*.svg)"));
+
+        // The wheel zooms around the pointer; Home fits the whole range again.
+        const QPoint at = centre_of(*t, 0, GetJulianDay(1, 20, 2021));
+        const double before = t->painter().jd_at(at.x(), t->view());
+        QWheelEvent wheel(at, t->canvas()->mapToGlobal(at), QPoint(), QPoint(0, 360), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(t->canvas(), &wheel);
+        QVERIFY(t->view().to_jd - t->view().from_jd < 20.0);
+        QVERIFY(std::abs(t->painter().jd_at(at.x(), t->view()) - before) < 1e-6);
+        t->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(t));
+        QTest::keyClick(t, Qt::Key_Home);
+        QCOMPARE(t->view().from_jd, t->timeline().from_jd);
+        QCOMPARE(t->view().to_jd, t->timeline().to_jd);
+        QApplication::clipboard()->clear();
+        QTest::keySequence(t, QKeySequence::Copy);
+        QCOMPARE(QApplication::clipboard()->image().size(), t->canvas()->size());
+    }
+
+    // tavrolin-batch draws the run's whole timeline: an SVG with one diamond (a path) per row, a
+    // PNG as wide as asked; bad names and widths are refused and write nothing.
+    void batchPictures() {
+        Fixture f;
+        f.two_conjunctions();
+        f.dialogs->answer(f.path("two.opt"));
+        f.w->mnuFileSaveSettings->trigger();
+        const auto batch = [&](const QStringList& args) {
+            QProcess p;
+            p.start(QDir::current().absoluteFilePath("tavrolin-batch"), args + QStringList{f.path("two.opt")});
+            p.waitForFinished(60000);
+            return std::pair{p.exitCode(), QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError())};
+        };
+        const auto [status, out] = batch({"--timeline", f.path("two.svg")});
+        QCOMPARE(status, 0);
+        const int rows = static_cast<int>(out.count(QRegularExpression("\\nSun 000 \\w+ 01/\\d\\d/2021 ")));
+        QCOMPARE(rows, 2);
+        QFile svg(f.path("two.svg"));
+        QVERIFY(svg.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(&svg);
+        int paths = 0;
+        while (!xml.atEnd())
+            if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("path")) ++paths;
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QCOMPARE(paths, rows);
+
+        QCOMPARE(batch({"--timeline", f.path("two.png"), "--width", "640"}).first, 0);
+        QCOMPARE(QImage(f.path("two.png")).width(), 640);
+        struct Refused { QStringList args; int status; const char* says; };
+        const Refused refused[] = {{{"--timeline", f.path("x.gif")}, 1, "must end in .png or .svg"},
+                                   {{"--timeline", f.path("x.png"), "--width", "199"}, 2, "from 200 to 20000"},
+                                   {{"--timeline", f.path("x.png"), "--width", "20001"}, 2, "from 200 to 20000"},
+                                   {{"--width", "800"}, 2, "--width goes with --timeline"},
+                                   {{"--timeline", f.path("none/x.svg")}, 1, "Could not write"}};
+        for (const Refused& r : refused) {
+            const auto [code, text] = batch(r.args);
+            QCOMPARE(code, r.status);
+            QVERIFY2(text.contains(r.says), qPrintable(text));
+        }
+        QVERIFY(!QFile::exists(f.path("x.gif")) && !QFile::exists(f.path("x.png")));
+    }
+
+    // The families' colours stand out from light and dark backgrounds alike.
+    void coloursReadableOnLightAndDark() {
+        for (const auto& [base, text] : {std::pair{QColor(Qt::white), QColor(Qt::black)},
+                                         std::pair{QColor(0x20, 0x22, 0x26), QColor(0xe8, 0xe8, 0xe8)}}) {
+            QPalette palette;
+            palette.setColor(QPalette::Base, base);
+            palette.setColor(QPalette::Text, text);
+            const TimelineColours c = timeline_colours(palette);
+            QCOMPARE(c.background, base);
+            for (int f = 0; f < aspect_family_count; ++f) {
+                QVERIFY2(contrast(c.marks[f], base) >= 3.0, aspect_family_caption(static_cast<AspectFamily>(f)));
+                QVERIFY(contrast(c.stretches[f], base) >= 1.2 && c.stretches[f] != c.marks[f]);
+                for (int g = 0; g < f; ++g) QVERIFY(c.marks[f] != c.marks[g]);
+            }
+            QVERIFY(contrast(c.now, base) >= 3.0);
+        }
+    }
+
+    // A run that shows its progress keeps every control of the main window in view, during the
+    // run and after it; the open timeline then shows what the cancelled run found.
+    void controlsStayInViewWhileARunShowsProgress() {
+        Fixture f;
+        frmTimeline* t = f.open_timeline();
+        f.w->activateWindow();
+        QTRY_VERIFY(hidden_controls(*f.w).isEmpty());
+        set_up_long_run(*f.w);
+        QStringList during;
+        QElapsedTimer shown;
+        auto* timer = new QTimer(f.w.get());
+        QObject::connect(timer, &QTimer::timeout, [&] {
+            auto* cancel = f.w->findChild<QPushButton*>("cmdCancelCalc");
+            if (cancel == nullptr || !cancel->isVisible()) return;
+            if (!shown.isValid()) shown.start();
+            // Once the layout has settled and some rows have been found.
+            if (shown.elapsed() < 300 || f.w->findChild<QProgressBar*>("prgCalc")->value() < 100) return;
+            during = hidden_controls(*f.w);
+            timer->stop();
+            QTest::mouseClick(cancel, Qt::LeftButton);
+        });
+        timer->start(20);
+        QTest::mouseClick(f.w->cmdTavrolin, Qt::LeftButton);
+        QVERIFY(shown.isValid());
+        QVERIFY2(during.isEmpty(), qPrintable(during.join(", ")));
+        QApplication::processEvents();
+        QVERIFY2(hidden_controls(*f.w).isEmpty(), qPrintable(hidden_controls(*f.w).join(", ")));
+        QVERIFY(f.w->txtResults[1]->toPlainText().contains("The run was cancelled at "));
+        QVERIFY(t->timeline().marks > 0);
+        QCOMPARE(t->timeline().marks, f.w->engine().result_count);
+    }
+
+    // A million moments in 50,000 lanes (half of them in one lane): opening and the first paint
+    // well within two seconds, a zoom's or a scroll's repaint a fraction of that.
+    void largeTimelineOpensAndRepaintsQuickly() {
+        auto timeline = std::make_shared<Timeline>();
+        *timeline = Timeline{true, 2433282.5, 2433282.5 + 80 * 365.25, std::vector<TimelineLane>(50000), 0};
+        for (std::size_t i = 0; i < timeline->lanes.size(); ++i) {
+            TimelineLane& lane = timeline->lanes[i];
+            lane.label = "Lane " + std::to_string(i);
+            const int n = i == 7 ? 500000 : 10;
+            for (int k = 1; k <= n; ++k) lane.marks.push_back({timeline->from_jd + k * (80 * 365.25 / (n + 1)), k});
+            timeline->marks += n;
+        }
+        QWidget main;
+        TimelineDialogs dialogs;
+        QElapsedTimer clock;
+        clock.start();
+        frmTimeline t(&main, dialogs, QString());
+        t.resize(1200, 800);
+        t.set_timeline(timeline, [](int) { return QString(); });
+        t.visible_image();
+        const qint64 open_ms = clock.restart();
+        t.zoom_at(4.0, 600);
+        t.visible_image();
+        const qint64 zoom_ms = clock.restart();
+        t.pan(0, 500000);
+        t.visible_image();
+        const qint64 scroll_ms = clock.elapsed();
+        qInfo("open and first paint %lld ms, zoom %lld ms, scroll %lld ms", open_ms, zoom_ms, scroll_ms);
+        QVERIFY(open_ms < 2000 && zoom_ms < 300 && scroll_ms < 300);
+    }
+};
+
+// The main window fits on this screen, as on a desktop: scroll bars would be the layout's fault.
+int main(int argc, char** argv) {
+    QTemporaryDir dir;
+    const QString config = dir.filePath("screen.json");
+    write_file(config, R"({"screens":[{"name":"desk","x":0,"y":0,"width":1920,"height":1200,"logicalDpi":96,"logicalBaseDpi":96,"dpr":1}]})");
+    if (qgetenv("QT_QPA_PLATFORM") == "offscreen") qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toLocal8Bit());
+    QApplication app(argc, argv);
+    TimelineTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "timeline_test.moc"
