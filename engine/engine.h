@@ -71,28 +71,25 @@ struct PairHooks {
     std::function<void(double)> row_added;
 };
 
-// A pair that came within one degree of an aspect without becoming exact: the near-miss line of
-// the listing. From and to are the first and last step of the window, in calendar time (the
-// progressed modes' scan days turned into the years of life they stand for).
-struct NearMiss {
+// A pair's span of time at an aspect, in calendar time (the progressed modes' scan days turned
+// into the years of life they stand for).
+struct PairSpan {
     int p1 = 0;
     int aspect = 0;
     int p2 = 0;
     double from_jd = 0.0;
     double to_jd = 0.0;
+    bool operator==(const PairSpan&) const = default;
 };
 
-// A stretch of time in which a pair stood within one degree of an aspect (the near-miss orb), in
-// calendar time. The ends lie between the scan's whole days where the orb crosses one degree,
-// estimated from the positions at the two ends of the step; the stretch is cut at the scanned range.
-struct OrbStretch {
-    int p1 = 0;
-    int aspect = 0;
-    int p2 = 0;
-    double from_jd = 0.0;
-    double to_jd = 0.0;
-    bool operator==(const OrbStretch&) const = default;
-};
+// A pair that came within one degree of an aspect without becoming exact: the near-miss line of
+// the listing. From and to are the first and last step of the window.
+using NearMiss = PairSpan;
+
+// A stretch in which a pair stood within one degree of an aspect (the near-miss orb). The ends lie
+// between the scan's whole days where the orb crosses one degree, estimated from the positions at
+// the two ends of the step; the stretch is cut at the scanned range.
+using OrbStretch = PairSpan;
 
 // The inputs of the last run, kept for the exports: later commands change cv and the natal state.
 struct RunInputs {
