@@ -8,9 +8,9 @@
 
 namespace tavrolin {
 
-namespace {
+int column_index(std::string_view column) { return static_cast<int>(round_half_even(val(column))); }
 
-int index_of(std::string_view column) { return static_cast<int>(round_half_even(val(column))); }
+namespace {
 
 std::string_view trim_blanks(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -59,13 +59,13 @@ bool has_date_pattern(int date_order) {
 }  // namespace
 
 std::string body_caption_of(std::string_view column) {
-    const int n = index_of(column);
+    const int n = column_index(column);
     if (n < 0 || n > last_body_index) return std::string();
     return ControlValues::body_caption(n);
 }
 
 std::string aspect_caption_of(const ControlValues& cv, std::string_view column) {
-    const int n = index_of(column);
+    const int n = column_index(column);
     if (n < 0 || n > last_aspect_index) return std::string();
     return cv.aspect_caption(n);
 }

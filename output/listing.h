@@ -42,6 +42,8 @@ std::string default_row_entry(const ListingContext& context, const ResultRow& ro
 std::string Display_Aspects(const Engine& engine);
 
 // Helpers shared by the styles.
+// The body or aspect index a column of the result table holds.
+int column_index(std::string_view column);
 // Caption of the body / aspect whose index a column holds (empty for an index out of range).
 std::string body_caption_of(std::string_view column);
 std::string aspect_caption_of(const ControlValues& cv, std::string_view column);

@@ -3,15 +3,12 @@
 #include <algorithm>
 #include <unordered_map>
 
-#include "engine/text_rules.h"
 #include "output/calculation_command.h"
 #include "output/listing.h"
 
 namespace tavrolin {
 
 namespace {
-
-int index_of(std::string_view column) { return static_cast<int>(round_half_even(val(column))); }
 
 long long lane_key(int p1, int aspect, int p2) {
     return (static_cast<long long>(p1) * aspect_count + aspect) * (body_count + 1) + p2;
@@ -75,7 +72,7 @@ Timeline build_timeline(const Engine& engine) {
     const int rows = std::min(engine.result_count, static_cast<int>(engine.result_table.size()) - 1);
     for (int i = 1; i <= rows; ++i) {
         const ResultRow& row = engine.result_table[static_cast<std::size_t>(i)];
-        const int p1 = index_of(row[0]), aspect = index_of(row[1]), p2 = index_of(row[2]);
+        const int p1 = column_index(row[0]), aspect = column_index(row[1]), p2 = column_index(row[2]);
         // Only rows the scan made know their moment.
         if (row.exact_jd == 0.0 || !valid(p1, aspect, p2)) continue;
         const double jd = run.progressed ? progressed_to_calendar(row.exact_jd, run.natal_jd) : row.exact_jd;
