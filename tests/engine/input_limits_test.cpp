@@ -2,7 +2,6 @@
 // onto the circle, or counted off the calendar, never taken for something else.
 #include <gtest/gtest.h>
 
-#include <cfloat>
 #include <string>
 #include <vector>
 
@@ -14,11 +13,6 @@ namespace tavrolin {
 namespace {
 
 TEST(InputLimits, ANumberTheRunCannotUseIsRefusedOnlyWhereTheRunReadsIt) {
-    for (const auto& [text, value] : {std::pair{"1e400", DBL_MAX}, {"-1e400", -DBL_MAX}, {"+999e306x", DBL_MAX},
-                                      {"1e99999999999999999999", DBL_MAX}, {"1e-400", 0.0}, {"-0.5e-400", 0.0},
-                                      {"0.00001e309", 1e304}, {"123e306", 1.23e308}})
-        EXPECT_EQ(val(text), value) << text;  // "1e400" was 0
-
     struct Case { std::string ControlValues::*box; const char* text; int calc_kind, mode; const char* field; };
     const Case cases[] = {
         {&ControlValues::zodiac_degree, "1e20", 0, 0, "Zodiac decimal degree"},
@@ -36,8 +30,7 @@ TEST(InputLimits, ANumberTheRunCannotUseIsRefusedOnlyWhereTheRunReadsIt) {
         {&ControlValues::natal_time, "1e400", 1, 0, "Natal time (GMT)"},  // was 0h
     };
     for (const Case& c : cases) {
-        testing::ScanSetup s;
-        s.tick({0}, {1}, {0});
+        testing::ScanSetup s({0}, {1}, {0});
         s.cv.select_mode(c.mode);
         s.cv.*c.box = c.text;
         s.engine.calc_kind = c.calc_kind;
@@ -49,9 +42,8 @@ TEST(InputLimits, ANumberTheRunCannotUseIsRefusedOnlyWhereTheRunReadsIt) {
 
 // The Moon passes every degree in January 2000: the times and P2 longitudes of the rows.
 std::vector<std::string> moon_rows(int calc_kind, const std::string& degree, const std::string& angle, int aspect) {
-    testing::ScanSetup s;
+    testing::ScanSetup s({1}, {0}, {aspect});
     s.move(1, 0.0, 13.0, testing::jan1_2000, -20.25, 1.0);
-    s.tick({1}, {0}, {aspect});
     s.cv.user_defined_angle = angle;
     s.cv.zodiac_degree = degree;
     s.engine.calc_kind = calc_kind;
@@ -82,9 +74,8 @@ TEST(InputLimits, DegreesPastTheCircleAndAnglesNoSeparationCanHave) {
 TEST(InputLimits, DatesPastTheCalendarAreNeitherListedNorCut) {
     // The progressed Moon's aspects to a natal Sun at 0, 99 years of life either side of the age
     // 8050 at the start date: those past the year 9999 are counted.
-    testing::ScanSetup s;
+    testing::ScanSetup s({1}, {0}, {0, 7, 14});
     s.move(1, 0.0, 13.0, testing::jan1_2000);
-    s.tick({1}, {0}, {0, 7, 14});
     s.cv.select_mode(2);
     s.cv.start_date = "12/01/9999";
     s.cv.years_back = "99";
@@ -104,14 +95,6 @@ TEST(InputLimits, DatesPastTheCalendarAreNeitherListedNorCut) {
         EXPECT_EQ(plan.calendar_date(plan.natal_jd + years, 0), text);
     const double first_day = unix_epoch_jd + static_cast<double>(days_from_civil({100, 1, 1}));
     EXPECT_EQ(GetCalendarDay(first_day, 0) + " " + GetCalendarDay(first_day, 2), "01/01/0100 0100/01/01");
-
-    // A local birth time whose Greenwich date no date box can hold (was "01/01/10000").
-    struct Case { CivilDate date; int hour; const char* zone; LocalTimeAnswer::Kind kind; };
-    for (const Case& c : {Case{{9999, 12, 31}, 23, "America/New_York", LocalTimeAnswer::Kind::off_calendar},
-                          Case{{100, 1, 1}, 0, "Asia/Tokyo", LocalTimeAnswer::Kind::off_calendar},
-                          Case{{9999, 12, 31}, 12, "America/New_York", LocalTimeAnswer::Kind::unique},
-                          Case{{100, 1, 1}, 12, "Asia/Tokyo", LocalTimeAnswer::Kind::unique}})
-        EXPECT_EQ(local_time_to_universal(c.zone, c.date, c.hour, 30).kind, c.kind) << c.date.year << " " << c.zone;
 }
 
 }  // namespace

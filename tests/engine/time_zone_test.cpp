@@ -42,6 +42,11 @@ TEST(TimeZone, LocalBirthTimeToGreenwich) {
         {"Asia/Kolkata", {2024, 1, 1}, 3, 0, Kind::unique, {"2023-12-31 21.30 (IST, UT+5:30)"}},
         {"America/New_York", {1949, 9, 22}, 22, 15, Kind::unique, {"1949-9-23 2.15 (EDT, UT-4)"}},
         {"Mars/Olympus", {2024, 1, 1}, 0, 0, Kind::no_zone, {}},
+        // A Greenwich date that no date box can hold (was "01/01/10000").
+        {"America/New_York", {9999, 12, 31}, 23, 30, Kind::off_calendar, {}},
+        {"Asia/Tokyo", {100, 1, 1}, 0, 30, Kind::off_calendar, {}},
+        {"America/New_York", {9999, 12, 31}, 12, 30, Kind::unique, {"9999-12-31 17.30 (EST, UT-5)"}},
+        {"Asia/Tokyo", {100, 1, 1}, 12, 30, Kind::unique, {"100-1-1 3.11 (LMT, UT+9:19)"}},
     };
     for (const Case& c : cases) {
         const LocalTimeAnswer a = local_time_to_universal(c.zone, c.date, c.hour, c.minute);

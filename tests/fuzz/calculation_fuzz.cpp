@@ -1,6 +1,7 @@
 // A whole calculation from a fuzzed settings file against the real library: both commands, the
 // listing and both exports. The range is cut to a few days so that an input takes a moment;
 // every date the run writes must be one of the years 0100 to 9999.
+#include <mutex>
 #include <string_view>
 
 #include "engine/engine.h"
@@ -10,15 +11,11 @@
 #include "tests/fuzz/fuzz_input.h"
 #include "window/files/settings_file.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace tavrolin;
-    static const bool path_set = [] {
-        set_ephemeris_path(TAVROLIN_BIN_DIR);
-        return true;
-    }();
-    (void)path_set;
+void tavrolin::fuzzing::fuzz_one(const std::string& input) {
+    static std::once_flag path_set;
+    std::call_once(path_set, [] { set_ephemeris_path(TAVROLIN_BIN_DIR); });
     ControlValues cv;
-    if (!load_settings_file(fuzzing::file_of(data, size), cv)) return 0;
+    if (!load_settings_file(file_of(input), cv)) return;
     if (const auto start = parse_date(cv.start_date, cv.date_order)) cv.end_date = short_date(add_days(*start, 3));
     if (cv.years_back.size() > 1) cv.years_back = "2";  // the progressed modes scan twice this many days
     for (int kind : {1, 0}) {
@@ -28,9 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         engine.cv = cv;
         const CommandOutcome outcome = run_calculation_command(engine, kind);
         if (!outcome.ran) continue;
-        for (int r = 1; r <= engine.result_count; ++r) fuzzing::check_written_date(engine.result_table[static_cast<std::size_t>(r)][3]);
+        for (int r = 1; r <= engine.result_count; ++r) check_written_date(engine.result_table[static_cast<std::size_t>(r)][3]);
         for (ExportFormat format : {ExportFormat::icalendar, ExportFormat::csv})
             export_results(engine, format, [](std::string_view) { return true; }, 0);
     }
-    return 0;
 }

@@ -1,4 +1,5 @@
-// What the fuzz targets share: the input as a text, and as a file for the readers that take a path.
+// What the fuzz targets share: the entry point, which hands each input to the target's fuzz_one
+// as a text, and the input as a file for the readers that take a path.
 #pragma once
 
 #include <unistd.h>
@@ -7,21 +8,19 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/control_values.h"
 #include "engine/date_text.h"
 
 namespace tavrolin::fuzzing {
 
-inline std::string text_of(const std::uint8_t* data, std::size_t size) {
-    return std::string(reinterpret_cast<const char*>(data), size);
-}
+// Each target defines it; a finding ends it with __builtin_trap().
+void fuzz_one(const std::string& input);
 
 // The input written to a file of this process's own, replaced by every input.
-inline std::string file_of(const std::uint8_t* data, std::size_t size) {
+inline std::string file_of(const std::string& input) {
     static const std::string path = "/tmp/tavrolin_fuzz_" + std::to_string(::getpid());
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr) __builtin_trap();
-    if (size > 0 && std::fwrite(data, 1, size, f) != size) __builtin_trap();
+    if (!input.empty() && std::fwrite(input.data(), 1, input.size(), f) != input.size()) __builtin_trap();
     std::fclose(f);
     return path;
 }
@@ -33,3 +32,8 @@ inline void check_written_date(std::string_view text) {
 }
 
 }  // namespace tavrolin::fuzzing
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    tavrolin::fuzzing::fuzz_one(std::string(reinterpret_cast<const char*>(data), size));
+    return 0;
+}

@@ -2,15 +2,12 @@
 #include "tests/fuzz/fuzz_input.h"
 #include "window/files/ini_file.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace tavrolin;
-    const std::string text = fuzzing::text_of(data, size);
+void tavrolin::fuzzing::fuzz_one(const std::string& input) {
     for (int order = 0; order <= 3; ++order) {
         ControlValues cv;
         cv.date_order = order;
         apply_ini_defaults(cv);
-        apply_ini_text(text, cv);
+        apply_ini_text(input, cv);
         ini_file_text(cv);
     }
-    return 0;
 }

@@ -7,21 +7,18 @@
 #include "output/result_time.h"
 #include "tests/fuzz/fuzz_input.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace tavrolin;
-    const std::string text = fuzzing::text_of(data, size);
-    const double v = val(text);
+void tavrolin::fuzzing::fuzz_one(const std::string& input) {
+    const double v = val(input);
     number_to_text(v);
     for (int decimals = 0; decimals <= 6; ++decimals) format_fixed(v, decimals);
     format_00(v);
     for (int order = 0; order <= 3; ++order) {
-        if (const auto date = parse_date(text, order)) {
+        if (const auto date = parse_date(input, order)) {
             if (date->year < 100 || date->year > 9999) __builtin_trap();
-            fuzzing::check_written_date(format_date(*date, date_order_mdy));
+            check_written_date(format_date(*date, date_order_mdy));
         }
     }
-    result_seconds(text);
-    if (time_zone_problem(text).empty() && !is_zone_name(text) && std::fabs(hours_behind_ut(text, 2451545.0)) > 24.0)
+    result_seconds(input);
+    if (time_zone_problem(input).empty() && !is_zone_name(input) && std::fabs(hours_behind_ut(input, 2451545.0)) > 24.0)
         __builtin_trap();
-    return 0;
 }

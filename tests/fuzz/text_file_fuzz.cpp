@@ -3,13 +3,11 @@
 #include "tests/fuzz/fuzz_input.h"
 #include "window/files/text_file.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace tavrolin;
+void tavrolin::fuzzing::fuzz_one(const std::string& input) {
     std::string error;
-    const auto bytes = read_whole_file(fuzzing::file_of(data, size), 16u << 20, "a help file", &error);
-    if (!bytes || bytes->size() != size) __builtin_trap();
+    const auto bytes = read_whole_file(file_of(input), 16u << 20, "a help file", &error);
+    if (!bytes || *bytes != input) __builtin_trap();
     const std::string text = is_valid_utf8(*bytes) ? *bytes : utf8_from_8bit(*bytes);
     if (!is_valid_utf8(text)) __builtin_trap();
     with_crlf_line_ends(text);
-    return 0;
 }

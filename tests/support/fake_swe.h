@@ -7,9 +7,11 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <tuple>
 #include <utility>
 #include <vector>
 
+#include "engine/calendar.h"
 #include "engine/engine.h"
 #include "support/control_values.h"
 
@@ -42,24 +44,34 @@ public:
     std::unique_ptr<SweApi> for_worker_thread() const override { return std::make_unique<FakeSwe>(*this); }
 };
 
-inline constexpr double jan1_2000 = 2451544.5;  // 0h of 01/01/2000
+// Everything of a run that the listing, the near-miss section and the error lines show, to
+// compare the fast scan with the single-threaded one.
+inline auto shown(const Engine& e, const ScanOutcome& out) {
+    return std::tuple(e.result_count, e.result_table, e.near_miss_text, e.eph.errors(), out.ran, out.row_limit_reached,
+                      out.stopped_at_date, out.cancelled, e.last_outcome.row_limit_reached);
+}
 
-// An engine on the double: nothing ticked, transit to transit, January 2000, Universal Time, so
-// that each test ticks only what it examines.
+inline constexpr double jan1_2000 = 2451544.5;  // 0h of 01/01/2000
+// The natal moment of a first start: where the progressed modes count the years of life from.
+inline const double natal_jd = GetJulianDay(9, 22, 1949) + natal_hours_from_text("16.43") / 24.0;
+
+// An engine on the double: transit to transit, January 2000, Universal Time, and ticked only what
+// the test examines.
 struct ScanSetup {
     FakeSwe swe;
     Ephemeris eph{swe};
     Engine engine{eph};
     ControlValues& cv = engine.cv;
 
-    ScanSetup() {
+    explicit ScanSetup(const std::vector<int>& p1 = {}, const std::vector<int>& p2 = {},
+                       const std::vector<int>& aspects = {}) {
         cv = initial_state();
         cv.start_date = "01/01/2000";
         cv.end_date = "01/31/2000";
         cv.tz = "0";
         cv.select_mode(1);
         cv.ignore_dups = 0;
-        tick({}, {}, {});
+        tick(p1, p2, aspects);
     }
     void tick(const std::vector<int>& p1, const std::vector<int>& p2, const std::vector<int>& aspects) {
         tick_only(cv, p1, p2, aspects);

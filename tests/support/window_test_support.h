@@ -2,22 +2,31 @@
 // folder is that folder, and its file dialogs answered by the test.
 #pragma once
 
+// The main window's controls and QtTest, which every window test drives.
+#include <QAction>
 #include <QByteArray>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSize>
+#include <QStatusBar>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <deque>
 #include <memory>
+#include <numeric>
 #include <optional>
+#include <string>
 #include <vector>
 
+#include "support/control_values.h"
 #include "window/file_dialogs.h"
 #include "window/frm_tavrolin.h"
 
@@ -31,16 +40,18 @@ inline bool write_file(const QString& path, const QByteArray& content) {
     return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();
 }
 
-// File dialogs answered by the test: each dialog takes the next scripted answer (a path, or
-// nothing for a cancel) and is recorded; failure messages are collected instead of shown.
+// File dialogs and questions answered by the test: each dialog takes the next scripted answer (a
+// path, or nothing for a cancel) and is recorded, each question the next scripted choice (none
+// left: cancelled); failure messages are collected instead of shown.
 class ScriptedDialogs : public tavrolin::FileDialogs {
 public:
-    std::deque<std::optional<QString>> answers;
+    std::deque<QString> answers;  // a null string for a cancel
+    std::deque<std::optional<int>> choices;
     std::vector<tavrolin::FileDialogRequest> requests;
     QStringList failures;
 
-    void answer(const QString& path) { answers.emplace_back(path); }
-    void cancel() { answers.emplace_back(std::nullopt); }
+    void answer(const QString& path) { answers.push_back(path); }
+    void cancel() { answers.push_back(QString()); }
 
     std::optional<QString> choose_file(QWidget*, const tavrolin::FileDialogRequest& request) override {
         requests.push_back(request);
@@ -48,18 +59,21 @@ public:
             failures << "unexpected dialog: " + request.title;
             return std::nullopt;
         }
-        // The path is moved out on its own: copying the optional makes GCC's optimiser warn.
-        const bool cancelled = !answers.front().has_value();
-        QString path = cancelled ? QString() : std::move(*answers.front());
+        const QString path = answers.front();
         answers.pop_front();
-        if (cancelled) return std::nullopt;
+        if (path.isNull()) return std::nullopt;
         return path;
+    }
+    std::optional<int> ask(QWidget*, const QString&, const QString&, const QStringList&) override {
+        const std::optional<int> choice = choices.empty() ? std::nullopt : choices.front();
+        if (!choices.empty()) choices.pop_front();
+        return choice;
     }
     void report_failure(QWidget*, const QString& text) override { failures << text; }
 };
 
 inline std::unique_ptr<frmTavrolin> make_window(const QString& folder, int screen_width_twips = 12000,
-                                                int date_order = 0,
+                                                std::optional<int> date_order = 0,
                                                 std::shared_ptr<tavrolin::FileDialogs> dialogs = nullptr) {
     tavrolin::WindowSetup setup;
     setup.places = tavrolin::portable_places(QFile::encodeName(folder).toStdString());
@@ -82,20 +96,26 @@ struct WindowFixture {
     }
     QString path(const QString& name) const { return dir.filePath(name); }
 
-    // Ticks exactly one P1 body, one P2 body (-1: none) and one aspect.
-    void tick_only(int p1, int p2, int aspect) const {
-        for (int i = 0; i <= tavrolin::last_body_index; ++i) {
-            w->chkP1Planets[static_cast<std::size_t>(i)]->setChecked(i == p1);
-            w->chkP2Planets[static_cast<std::size_t>(i)]->setChecked(i == p2);
-        }
-        for (int a = 0; a <= tavrolin::last_aspect_index; ++a) w->chkAspects[static_cast<std::size_t>(a)]->setChecked(a == aspect);
+    // A run from `start` to `end` in UT, in mode `mode`, of exactly the ticks given.
+    void set_run(const std::string& start, const std::string& end, int mode, const std::vector<int>& p1,
+                 const std::vector<int>& p2, const std::vector<int>& aspects) const {
+        tavrolin::ControlValues cv = w->control_values();
+        cv.start_date = start;
+        cv.end_date = end;
+        cv.tz = "0";
+        cv.select_mode(mode);
+        tavrolin::testing::tick_only(cv, p1, p2, aspects);
+        w->apply_control_values(cv);
     }
     // Transits of December 2020 to each other, Jupiter and Saturn only: their conjunction of the 21st.
-    void great_conjunction() const {
-        w->txtStartdate->setText("12/01/2020");
-        w->txtEndDate->setText("12/31/2020");
-        w->txtTZ->setText("0");
-        w->optNatal_Transit_Progressed[1]->click();
-        tick_only(5, 6, 0);
+    void great_conjunction() const { set_run("12/01/2020", "12/31/2020", 1, {5}, {6}, {0}); }
+    // Every body with its data in the system's files, all aspects, transits to natal over 80 years:
+    // minutes of work, far longer than the progress panel's delay.
+    void long_run() const {
+        std::vector<int> bodies(21), aspects(tavrolin::aspect_count);
+        std::iota(bodies.begin(), bodies.end(), 0);
+        std::iota(aspects.begin(), aspects.end(), 0);
+        bodies.erase(bodies.begin() + tavrolin::earth_index);
+        set_run("01/01/1950", "12/31/2029", 0, bodies, bodies, aspects);
     }
 };

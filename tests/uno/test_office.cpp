@@ -19,7 +19,6 @@
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
 #include <com/sun/star/connection/NoConnectException.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
-#include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/frame/XController.hpp>
 #include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/sheet/XSpreadsheetView.hpp>
@@ -143,11 +142,8 @@ TestOffice::~TestOffice() {
 }
 
 uno::Reference<frame::XModel> TestOffice::new_spreadsheet(const std::string& cell) {
-    uno::Reference<frame::XComponentLoader> loader(desktop_, uno::UNO_QUERY_THROW);
-    uno::Sequence<beans::PropertyValue> arguments(1);
-    arguments.getArray()[0].Name = "Hidden";
-    arguments.getArray()[0].Value <<= true;
-    uno::Reference<frame::XModel> model(loader->loadComponentFromURL("private:factory/scalc", "_blank", 0, arguments),
+    const beans::PropertyValue hidden("Hidden", 0, uno::Any(true), beans::PropertyState_DIRECT_VALUE);
+    uno::Reference<frame::XModel> model(desktop_->loadComponentFromURL("private:factory/scalc", "_blank", 0, {&hidden, 1}),
                                         uno::UNO_QUERY_THROW);
     // A hidden document becomes the current one only through its frame.
     desktop_->setActiveFrame(model->getCurrentController()->getFrame());

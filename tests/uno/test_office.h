@@ -11,7 +11,6 @@
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
-#include <com/sun/star/uno/XComponentContext.hpp>
 
 #include "spreadsheet_uno/uno_runtime.h"
 

@@ -1,19 +1,15 @@
-// The two calculate buttons (and a long run's progress, Cancel and close), "Copy to Excel" and the
-// natal positions reports, driven through the main window's real controls with the real
+// The two calculate buttons (a long run's progress, Cancel and close), "Copy to Excel", the export
+// and the natal positions reports, driven through the main window's real controls with the real
 // ephemeris; the copy goes into an in-memory sheet standing in for the spreadsheet.
-#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollArea>
 #include <QScrollBar>
-#include <QStatusBar>
-#include <QTest>
 #include <QTimer>
 
 #include <functional>
@@ -23,6 +19,7 @@
 #include "support/window_test_support.h"
 #include "window/frm_birth_time.h"
 #include "window/frm_natal_pos.h"
+#include "window/frm_timeline.h"
 
 namespace {
 
@@ -62,20 +59,6 @@ QStringList copy_answering_boxes(frmTavrolin& w) {
     return seen;
 }
 
-// Every body with its data in the system's files, all aspects, transits to natal over 80 years:
-// minutes of work.
-void set_up_long_run(frmTavrolin& w) {
-    w.txtStartdate->setText("01/01/1950");
-    w.txtEndDate->setText("12/31/2029");
-    QTest::mouseClick(w.optNatal_Transit_Progressed[0], Qt::LeftButton);
-    for (int i = 0; i <= tavrolin::last_body_index; ++i) {
-        const bool on = i != tavrolin::earth_index && i < 21;
-        w.chkP1Planets[static_cast<std::size_t>(i)]->setChecked(on);
-        w.chkP2Planets[static_cast<std::size_t>(i)]->setChecked(on);
-    }
-    for (auto* box : w.chkAspects) box->setChecked(true);
-}
-
 // Calls `step` every 20 ms (also while a calculation blocks the click that started it) until it
 // returns true.
 void repeat_until(QObject* owner, std::function<bool()> step) {
@@ -87,6 +70,16 @@ void repeat_until(QObject* owner, std::function<bool()> step) {
 }
 
 bool shown(const QWidget* w) { return w != nullptr && w->isVisible(); }
+
+// Whether every control of the main window can be seen: no scroll bar shown, and the controls
+// ("Solar arc to natal planets" the lowest) inside the client area.
+bool controls_in_view(const frmTavrolin& w) {
+    auto* area = w.findChild<QScrollArea*>("clientArea");
+    const QWidget* canvas = area->widget();
+    const QRect controls = canvas->childrenRect().translated(canvas->mapTo(area->viewport(), QPoint(0, 0)));
+    return !area->horizontalScrollBar()->isVisible() && !area->verticalScrollBar()->isVisible() &&
+           area->viewport()->rect().contains(controls);
+}
 
 }  // namespace
 
@@ -123,10 +116,8 @@ private slots:
     void degreeCommandWritesTheLeftBoxWithoutNearMisses() {
         WindowFixture f;
         f.w->txtResults[1]->setPlainText("aspects listing");
-        f.w->txtStartdate->setText("03/01/2005");
-        f.w->txtEndDate->setText("03/31/2005");
+        f.set_run("03/01/2005", "03/31/2005", 0, {0}, {}, {0});  // the Sun reaches 0 Aries at the equinox
         f.w->txtZodiacDegree->setText("0");
-        f.tick_only(0, -1, 0);  // the Sun reaches 0 Aries at the equinox
         QTest::mouseClick(f.w->cmdCalculate_T_to_Point, Qt::LeftButton);
         const QString text = f.w->txtResults[0]->toPlainText();
         QVERIFY2(text.contains(QRegularExpression("\\nSun 000 \\S+ 03/20/2005 \\d\\d:\\d\\d:\\d\\d\\n")) &&
@@ -135,12 +126,19 @@ private slots:
         QCOMPARE(f.w->txtResults[1]->toPlainText() + "|" + f.w->windowTitle(), QString("aspects listing|Tavrolin"));
     }
 
-    void copyTakesTheLastRunWithTheWindowsChoicesOfNowOrSaysWhyNot() {
+    // The copy and the export take the last run: the copy with the window's choices of now, the
+    // export as calendar events at their moments in UT, whatever the time zone box says. A copy
+    // that cannot be done, a name without a known extension, a folder that is not there or
+    // nothing to export write nothing and say why.
+    void copyAndExportTakeTheLastRunOrSayWhyNot() {
         WindowFixture f;
+        QVERIFY(!f.w->mnuFileExportResults->isEnabled());
         f.great_conjunction();
+        f.w->txtTZ->setText("-3");
         QTest::mouseClick(f.w->cmdTavrolin, Qt::LeftButton);
-        QCOMPARE(f.w->engine().result_count, 1);
-        // Chosen after the run, and still what the copy follows.
+        QVERIFY(f.w->mnuFileExportResults->isEnabled());
+        // Chosen after the run: the copy follows the style and the tick, not the time zone.
+        f.w->txtTZ->setText("7");
         f.w->chkDateOnly->setChecked(true);
         f.w->mnuUseLunettaDisplaySettings->trigger();
         MemorySheet sheet;
@@ -176,19 +174,7 @@ private slots:
         }
         QCOMPARE(f.w->txtResults[1]->toPlainText(), listing);
         QVERIFY(f.w->cmdCopy_to_Excel->isEnabled());
-    }
 
-    // The conjunction exported as a calendar event at its moment in UT, whatever the time zone box
-    // says; a name without a known extension, a folder that is not there or nothing to export
-    // write nothing and say why.
-    void exportWritesTheLastRunOrSaysWhyNot() {
-        WindowFixture f;
-        QVERIFY(!f.w->mnuFileExportResults->isEnabled());
-        f.great_conjunction();
-        f.w->txtTZ->setText("-3");
-        QTest::mouseClick(f.w->cmdTavrolin, Qt::LeftButton);
-        QVERIFY(f.w->mnuFileExportResults->isEnabled());
-        f.w->txtTZ->setText("7");  // after the run: not the run's
         QVERIFY(write_file(f.path("plain"), "x"));
         QStringList messages;
         for (const char* name : {"great.ics", "great.txt", "plain/great.csv"}) {
@@ -271,47 +257,55 @@ private slots:
         QCOMPARE(f.w->findChildren<frmNatalPos*>().size(), 1);
         QCOMPARE(f.w->natal_pos_window()->RichText1->toPlainText().section('\n', 0, 0).size(), 34);  // the declinations
         QCOMPARE(QGuiApplication::clipboard()->text(), f.w->natal_pos_window()->RichText1->toPlainText());
-    }
 
-    void reportWithoutTheAsteroidFilesNamesThem() {
-        WindowFixture f(12000, 0, false);
-        f.w->mnuNatalPlanetPositionsLongitude->trigger();
-        const QString message = f.w->statusBar()->currentMessage();
+        // Without the asteroid files beside the program, the report names them.
+        WindowFixture bare(12000, 0, false);
+        bare.w->mnuNatalPlanetPositionsLongitude->trigger();
+        const QString message = bare.w->statusBar()->currentMessage();
         QVERIFY2(message.startsWith("Eris: position not computed: ") && message.contains("; Sedna: position not computed: "),
                  qPrintable(message));
     }
 
-    // A long run shows its progress, takes no other input and ends soon after Cancel; closing the
+    // A long run shows its progress with every control of the window in view, takes no other
+    // input and ends soon after Cancel; the open timeline then shows what it found. Closing the
     // window during the next run ends that run and then closes the window.
     void longRunShowsProgressIgnoresInputAndEndsOnCancelOrClose() {
         WindowFixture f;
         frmTavrolin& w = *f.w;
-        set_up_long_run(w);
+        w.mnuViewTimeline->trigger();
+        w.activateWindow();
+        QTRY_VERIFY(controls_in_view(w));
+        f.long_run();
         const auto running = [&] { return shown(w.findChild<QProgressBar*>("prgCalc")); };
-        int progress_seen = 0;
-        bool input_ignored = false;
-        QElapsedTimer since_cancel;
+        bool in_view_during_run = false, input_ignored = false;
+        QElapsedTimer since_shown, since_cancel;
         repeat_until(&w, [&] {
             auto* cancel = w.findChild<QPushButton*>("cmdCancelCalc");
             if (!running() || !shown(cancel)) return false;
-            progress_seen = std::max(progress_seen, w.findChild<QProgressBar*>("prgCalc")->value());
-            if (progress_seen == 0) return false;  // wait until some work is done
+            if (!since_shown.isValid()) since_shown.start();
+            // Once the layout has settled and some rows have been found.
+            if (since_shown.elapsed() < 300 || w.findChild<QProgressBar*>("prgCalc")->value() < 100) return false;
+            in_view_during_run = controls_in_view(w);
             QTest::mouseClick(w.chkSortOutput, Qt::LeftButton);
             QTest::keyClicks(w.txtTZ, "5");
-            input_ignored = w.chkSortOutput->isChecked() && w.txtTZ->text() == "8";
+            input_ignored = w.chkSortOutput->isChecked() && w.txtTZ->text() == "0";
             since_cancel.start();
             QTest::mouseClick(cancel, Qt::LeftButton);
             return true;
         });
         QTest::mouseClick(w.cmdTavrolin, Qt::LeftButton);
-        QVERIFY(progress_seen > 0 && input_ignored);
+        QVERIFY(in_view_during_run && input_ignored);
         QVERIFY2(since_cancel.isValid() && since_cancel.elapsed() < 20000, "the run ended soon after Cancel");
         QVERIFY(!running() && !shown(w.findChild<QPushButton*>("cmdCancelCalc")));
         QVERIFY(QApplication::overrideCursor() == nullptr);
+        QApplication::processEvents();
+        QVERIFY(controls_in_view(w));
         const QString text = w.txtResults[1]->toPlainText();
         const QRegularExpression ending("\\nThe run was cancelled at \\d\\d/\\d\\d/\\d{4}, while scanning \\S+( \\S+)? to "
                                         "\\S+( \\S+)?\\.\\n\\nWithin 1 deg\\. of exact:\\n");
         QVERIFY2(text.startsWith("Aspects found:") && text.contains(ending), qPrintable(text.right(400)));
+        QVERIFY(w.timeline_window()->timeline().marks > 0);
+        QCOMPARE(w.timeline_window()->timeline().marks, w.engine().result_count);
 
         // The window takes input again, and a short run afterwards runs to its end.
         QTest::mouseClick(w.chkSortOutput, Qt::LeftButton);
@@ -333,5 +327,15 @@ private slots:
     }
 };
 
-QTEST_MAIN(CalculateTest)
+// The main window fits on this screen, as on a desktop: scroll bars would be the layout's fault.
+int main(int argc, char** argv) {
+    QTemporaryDir dir;
+    const QString config = dir.filePath("screen.json");
+    write_file(config, R"({"screens":[{"name":"desk","x":0,"y":0,"width":1920,"height":1200,"logicalDpi":96,"logicalBaseDpi":96,"dpr":1}]})");
+    if (qgetenv("QT_QPA_PLATFORM") == "offscreen") qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toLocal8Bit());
+    QApplication app(argc, argv);
+    CalculateTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "calculate_test.moc"

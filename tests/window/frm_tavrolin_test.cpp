@@ -1,10 +1,7 @@
 // The main window's controls: the initial state and the values they stand for, the key filters
 // of the boxes, the mode buttons, the two layouts, the INI file across a restart and the regional
 // settings.
-#include <QPlainTextEdit>
 #include <QScrollArea>
-#include <QStatusBar>
-#include <QTest>
 
 #include <clocale>
 #include <cstdlib>
@@ -21,10 +18,9 @@ class FrmTavrolinTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initialStateAndControlValuesRoundTrip() {
+    void initialStateControlValuesAndModeButtons() {
         WindowFixture f;
-        tavrolin::ControlValues cv;  // the state the example settings file holds
-        cv.natal_date = "09/22/1949";
+        tavrolin::ControlValues cv = tavrolin::testing::initial_state();  // what the example settings file holds
         QCOMPARE(tavrolin::settings_file_text(f.w->control_values()), tavrolin::settings_file_text(cv));
         QCOMPARE(f.w->control_values().date_only, 1);
 
@@ -49,6 +45,17 @@ private slots:
         QCOMPARE(tavrolin::settings_file_text(back), tavrolin::settings_file_text(cv));
         QVERIFY(back.years_back == "12" && back.date_only == 0 && back.style == tavrolin::ListingStyle::Lunetta);
         QCOMPARE(f.w->chkAspects[15]->text(), QString("7"));
+
+        // A click on a mode button ticks "Ignore duplicates" for transits to transits only.
+        for (bool ticked_before : {false, true}) {
+            for (int mode : {0, 1, 3, 2}) {  // each click selects another button
+                f.w->chkIgnoreDups->setChecked(ticked_before);
+                QTest::mouseClick(f.w->optNatal_Transit_Progressed[static_cast<std::size_t>(mode)], Qt::LeftButton,
+                                  Qt::NoModifier, QPoint(6, 6));
+                QCOMPARE(f.w->control_values().mode, mode);
+                QCOMPARE(f.w->chkIgnoreDups->isChecked(), mode == 1);
+            }
+        }
     }
 
     void typedKeysAreFilteredAndCut() {
@@ -73,19 +80,6 @@ private slots:
         QCOMPARE(f.w->chkAspects[15]->text(), QString("33.5"));
     }
 
-    void modeButtonsSetIgnoreDuplicates() {
-        WindowFixture f;
-        for (bool ticked_before : {false, true}) {
-            for (int mode : {1, 0, 3, 2}) {
-                f.w->chkIgnoreDups->setChecked(ticked_before);
-                QTest::mouseClick(f.w->optNatal_Transit_Progressed[static_cast<std::size_t>(mode)], Qt::LeftButton,
-                                  Qt::NoModifier, QPoint(6, 6));
-                QCOMPARE(f.w->control_values().mode, mode);
-                QCOMPARE(f.w->chkIgnoreDups->isChecked(), mode == 1);
-            }
-        }
-    }
-
     // A screen wider than 12000 twips widens the window and the results box by 800 twips; in both
     // layouts no two controls overlap and all lie inside the window.
     void layouts() {
@@ -95,9 +89,8 @@ private slots:
             QCOMPARE(f.w->width_twips(), 12600 + shift);
             QCOMPARE(f.w->geometry_twips(f.w->txtResults[1]), QRect(3465, 120, 4800 + shift, 6750));
             QWidget* canvas = f.w->findChild<QScrollArea*>()->widget();
-            QList<QWidget*> controls;
-            for (QObject* child : canvas->children())
-                if (auto* widget = qobject_cast<QWidget*>(child); widget && !widget->isHidden()) controls << widget;
+            QList<QWidget*> controls = canvas->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+            controls.removeIf([](const QWidget* c) { return c->isHidden(); });
             QVERIFY(controls.size() > 100);
             for (int i = 0; i < controls.size(); ++i) {
                 QVERIFY2(canvas->rect().contains(controls[i]->geometry()), qPrintable(controls[i]->objectName()));
@@ -144,10 +137,9 @@ private slots:
         qputenv("LOCPATH", locales.path().toLocal8Bit());
         qputenv("LC_ALL", "de_DE.UTF-8");
         QVERIFY(std::setlocale(LC_ALL, "") != nullptr);  // what the toolkit does at start-up
-        frmTavrolin w(tavrolin::WindowSetup{tavrolin::portable_places(QFile::encodeName(dir.path()).toStdString()),
-                                            QSize(12000, 12000), std::nullopt, nullptr});
-        const int order = w.DateOrder();
-        const QString natal_date = w.txtNatalDate->text();
+        const auto w = make_window(dir.path(), 12000, std::nullopt);
+        const int order = w->DateOrder();
+        const QString natal_date = w->txtNatalDate->text();
         const double natal_time = tavrolin::val("16.43");
         const std::string rounded = tavrolin::format_fixed(2.675, 2);
         qputenv("LC_ALL", old_all);
