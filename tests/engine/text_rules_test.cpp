@@ -1,17 +1,21 @@
-// How numbers and dates are read from text and written as text, and the calendar conversions.
+// How numbers and dates are read from text and written as text, the calendar conversions and the
+// time zones by name, from the system's tz database.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <optional>
 #include <string>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "engine/calendar.h"
 #include "engine/date_text.h"
 #include "engine/engine.h"
 #include "engine/text_rules.h"
+#include "engine/time_zone.h"
 
 using namespace tavrolin;
 
@@ -81,4 +85,53 @@ TEST(Calendar, JulianDaysCalendarDaysAndExactTimes) {
         const ExactDateTime e = ConvertJDtoDateandTime(c.jd, c.tz);
         EXPECT_EQ(e.exact_date_str + " " + e.exact_time_str + "|" + e.calendar_date_str, c.local) << c.jd << " tz " << c.tz;
     }
+}
+
+TEST(TimeZone, NamesAndNumbersThatCanServeOrNot) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"America/New_York", ""},
+        {"  Europe/London  ", ""},  // trimmed
+        {"US/Eastern", ""},         // a link of the database
+        {"Mars/Olympus", "is not a time zone name"},
+        {"europe/london", "is not a time zone name; did you mean Europe/London?"},
+        {"", ""},  // the leading-number rule: 0
+        {"-24", ""},
+        {"24.5", "is not a number of hours from -24 to 24"},
+        {"1e308", "is not a number of hours from -24 to 24"},
+    };
+    for (const auto& [text, problem] : cases) EXPECT_EQ(time_zone_problem(text), problem) << text;
+    const auto names = zone_names();
+    EXPECT_GT(names.size(), 300u);
+    EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
+    EXPECT_TRUE(std::binary_search(names.begin(), names.end(), "Asia/Kolkata"));
+}
+
+// Local birth times by the historical rules: British Summer Time in September 1949, the hour
+// repeated in autumn, half-hour zones (the skipped hour: batch_test.cpp and the window's test).
+TEST(TimeZone, LocalBirthTimeToGreenwich) {
+    using Kind = LocalTimeAnswer::Kind;
+    // The answers as "date natal_time (offset)".
+    struct Case { const char* zone; CivilDate date; int hour, minute; Kind kind; std::vector<std::string> answers; };
+    const Case cases[] = {
+        {"Europe/London", {1949, 9, 22}, 17, 43, Kind::unique, {"1949-9-22 16.43 (BST, UT+1)"}},
+        {"Europe/London", {2024, 10, 27}, 1, 30, Kind::repeated, {"2024-10-27 0.30 (BST, UT+1)", "2024-10-27 1.30 (GMT, UT+0)"}},
+        {"Asia/Kolkata", {2024, 1, 1}, 3, 0, Kind::unique, {"2023-12-31 21.30 (IST, UT+5:30)"}},
+        {"Mars/Olympus", {2024, 1, 1}, 0, 0, Kind::no_zone, {}},
+        // A Greenwich date that no date box can hold (was "01/01/10000").
+        {"America/New_York", {9999, 12, 31}, 23, 30, Kind::off_calendar, {}},
+        {"Asia/Tokyo", {100, 1, 1}, 0, 30, Kind::off_calendar, {}},
+        {"America/New_York", {9999, 12, 31}, 12, 30, Kind::unique, {"9999-12-31 17.30 (EST, UT-5)"}},
+        {"Asia/Tokyo", {100, 1, 1}, 12, 30, Kind::unique, {"100-1-1 3.11 (LMT, UT+9:19)"}},
+    };
+    for (const Case& c : cases) {
+        const LocalTimeAnswer a = local_time_to_universal(c.zone, c.date, c.hour, c.minute);
+        EXPECT_EQ(a.kind, c.kind) << c.zone;
+        std::vector<std::string> got;
+        for (const UniversalTime& u : a.answers)
+            got.push_back(std::to_string(u.date.year) + "-" + std::to_string(u.date.month) + "-" + std::to_string(u.date.day) +
+                          " " + u.natal_time() + " (" + u.offset_text() + ")");
+        EXPECT_EQ(got, c.answers) << c.zone;
+    }
+    EXPECT_EQ(parse_hours_minutes("7:05"), (std::pair{7, 5}));
+    for (const char* bad : {"24:00", "12:60", "1230", "12:3", ":30", "a1:30"}) EXPECT_EQ(parse_hours_minutes(bad), std::nullopt) << bad;
 }

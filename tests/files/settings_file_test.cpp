@@ -33,26 +33,21 @@ std::vector<std::string> lines_with(std::initializer_list<std::pair<int, std::st
     return lines;
 }
 
-TEST_F(SettingsFile, TickLineTicksOnlyWhenItBeginsWithOne) {
-    for (const auto& [line, tick] : {std::pair{"1", 1}, {"1 - Sun", 1}, {"10", 1}, {" 1 - Sun", 0}, {"0 - Sun", 0},
-                                     {"2 - Sun", 0}, {"", 0}, {"True", 0}}) {
-        ControlValues cv = initial_state();
-        cv.p1_planets[0] = cv.aspects[1] = cv.sort_output = 1 - tick;
-        ASSERT_TRUE(apply_settings_lines(lines_with({{25, line}, {8, line}, {75, line}}), cv));
-        EXPECT_EQ(std::tuple(cv.p1_planets[0], cv.aspects[1], cv.sort_output), std::tuple(tick, tick, tick))
-            << '"' << line << '"';
-    }
-}
-
-TEST_F(SettingsFile, OptionLinesSelectTheMode) {
+TEST_F(SettingsFile, TickAndOptionLinesSelectTheMode) {
     // The mode before; lines 77 and 78..81; the mode and tick afterwards.
     struct Case { int mode_before; std::string line77; std::vector<std::string> options; int mode, ignore_dups; };
     const std::vector<Case> cases = {
         // Mode 1 newly selected ticks "Ignore duplicates" though line 77 clears it; another clears it.
         {0, "0", {"True", "True - x", "False", "False"}, 1, 1},
         {1, "1", {"False", "False", "True", "False"}, 2, 0},
-        // The selected button selected again: line 77 decides.
+        // The selected button selected again: line 77 decides, ticked only when it begins with "1".
         {0, "1", {"True", "False", "False", "False"}, 0, 1},
+        {0, "10", {"True", "False", "False", "False"}, 0, 1},
+        {0, "1 - Ignore duplicates", {"True", "False", "False", "False"}, 0, 1},
+        {0, " 1 - Ignore duplicates", {"True", "False", "False", "False"}, 0, 0},
+        {0, "2", {"True", "False", "False", "False"}, 0, 0},
+        {0, "", {"True", "False", "False", "False"}, 0, 0},
+        {0, "True", {"True", "False", "False", "False"}, 0, 0},
         {1, "0", {"False", "True", "False", "False"}, 1, 0},
         // False on the selected button, and no later selection: none selected.
         {0, "1", {"False", "False", "False", "False"}, -1, 1},
@@ -63,6 +58,7 @@ TEST_F(SettingsFile, OptionLinesSelectTheMode) {
     for (const auto& c : cases) {
         ControlValues cv = initial_state();
         cv.mode = c.mode_before;
+        cv.ignore_dups = 1 - c.ignore_dups;  // a line left unread shows
         ASSERT_TRUE(apply_settings_lines(
             lines_with({{77, c.line77}, {78, c.options[0]}, {79, c.options[1]}, {80, c.options[2]}, {81, c.options[3]}}), cv));
         EXPECT_EQ(std::pair(cv.mode, cv.ignore_dups), std::pair(c.mode, c.ignore_dups))
@@ -70,35 +66,28 @@ TEST_F(SettingsFile, OptionLinesSelectTheMode) {
     }
 }
 
-// A file of another system (LF line ends, none after the last line): the box texts cut to the
-// boxes' lengths (a zone name comes back whole, as the window's files check), or the range and
-// degree kept for a favourite.
-TEST_F(SettingsFile, LfFileCutToTheBoxesOrLoadedAsAFavourite) {
-    std::string lf;
-    for (const auto& l : lines_with({{1, "12/01/2010 and more"}, {2, ""}, {3, "179.3312271234"},
-                                     {4, "09/22/1949 natal date without a limit"}, {5, "16.435"}, {6, "1234567"},
-                                     {31, "0 - Saturn"}, {78, "False"}, {81, "True"}}))
-        lf += l + "\n";
-    lf.pop_back();
-    const std::string path = write("lf.opt", lf);
+// The box texts cut to the boxes' lengths (a zone name comes back whole, as the window's files
+// check), or the range and degree kept for a favourite.
+TEST_F(SettingsFile, BoxTextsCutToTheBoxesOrKeptForAFavourite) {
+    const auto lines = lines_with({{1, "12/01/2010 and more"}, {2, ""}, {3, "179.3312271234"},
+                                   {4, "09/22/1949 natal date without a limit"}, {5, "16.435"}, {6, "1234567"}});
     ControlValues cv = initial_state();
-    ASSERT_TRUE(load_settings_file(path, cv));
+    ASSERT_TRUE(apply_settings_lines(lines, cv));
     EXPECT_EQ(cv.start_date + "|" + cv.end_date + "|" + cv.zodiac_degree + "|" + cv.natal_date + "|" + cv.natal_time +
                   "|" + cv.tz,
               "12/01/2010 a||179.33122712|09/22/1949 natal date without a limit|16.43|123456");
-    EXPECT_EQ(std::pair(cv.p1_planets[6], cv.mode), std::pair(0, 3));
     cv = initial_state();
-    ASSERT_TRUE(load_settings_file(path, cv, nullptr, SettingsScope::KeepRangeAndDegree));
+    ASSERT_TRUE(apply_settings_lines(lines, cv, SettingsScope::KeepRangeAndDegree));
     EXPECT_EQ(cv.start_date + "|" + cv.end_date + "|" + cv.zodiac_degree + "|" + cv.tz,
               "12/01/2005|12/31/2005|179.331227|123456");
 }
 
 TEST_F(SettingsFile, UnreadableShortOrOversizedFileChangesNothing) {
-    // 80 lines whose applied part would change the start date and the mode.
+    // 80 LF-ended lines whose applied part would change the start date and the mode.
     auto lines = lines_with({{1, "01/01/2001"}, {78, "False"}, {79, "True"}});
     lines.pop_back();
     std::string short_text;
-    for (const auto& l : lines) short_text += l + "\r\n";
+    for (const auto& l : lines) short_text += l + "\n";
     const std::pair<std::string, std::string> cases[] = {
         {write("short.opt", short_text), ": has 80 lines; a settings file has 81"},
         {write("empty.opt", ""), ": has 0 lines"},
@@ -138,17 +127,10 @@ TEST_F(SettingsFile, NatalDataFileTakesTheFirstThreeLinesOrNothing) {
 
 // What a restart keeps is checked through the main window; here the file's text.
 TEST(IniFile, SevenCrlfLines) {
-    ControlValues cv;
-    cv.start_date = "01/15/2010";
-    cv.end_date = "02/15/2010";
-    cv.natal_date = "07/04/1976";
-    cv.natal_time = "-3.5";
-    cv.zodiac_degree = "0.5";
-    cv.tz = "-10";
-    EXPECT_EQ(ini_file_text(cv),
-              "[Tavrolin] - Do NOT change the order of these variables.\r\nstart_date=01/15/2010\r\n"
-              "end_date=02/15/2010\r\nnatal_date=07/04/1976\r\nnatal_time=-3.5\r\nzodiac_degree=0.5\r\n"
-              "time_zone=-10\r\n");
+    EXPECT_EQ(ini_file_text(initial_state()),
+              "[Tavrolin] - Do NOT change the order of these variables.\r\nstart_date=12/01/2005\r\n"
+              "end_date=12/31/2005\r\nnatal_date=09/22/1949\r\nnatal_time=16.43\r\nzodiac_degree=179.331227\r\n"
+              "time_zone=8\r\n");
 }
 
 TEST(IniFile, KeyMatchingRules) {
@@ -172,8 +154,7 @@ TEST(IniFile, KeyMatchingRules) {
         {"garbage keeps the defaults", std::string("\xff\x00\x01natal_tim\n\n=\r", 12), &ControlValues::natal_time, "16.43"},
     };
     for (const auto& c : cases) {
-        ControlValues cv;
-        cv.date_order = 0;
+        ControlValues cv;  // month-first dates
         apply_ini_defaults(cv);
         apply_ini_text(c.content, cv);
         EXPECT_EQ(cv.*c.field, c.expected) << c.name;

@@ -126,8 +126,7 @@ TEST_F(Export, ColumnsAndRowsByModeStyleAndDateOnly) {
          "12/06/2026 01:02:03|Sun|par|179.331|1.0100|23.76 hours|~|~|~|~|~|~"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE("mode " + std::to_string(c.mode) + " quill " + std::to_string(c.quill) + " lunetta " +
-                     std::to_string(c.lunetta));
+        SCOPED_TRACE(::testing::Message() << "mode " << c.mode << " quill " << c.quill << " lunetta " << c.lunetta);
         fresh_sheet(2);
         engine.calc_kind = c.calc_kind;
         cv.mode = c.mode;
@@ -144,9 +143,8 @@ TEST_F(Export, ColumnsAndRowsByModeStyleAndDateOnly) {
     // The unit of a duration is chosen from the value as shown: 1 / 1.01 shows as 0.99, 1 / 1.004 as 1.00.
     for (const auto& [speed_text, progressed, text] :
          {std::tuple{"1.0040", false, "1.00 days"}, {"-0.1000", false, "-240.00 hours"}, {"0.2500", true, "4.00 years"},
-          {"-0.2500", true, "-48.00 months"}})
-        EXPECT_EQ(duration_text(speed_text, progressed), text) << speed_text;
-    for (const char* no_number : {"0.0000", "", "fast"}) EXPECT_EQ(duration_text(no_number, false), std::nullopt);
+          {"-0.2500", true, "-48.00 months"}, {"0.0000", false, "none"}, {"", false, "none"}, {"fast", false, "none"}})
+        EXPECT_EQ(duration_text(speed_text, progressed).value_or("none"), text) << speed_text;
 }
 
 TEST_F(Export, NatalBlockOneRowBelowTheTableInLunettaTransitToNatal) {
@@ -163,11 +161,9 @@ TEST_F(Export, NatalBlockOneRowBelowTheTableInLunettaTransitToNatal) {
             EXPECT_EQ(sheet.cell(c0, r0 + first + b), std::string(body_captions[static_cast<std::size_t>(b)]));
         EXPECT_EQ(sheet.cell(c0 + 1, r0 + first), "0.000");
         EXPECT_EQ(sheet.cell(c0 + 1, r0 + first + 22), "341.000");
-        // The row between stays as it was; nothing is written beside or below the block.
+        // The row between stays as it was (that nothing is written beside or below the block shows
+        // in the cell count of ColumnsAndRowsByModeStyleAndDateOnly).
         EXPECT_EQ(sheet.cell(c0, r0 + first - 1), "~") << rows;
-        EXPECT_EQ(sheet.cell(c0 + 2, r0 + first), std::nullopt);
-        EXPECT_EQ(sheet.cell(c0, r0 + first + body_count), std::nullopt);
-        EXPECT_EQ(columns_set(), "width 0 5=0.00 6=0.00 ");
     }
 }
 
@@ -211,7 +207,6 @@ TEST_F(Export, MomentsInUniversalAndLocalTime) {
     const std::string dec5 = "12/05/2026 14:30:00", oct27 = "10/27/2024 01:10:00";
     const Case cases[] = {
         {"-3.5", dec5, 0, "2026-12-05T11:00:00,2026-12-05T14:30:00,2026-12-05T14:30:00", "20261205T110000Z"},
-        {"America/New_York", dec5, 0, "2026-12-05T19:30:00,2026-12-05T14:30:00,2026-12-05T14:30:00", "20261205T193000Z"},
         // The hour repeated when British clocks go back: the row's own moment tells which 01:10 it is.
         {"Europe/London", oct27, 0, "2024-10-27T00:10:00,2024-10-27T01:10:00,2024-10-27T01:10:00", "20241027T001000Z"},
         {"Europe/London", oct27, 2460610.5 + 70.0 / 1440.0, "2024-10-27T01:10:00,2024-10-27T01:10:00,2024-10-27T01:10:00",
@@ -259,7 +254,7 @@ TEST_F(Export, TypedTextsSurviveEachFormatsEscaping) {
 }
 
 // The same event has the same UID whatever the time zone box said (and, checked by export_check.py,
-// whatever else the run found); another natal moment or pair gives another.
+// whatever else the run found); another natal moment gives another (another pair too: export_check.py).
 TEST_F(Export, UidsNameTheEvent) {
     auto uid_of_first = [&] {
         const std::string ics = text(ExportFormat::icalendar);
@@ -274,8 +269,6 @@ TEST_F(Export, UidsNameTheEvent) {
     EXPECT_EQ(uid_of_first(), uid);
     set_rows({mars_square_saturn});
     engine.last_run.natal_jd += 1.0;
-    EXPECT_NE(uid_of_first(), uid);
-    set_rows({sun_user_moon, mars_square_saturn});
     EXPECT_NE(uid_of_first(), uid);
 }
 

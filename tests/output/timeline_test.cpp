@@ -28,7 +28,6 @@ TEST(Timeline, RealConjunctionStretchMatchesTheLibrary) {
     engine.cv.end_date = "06/30/2021";
     engine.cv.tz = "0";
     tavrolin::testing::tick_only(engine.cv, {5}, {6}, {0});  // Jupiter to Saturn
-    EXPECT_FALSE(build_timeline(engine).has_run);
     // The library's moments: exact on 21 December 2020 at 18:20:36 UT, within one degree from
     // 12 December 17:32 to 30 December 14:44 UT (the longitudes' difference passing -1 and 1).
     const double exact = 2459205.264309, from = 2459196.230642, to = 2459214.113752;
@@ -42,7 +41,6 @@ TEST(Timeline, RealConjunctionStretchMatchesTheLibrary) {
         const TimelineLane& lane = t.lanes[0];
         ASSERT_EQ(std::tuple(lane.label, lane.family, lane.marks.size(), lane.stretches.size()),
                   std::tuple("Jupiter 000 Saturn", AspectFamily::conjunction, 1u, 1u));
-        EXPECT_EQ(lane.marks[0].row, 1);
         // Within the refinement's tolerance; the stretch to well within a day.
         EXPECT_NEAR(lane.marks[0].jd, exact, 0.0002);
         EXPECT_NEAR(lane.stretches[0].from_jd, from, 0.02);
@@ -114,24 +112,17 @@ TEST(Timeline, ProgressedRunIsInCalendarTime) {
     const double midnight = std::floor(natal - 0.5) + 0.5;
     EXPECT_NEAR(t.from_jd, natal + (std::floor((2451544.5 - midnight) / year) - 1) * year, 1e-6);
     EXPECT_NEAR(t.to_jd - t.from_jd, 3 * year, 1e-6);
-    EXPECT_EQ(timeline_row_text(s.engine, 1), "Sun 000 Mars " + std::string(s.engine.result_table[1][3]));
 }
 
-// Nothing found: a timeline with its range and no lanes; a near miss alone makes a lane with its
-// stretch and no marks.
-TEST(Timeline, EmptyRunAndANearMissAlone) {
+// A near miss alone makes a lane with its stretch and no marks.
+TEST(Timeline, NearMissAlone) {
     ScanSetup s;
     s.tick({4}, {5}, {0});
     s.move(5, 100.0);
-    s.move(4, 120.0);
-    ASSERT_TRUE(run_calculation_command(s.engine, 1).ran);
-    Timeline t = build_timeline(s.engine);
-    EXPECT_EQ(std::tuple(t.has_run, t.empty(), t.from_jd, t.to_jd), std::tuple(true, true, jan1_2000, jan1_2000 + 31));
-
     // Mars comes to 0.5 degrees of Jupiter on Jan 11 and turns back.
     s.swe.motions[4] = [](double t, int, double* xx) { xx[0] = 100.5 + 0.02 * (t - jan1_2000 - 10) * (t - jan1_2000 - 10); };
     ASSERT_TRUE(run_calculation_command(s.engine, 1).ran);
-    t = build_timeline(s.engine);
+    const Timeline t = build_timeline(s.engine);
     ASSERT_EQ(t.lanes.size(), 1u);
     ASSERT_EQ(std::tuple(t.lanes[0].marks.size(), t.lanes[0].stretches.size()), std::tuple(0u, 1u));
     EXPECT_NEAR(t.lanes[0].stretches[0].from_jd, jan1_2000 + 10 - 5, 0.01);

@@ -1,7 +1,6 @@
 // The main window's settings files, favourites and natal data files, and the help window's text
 // files, driven through menus, buttons and keys with the file dialog answered by the test.
 #include "support/window_test_support.h"
-#include "window/files/settings_file.h"
 #include "window/frm_help_files.h"
 
 namespace {

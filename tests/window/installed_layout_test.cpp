@@ -5,7 +5,6 @@
 #include <QFileInfo>
 
 #include "support/window_test_support.h"
-#include "window/files/settings_file.h"
 #include "window/frm_help_files.h"
 
 namespace {
@@ -51,7 +50,7 @@ private slots:
         qputenv("XDG_DATA_HOME", home.filePath("data").toLocal8Bit());
     }
 
-    void settingsAndFavouritesLiveInTheUsersConfigFolder() {
+    void settingsFavouritesAndHelpLiveInTheUsersFolders() {
         const QStringList installation = snapshot(root);
         auto w = start();
         QCOMPARE(w->places().layout, tavrolin::Layout::installed);
@@ -75,17 +74,11 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
         QTest::keyClick(w.get(), Qt::Key_F1, Qt::ControlModifier);
         QCOMPARE(w->txtNatalDate->text(), QString("07/04/1976"));
-        w.reset();
-        QCOMPARE(snapshot(root), installation);
-    }
 
-    // The shipped help text is shown until the user saves a copy of their own, which then comes first.
-    void helpIsSavedAsTheUsersOwnCopy() {
-        auto w = start();
+        // The shipped help text is shown until the user saves a copy of their own, which then comes first.
         w->mnuHelp->trigger();
         frmHelpFiles* h = w->help_window();
-        const QString shipped = root + "/usr/share/tavrolin/help.txt";
-        QCOMPARE(h->help_file_path, shipped);
+        QCOMPARE(h->help_file_path, root + "/usr/share/tavrolin/help.txt");
         QVERIFY(h->RichText1->toPlainText().startsWith("TAVROLIN HELP"));
         const QString own = home.filePath("data/tavrolin/help.txt");
         dialogs->answer(own);
@@ -101,6 +94,8 @@ private slots:
         dialogs->cancel();
         w->mnuFileLoadSettings->trigger();
         QCOMPARE(dialogs->requests.back().initial_folder, home.path());
+        w.reset();
+        QCOMPARE(snapshot(root), installation);
     }
 };
 

@@ -22,13 +22,6 @@ namespace {
 // The Sun's conjunctions with Saturn (24th) and Jupiter (29th) in January 2021, in UT.
 void two_conjunctions(const WindowFixture& f) { f.set_run("01/01/2021", "01/31/2021", 1, {0}, {5, 6}, {0}); }
 
-frmTimeline* open_timeline(const frmTavrolin& w) {
-    w.mnuViewTimeline->trigger();
-    frmTimeline* t = w.timeline_window();
-    if (t != nullptr) t->resize(900, 400);
-    return t;
-}
-
 // The moment of a listing line "Sun 000 Saturn 01/24/2021 hh:nn:ss", time zone 0.
 double jd_of_line(const QString& line) {
     const QDate date = QDate::fromString(line.right(19).left(10), "MM/dd/yyyy");
@@ -40,11 +33,6 @@ QPoint centre_of(const frmTimeline& t, int lane, double jd) {
     const TimelinePainter& p = t.painter();
     return QPoint(static_cast<int>(std::lround(p.x_of(jd, v))),
                   p.lanes_area(v).top() + lane * p.lane_height() + p.lane_height() / 2 - v.lane_offset);
-}
-
-int lane_named(const Timeline& t, const std::string& label) {
-    const auto lane = std::find_if(t.lanes.begin(), t.lanes.end(), [&](const auto& l) { return l.label == label; });
-    return lane == t.lanes.end() ? -1 : static_cast<int>(lane - t.lanes.begin());
 }
 
 double contrast(const QColor& a, const QColor& b) {
@@ -62,26 +50,36 @@ class TimelineTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // The markers of a two-row run are drawn at the x of their listed moments, the present
-    // moment's line only inside the range; hovering shows a row's line, clicking selects it in
-    // the results box; the window follows the next run.
-    void markersHoverAndClick() {
+    // Before any run the window says so, and a second F9 brings the same window. After a two-row
+    // run its markers are drawn at the x of their listed moments, the present moment's line only
+    // inside the range; hovering shows a row's line, clicking selects it in the results box.
+    // Saving where nothing can be written, or under another extension, says so and leaves
+    // nothing; the pictures (whole and visible) are written; Home fits the range after a zoom;
+    // the window follows the next run.
+    void emptyThenMarkersHoverClickSavingAndZoom() {
         WindowFixture f;
+        f.w->mnuViewTimeline->trigger();
+        frmTimeline* t = f.w->timeline_window();
+        QVERIFY(t != nullptr && t->isVisible());
+        t->resize(900, 400);
+        QVERIFY(!t->timeline().has_run);
+        QVERIFY(render_picture(t->painter(), t->view(), t->colours(), PictureFormat::svg)
+                    .contains("Nothing to show yet: run a calculation first."));
+        f.w->mnuViewTimeline->trigger();
+        QCOMPARE(f.w->timeline_window(), t);
+
         two_conjunctions(f);
         QTest::mouseClick(f.w->cmdTavrolin, Qt::LeftButton);
-        frmTimeline* t = open_timeline(*f.w);
-        QVERIFY(t != nullptr);
-        QCOMPARE(t->objectName(), QString("frmTimeline"));
         const double inside = GetJulianDay(1, 10, 2021);
         t->set_clock([&] { return inside; });
         QCOMPARE(t->timeline().lanes.size(), std::size_t{2});
         const QImage image = t->visible_image();
         const TimelineColours colours = t->colours();
         const QColor marker = colours.marks[static_cast<int>(AspectFamily::conjunction)];
-        for (const char* body : {"Saturn", "Jupiter"}) {
-            const int lane = lane_named(t->timeline(), std::string("Sun 000 ") + body);
-            QVERIFY(lane >= 0);
-            const QString line = f.w->txtResults[1]->toPlainText().split('\n').filter("Sun 000 " + QString(body)).value(0);
+        for (const int lane : {0, 1}) {  // in time order: Saturn on the 24th, Jupiter on the 29th
+            const QString label = QString("Sun 000 ") + (lane == 0 ? "Saturn" : "Jupiter");
+            QCOMPARE(QString::fromStdString(t->timeline().lanes[lane].label), label);
+            const QString line = f.w->txtResults[1]->toPlainText().split('\n').filter(label).value(0);
             const QPoint at = centre_of(*t, lane, jd_of_line(line));
             QCOMPARE(image.pixelColor(at), marker);
             QVERIFY(image.pixelColor(at + QPoint(4 * t->painter().mark_radius(), 0)) != marker);
@@ -103,36 +101,12 @@ private slots:
         t->set_clock([&] { return later; });
         QVERIFY(t->visible_image().pixelColor(now_x, y) != colours.now);
 
-        // A new run redraws the open window: February holds neither conjunction.
-        f.w->txtStartdate->setText("02/01/2021");
-        f.w->txtEndDate->setText("02/28/2021");
-        QTest::mouseClick(f.w->cmdTavrolin, Qt::LeftButton);
-        QCOMPARE(f.w->timeline_window(), t);
-        QVERIFY(t->timeline().has_run && t->timeline().lanes.empty());
-        QVERIFY(render_picture(t->painter(), t->view(), colours, PictureFormat::svg)
-                    .contains("Nothing to show: the last calculation found no aspects."));
-    }
-
-    // Before any run: the window says so; a second F9 brings the same window; saving where
-    // nothing can be written, or under another extension, says so and leaves nothing; the window's
-    // pictures (whole and visible) are written; Home fits the range after a zoom.
-    void emptyWindowSavingAndZoom() {
-        WindowFixture f;
-        frmTimeline* t = open_timeline(*f.w);
-        QVERIFY(t != nullptr && t->isVisible());
-        QVERIFY(!t->timeline().has_run);
-        QVERIFY(render_picture(t->painter(), t->view(), t->colours(), PictureFormat::svg)
-                    .contains("Nothing to show yet: run a calculation first."));
-        QCOMPARE(open_timeline(*f.w), t);
-
         QVERIFY(write_file(f.path("plain"), "x"));
         struct Save { int choice; const char* name; const char* message; };
         const Save saves[] = {{0, "plain/t.png", "Not saved: Could not write "},
                               {1, "t.gif", "must end in .png or .svg."},
                               {0, "whole.PNG", "Saved "},
                               {1, "visible.svg", "Saved "}};
-        two_conjunctions(f);
-        QTest::mouseClick(f.w->cmdTavrolin, Qt::LeftButton);
         for (const Save& s : saves) {
             f.dialogs->choices.push_back(s.choice);
             f.dialogs->answer(f.path(s.name));
@@ -164,6 +138,15 @@ private slots:
         QApplication::clipboard()->clear();
         QTest::keySequence(t, QKeySequence::Copy);
         QCOMPARE(QApplication::clipboard()->image().size(), t->canvas()->size());
+
+        // A new run redraws the open window: February holds neither conjunction.
+        f.w->txtStartdate->setText("02/01/2021");
+        f.w->txtEndDate->setText("02/28/2021");
+        QTest::mouseClick(f.w->cmdTavrolin, Qt::LeftButton);
+        QCOMPARE(f.w->timeline_window(), t);
+        QVERIFY(t->timeline().has_run && t->timeline().lanes.empty());
+        QVERIFY(render_picture(t->painter(), t->view(), colours, PictureFormat::svg)
+                    .contains("Nothing to show: the last calculation found no aspects."));
     }
 
     // tavrolin-batch draws the run's whole timeline: an SVG with one diamond (a path) per row, a
@@ -171,8 +154,7 @@ private slots:
     void batchPictures() {
         WindowFixture f;
         two_conjunctions(f);
-        f.dialogs->answer(f.path("two.opt"));
-        f.w->mnuFileSaveSettings->trigger();
+        QVERIFY(save_settings_file(f.path("two.opt").toStdString(), f.w->control_values()));
         const auto batch = [&](const QStringList& args) {
             QProcess p;
             p.start(QDir::current().absoluteFilePath("tavrolin-batch"), args + QStringList{f.path("two.opt")});
@@ -223,35 +205,33 @@ private slots:
         }
     }
 
-    // A million moments in 50,000 lanes (half of them in one lane): opening and the first paint
-    // well within two seconds, a zoom's or a scroll's repaint a fraction of that.
+    // A million moments in 50,000 lanes (half in one lane): opening and the first paint well within
+    // two seconds, a zoom's and a scroll's repaints together a fraction of that (the benchmark has
+    // the details; this guards against a large slowdown).
     void largeTimelineOpensAndRepaintsQuickly() {
-        auto timeline = std::make_shared<Timeline>();
-        *timeline = Timeline{true, 2433282.5, 2433282.5 + 80 * 365.25, std::vector<TimelineLane>(50000), 0};
+        const double from = 2433282.5, days = 80 * 365.25;
+        auto timeline = std::make_shared<Timeline>(Timeline{true, from, from + days, std::vector<TimelineLane>(50000)});
         for (std::size_t i = 0; i < timeline->lanes.size(); ++i) {
-            TimelineLane& lane = timeline->lanes[i];
-            lane.label = "Lane " + std::to_string(i);
             const int n = i == 7 ? 500000 : 10;
-            for (int k = 1; k <= n; ++k) lane.marks.push_back({timeline->from_jd + k * (80 * 365.25 / (n + 1)), k});
+            timeline->lanes[i].label = "Lane " + std::to_string(i);
+            for (int k = 1; k <= n; ++k) timeline->lanes[i].marks.push_back({from + k * days / (n + 1), k});
             timeline->marks += n;
         }
-        QWidget main;
         ScriptedDialogs dialogs;
         QElapsedTimer clock;
         clock.start();
-        frmTimeline t(&main, dialogs, QString());
+        frmTimeline t(nullptr, dialogs, QString());
         t.resize(1200, 800);
         t.set_timeline(timeline, [](int) { return QString(); });
         t.visible_image();
         const qint64 open_ms = clock.restart();
         t.zoom_at(4.0, 600);
         t.visible_image();
-        const qint64 zoom_ms = clock.restart();
         t.pan(0, 500000);
         t.visible_image();
-        const qint64 scroll_ms = clock.elapsed();
-        qInfo("open and first paint %lld ms, zoom %lld ms, scroll %lld ms", open_ms, zoom_ms, scroll_ms);
-        QVERIFY(open_ms < 2000 && zoom_ms < 300 && scroll_ms < 300);
+        const qint64 repaints_ms = clock.elapsed();
+        qInfo("open and first paint %lld ms, a zoom's and a scroll's repaints %lld ms", open_ms, repaints_ms);
+        QVERIFY(open_ms < 2000 && repaints_ms < 300);
     }
 };
 
