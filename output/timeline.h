@@ -45,7 +45,6 @@ struct Timeline {
     double to_jd = 0.0;
     std::vector<TimelineLane> lanes;  // by first_jd, then in the order the run found them
     int marks = 0;                    // in all lanes
-    bool empty() const { return lanes.empty(); }
 };
 
 // The lanes of the engine's last run: every row of result_table (as it stands, sorted or not),
