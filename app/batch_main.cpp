@@ -26,16 +26,16 @@
 #include "output/results_export.h"
 #include "output/spreadsheet_export.h"
 #include "spreadsheet_uno/calc_connection.h"
-#include "window/files/atomic_file.h"
-#include "window/files/file_places.h"
-#include "window/files/settings_file.h"
+#include "files/atomic_file.h"
+#include "files/file_places.h"
+#include "files/settings_file.h"
 #if TAVROLIN_TIMELINE_PICTURES
 #include <QGuiApplication>
 #include <QPalette>
 
 #include "engine/calendar.h"
 #include "output/timeline.h"
-#include "window/timeline_painter.h"
+#include "picture/timeline_painter.h"
 #endif
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "window/files/file_places.h"
+#include "files/file_places.h"
 #include "window/frm_tavrolin.h"
 
 namespace {

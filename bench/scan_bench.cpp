@@ -31,7 +31,7 @@
 #include "output/calculation_command.h"
 #include "output/results_export.h"
 #include "output/timeline.h"
-#include "window/files/atomic_file.h"
+#include "files/atomic_file.h"
 
 using namespace tavrolin;
 namespace fs = std::filesystem;

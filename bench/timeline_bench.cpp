@@ -17,10 +17,10 @@
 #include "engine/date_text.h"
 #include "output/timeline.h"
 #include "window/file_dialogs.h"
-#include "window/files/file_places.h"
+#include "files/file_places.h"
 #include "window/frm_tavrolin.h"
 #include "window/frm_timeline.h"
-#include "window/timeline_painter.h"
+#include "picture/timeline_painter.h"
 
 using namespace tavrolin;
 

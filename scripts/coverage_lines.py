@@ -10,7 +10,7 @@ import os
 import subprocess
 import sys
 
-PROGRAM_FOLDERS = ("engine/", "output/", "window/", "spreadsheet_uno/", "app/")
+PROGRAM_FOLDERS = ("engine/", "output/", "files/", "picture/", "window/", "spreadsheet_uno/", "app/")
 
 
 def gather(source, build):

@@ -9,9 +9,9 @@
 
 #include "window/file_dialogs.h"
 #include "output/results_export.h"
-#include "window/files/atomic_file.h"
-#include "window/files/file_names.h"
-#include "window/files/natal_data_file.h"
+#include "files/atomic_file.h"
+#include "files/file_names.h"
+#include "files/natal_data_file.h"
 #include "window/frm_birth_time.h"
 #include "window/frm_help_files.h"
 #include "window/frm_tavrolin.h"

@@ -15,9 +15,9 @@
 #include <filesystem>
 
 #include "window/file_dialogs.h"
-#include "window/files/atomic_file.h"
-#include "window/files/file_names.h"
-#include "window/files/text_file.h"
+#include "files/atomic_file.h"
+#include "files/file_names.h"
+#include "files/text_file.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "window/files/file_places.h"
+#include "files/file_places.h"
 
 class QPlainTextEdit;
 class QPushButton;

@@ -38,8 +38,8 @@
 #include "spreadsheet_uno/calc_connection.h"
 #include "window/calc_progress.h"
 #include "window/file_dialogs.h"
-#include "window/files/ini_file.h"
-#include "window/files/regional.h"
+#include "files/ini_file.h"
+#include "files/regional.h"
 
 namespace {
 

@@ -33,9 +33,9 @@
 #include "engine/engine.h"
 #include "engine/ephemeris.h"
 #include "engine/swe_api.h"
-#include "window/files/date_commands.h"
-#include "window/files/file_places.h"
-#include "window/files/settings_file.h"
+#include "files/date_commands.h"
+#include "files/file_places.h"
+#include "files/settings_file.h"
 #include "output/natal_report.h"
 #include "output/spreadsheet.h"
 

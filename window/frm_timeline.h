@@ -15,7 +15,7 @@
 #include <memory>
 
 #include "output/timeline.h"
-#include "window/timeline_painter.h"
+#include "picture/timeline_painter.h"
 
 class QAction;
 class QScrollBar;

@@ -1,6 +1,6 @@
 // The regional date order (the order from a compiled regional locale is checked through the main
 // window) and the date commands, which move the range in that order.
-#include "window/files/date_commands.h"
+#include "files/date_commands.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "window/files/regional.h"
+#include "files/regional.h"
 
 namespace tavrolin {
 namespace {

@@ -1,6 +1,6 @@
 // Where the program's files are, reading them whole (8-bit texts of other systems too), and
 // replacing a file in one step.
-#include "window/files/file_places.h"
+#include "files/file_places.h"
 
 #include <gtest/gtest.h>
 
@@ -14,9 +14,9 @@
 #include <tuple>
 
 #include "support/temp_folder.h"
-#include "window/files/atomic_file.h"
-#include "window/files/file_names.h"
-#include "window/files/text_file.h"
+#include "files/atomic_file.h"
+#include "files/file_names.h"
+#include "files/text_file.h"
 
 namespace tavrolin {
 namespace {

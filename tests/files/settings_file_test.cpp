@@ -1,5 +1,5 @@
 // Settings files (*.opt), natal data files (*.dat) and the INI file.
-#include "window/files/settings_file.h"
+#include "files/settings_file.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 
 #include "support/control_values.h"
 #include "support/temp_folder.h"
-#include "window/files/ini_file.h"
-#include "window/files/natal_data_file.h"
+#include "files/ini_file.h"
+#include "files/natal_data_file.h"
 
 namespace tavrolin {
 namespace {

@@ -9,7 +9,7 @@
 #include "output/calculation_command.h"
 #include "output/results_export.h"
 #include "tests/fuzz/fuzz_input.h"
-#include "window/files/settings_file.h"
+#include "files/settings_file.h"
 
 void tavrolin::fuzzing::fuzz_one(const std::string& input) {
     static std::once_flag path_set;

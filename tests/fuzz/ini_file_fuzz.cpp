@@ -1,6 +1,6 @@
 // The INI reader under each date order, then the file it would write.
 #include "tests/fuzz/fuzz_input.h"
-#include "window/files/ini_file.h"
+#include "files/ini_file.h"
 
 void tavrolin::fuzzing::fuzz_one(const std::string& input) {
     for (int order = 0; order <= 3; ++order) {

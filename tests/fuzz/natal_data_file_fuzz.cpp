@@ -1,6 +1,6 @@
 // The natal data file reader, then the file it would save.
 #include "tests/fuzz/fuzz_input.h"
-#include "window/files/natal_data_file.h"
+#include "files/natal_data_file.h"
 
 void tavrolin::fuzzing::fuzz_one(const std::string& input) {
     ControlValues cv;

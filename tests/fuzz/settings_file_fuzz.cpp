@@ -1,6 +1,6 @@
 // The settings file reader, as Load settings and the favourites use it, then the file it would save.
 #include "tests/fuzz/fuzz_input.h"
-#include "window/files/settings_file.h"
+#include "files/settings_file.h"
 
 void tavrolin::fuzzing::fuzz_one(const std::string& input) {
     const std::string path = file_of(input);

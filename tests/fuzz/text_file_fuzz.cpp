@@ -1,7 +1,7 @@
 // The help window's loading of a text file (without the box): read whole, UTF-8 or Latin-1, and
 // the line ends it would save.
 #include "tests/fuzz/fuzz_input.h"
-#include "window/files/text_file.h"
+#include "files/text_file.h"
 
 void tavrolin::fuzzing::fuzz_one(const std::string& input) {
     std::string error;

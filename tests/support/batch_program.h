@@ -13,7 +13,7 @@
 
 #include "engine/control_values.h"
 #include "support/temp_folder.h"
-#include "window/files/settings_file.h"
+#include "files/settings_file.h"
 
 namespace tavrolin::testing {
 

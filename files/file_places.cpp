@@ -1,4 +1,4 @@
-#include "window/files/file_places.h"
+#include "files/file_places.h"
 
 #include <cerrno>
 #include <cstdlib>

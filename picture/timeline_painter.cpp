@@ -1,4 +1,4 @@
-#include "window/timeline_painter.h"
+#include "picture/timeline_painter.h"
 
 #include <QBuffer>
 #include <QFontInfo>
@@ -18,7 +18,7 @@
 
 #include "engine/calendar.h"
 #include "engine/date_text.h"
-#include "window/files/atomic_file.h"
+#include "files/atomic_file.h"
 
 namespace tavrolin {
 

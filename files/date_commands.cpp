@@ -1,4 +1,4 @@
-#include "window/files/date_commands.h"
+#include "files/date_commands.h"
 
 #include "engine/calendar.h"
 #include "engine/date_text.h"

@@ -1,4 +1,4 @@
-#include "window/files/file_names.h"
+#include "files/file_names.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

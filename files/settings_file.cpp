@@ -1,7 +1,7 @@
-#include "window/files/settings_file.h"
+#include "files/settings_file.h"
 
-#include "window/files/atomic_file.h"
-#include "window/files/text_file.h"
+#include "files/atomic_file.h"
+#include "files/text_file.h"
 
 namespace tavrolin {
 

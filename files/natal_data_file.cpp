@@ -1,8 +1,8 @@
-#include "window/files/natal_data_file.h"
+#include "files/natal_data_file.h"
 
-#include "window/files/atomic_file.h"
-#include "window/files/settings_file.h"
-#include "window/files/text_file.h"
+#include "files/atomic_file.h"
+#include "files/settings_file.h"
+#include "files/text_file.h"
 
 namespace tavrolin {
 

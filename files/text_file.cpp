@@ -1,4 +1,4 @@
-#include "window/files/text_file.h"
+#include "files/text_file.h"
 
 #include <cerrno>
 #include <cstdio>

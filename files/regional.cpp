@@ -1,4 +1,4 @@
-#include "window/files/regional.h"
+#include "files/regional.h"
 
 #include <clocale>
 #include <cstring>

@@ -1,8 +1,8 @@
-#include "window/files/ini_file.h"
+#include "files/ini_file.h"
 
 #include <cstdio>
 
-#include "window/files/atomic_file.h"
+#include "files/atomic_file.h"
 
 namespace tavrolin {
 
