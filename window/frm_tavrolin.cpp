@@ -861,6 +861,8 @@ void frmTavrolin::apply_birth_time(const tavrolin::UniversalTime& gmt) {
 
 // Help.
 
+frmHelpFiles* frmTavrolin::help_window() const { return help_window_; }
+
 void frmTavrolin::mnuHelp_Click() {
     if (help_window_) help_window_->close();
     help_window_ = new frmHelpFiles(places(), file_dialogs(), this);

@@ -110,7 +110,7 @@ public:
     tavrolin::FileCommands& file_commands() { return file_commands_; }
     tavrolin::ExportCommand& export_command() { return export_command_; }
     // The open help window, if any.
-    frmHelpFiles* help_window() const { return help_window_; }
+    frmHelpFiles* help_window() const;
     // The open natal positions window, if any.
     frmNatalPos* natal_pos_window() const { return report_commands_.natal_pos_window(); }
     // The open timeline window, if any.
