@@ -29,6 +29,7 @@
 #include <QTextCursor>
 #include <QTimer>
 
+#include <algorithm>
 #include <cctype>
 #include <clocale>
 #include <cmath>
@@ -66,8 +67,7 @@ bool character_accepted(QChar c, KeyFilter filter) {
 // A single-line box with the window's typed-character filter and select-all on focus.
 class InputBox : public QLineEdit {
 public:
-    InputBox(QWidget* parent, KeyFilter filter, bool select_all_on_focus)
-        : QLineEdit(parent), filter_(filter), select_all_on_focus_(select_all_on_focus) {}
+    InputBox(QWidget* parent, KeyFilter filter) : QLineEdit(parent), filter_(filter) {}
 
 protected:
     void keyPressEvent(QKeyEvent* event) override {
@@ -77,7 +77,6 @@ protected:
 
     void focusInEvent(QFocusEvent* event) override {
         QLineEdit::focusInEvent(event);
-        if (!select_all_on_focus_) return;
         selectAll();
         // A mouse click that brings the focus places the caret after this event; select again
         // once it has been handled, so that typing still replaces the old value.
@@ -112,7 +111,6 @@ private:
     }
 
     KeyFilter filter_;
-    bool select_all_on_focus_;
 };
 
 // A multi-line results box; a double click selects all of it.
@@ -178,7 +176,7 @@ QLabel* make_label(QWidget* c, const QString& name, const QString& text) {
 }
 
 QLineEdit* make_input(QWidget* c, const char* name, KeyFilter filter, int max_length, const QString& text) {
-    auto* box = new InputBox(c, filter, true);
+    auto* box = new InputBox(c, filter);
     box->setObjectName(name);
     if (max_length > 0) box->setMaxLength(max_length);
     box->setText(text);
