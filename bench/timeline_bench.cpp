@@ -2,6 +2,7 @@
 // have (9,522 pairs and aspects) through the main window's View > Timeline, and a million moments
 // in 50,000 lanes handed to the window directly. Opening, the first paint, zoom and scroll
 // repaints, and the whole picture as SVG and PNG.
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QScrollBar>
@@ -105,7 +106,7 @@ void rows_scenario() {
     const Timeline alone = build_timeline(engine);
     std::printf("rows build_timeline ms=%.0f lanes=%zu marks=%d\n", ms(clock), alone.lanes.size(), alone.marks);
     clock.restart();
-    w.mnuViewTimeline->trigger();
+    w.findChild<QAction*>("mnuViewTimeline")->trigger();
     frmTimeline& t = *w.timeline_window();
     t.resize(1200, 800);
     t.visible_image();

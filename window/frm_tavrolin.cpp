@@ -25,8 +25,11 @@
 #include <QStatusBar>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTimer>
 
+#include <algorithm>
 #include <cctype>
 #include <clocale>
 #include <cmath>
@@ -38,6 +41,8 @@
 #include "spreadsheet_uno/calc_connection.h"
 #include "window/calc_progress.h"
 #include "window/file_dialogs.h"
+#include "window/frm_birth_time.h"
+#include "window/frm_help_files.h"
 #include "files/ini_file.h"
 #include "files/regional.h"
 
@@ -62,8 +67,7 @@ bool character_accepted(QChar c, KeyFilter filter) {
 // A single-line box with the window's typed-character filter and select-all on focus.
 class InputBox : public QLineEdit {
 public:
-    InputBox(QWidget* parent, KeyFilter filter, bool select_all_on_focus)
-        : QLineEdit(parent), filter_(filter), select_all_on_focus_(select_all_on_focus) {}
+    InputBox(QWidget* parent, KeyFilter filter) : QLineEdit(parent), filter_(filter) {}
 
 protected:
     void keyPressEvent(QKeyEvent* event) override {
@@ -73,7 +77,6 @@ protected:
 
     void focusInEvent(QFocusEvent* event) override {
         QLineEdit::focusInEvent(event);
-        if (!select_all_on_focus_) return;
         selectAll();
         // A mouse click that brings the focus places the caret after this event; select again
         // once it has been handled, so that typing still replaces the old value.
@@ -108,7 +111,6 @@ private:
     }
 
     KeyFilter filter_;
-    bool select_all_on_focus_;
 };
 
 // A multi-line results box; a double click selects all of it.
@@ -158,6 +160,67 @@ constexpr int results1_height = 6750;
 constexpr int left_column_width = results1_left - margin - 120;
 constexpr int below_top = results1_top + results1_height + 120;  // 6990
 
+constexpr int date_label_width = 1200;
+constexpr int date_field_left = margin + date_label_width;
+constexpr int natal_label_width = 1740;
+constexpr int natal_field_left = results1_left + natal_label_width;
+constexpr int natal_top = below_top + 540;
+constexpr int natal_time_top = natal_top + 420;
+constexpr int export_top = natal_time_top + 510;
+constexpr int file_button_left = results1_left + results1_width - 1560;
+
+QLabel* make_label(QWidget* c, const QString& name, const QString& text) {
+    auto* l = new QLabel(text, c);
+    l->setObjectName(name);
+    return l;
+}
+
+QLineEdit* make_input(QWidget* c, const char* name, KeyFilter filter, int max_length, const QString& text) {
+    auto* box = new InputBox(c, filter);
+    box->setObjectName(name);
+    if (max_length > 0) box->setMaxLength(max_length);
+    box->setText(text);
+    return box;
+}
+
+QCheckBox* make_check(QWidget* c, const QString& name, const QString& caption, bool ticked) {
+    auto* box = new QCheckBox(caption, c);
+    box->setObjectName(name);
+    box->setChecked(ticked);
+    return box;
+}
+
+QPushButton* make_button(QWidget* c, const char* name, const QString& caption) {
+    auto* b = new QPushButton(caption, c);
+    b->setObjectName(name);
+    return b;
+}
+
+// Disables commands for as long as it lives and then gives them back their former state.
+class CommandsDisabled {
+public:
+    CommandsDisabled(std::initializer_list<QWidget*> widgets, std::initializer_list<QAction*> actions) {
+        for (QWidget* w : widgets) {
+            widgets_.emplace_back(w, w->isEnabled());
+            w->setEnabled(false);
+        }
+        for (QAction* a : actions) {
+            actions_.emplace_back(a, a->isEnabled());
+            a->setEnabled(false);
+        }
+    }
+    ~CommandsDisabled() {
+        for (auto& [w, enabled] : widgets_) w->setEnabled(enabled);
+        for (auto& [a, enabled] : actions_) a->setEnabled(enabled);
+    }
+    CommandsDisabled(const CommandsDisabled&) = delete;
+    CommandsDisabled& operator=(const CommandsDisabled&) = delete;
+
+private:
+    std::vector<std::pair<QWidget*, bool>> widgets_;
+    std::vector<std::pair<QAction*, bool>> actions_;
+};
+
 }  // namespace
 
 frmTavrolin::frmTavrolin(tavrolin::WindowSetup setup, QWidget* parent)
@@ -178,8 +241,7 @@ frmTavrolin::frmTavrolin(tavrolin::WindowSetup setup, QWidget* parent)
     build_controls();
     build_menus();
     set_tab_order();
-    connect_file_commands();
-    connect_report_commands();
+    connect_commands();
     Form_Load();
 }
 
@@ -223,55 +285,53 @@ void frmTavrolin::build_controls() {
     scroll_->setWidgetResizable(false);
     canvas_ = new QWidget;
     canvas_->setObjectName("controls");
-    QWidget* c = canvas_;
 
-    auto label = [&](const char* name, const QString& text) {
-        auto* l = new QLabel(text, c);
-        l->setObjectName(name);
-        return l;
-    };
-    auto input = [&](const char* name, KeyFilter filter, bool select_all, int max_length, const QString& text) {
-        auto* box = new InputBox(c, filter, select_all);
-        box->setObjectName(name);
-        if (max_length > 0) box->setMaxLength(max_length);
-        box->setText(text);
-        return static_cast<QLineEdit*>(box);
-    };
-    auto check = [&](const QString& name, const QString& caption, bool ticked) {
-        auto* box = new QCheckBox(caption, c);
-        box->setObjectName(name);
-        box->setChecked(ticked);
-        return box;
-    };
-    auto button = [&](const char* name, const QString& caption) {
-        auto* b = new QPushButton(caption, c);
-        b->setObjectName(name);
-        b->setEnabled(false);  // its command comes with the export and file work
-        return b;
-    };
+    build_dates_and_zone(canvas_);
+    build_results(canvas_);
+    build_degree(canvas_);
+    build_buttons(canvas_);
+    build_natal(canvas_);
+    build_aspects(canvas_);
+    build_p1(canvas_);
+    build_p2(canvas_);
+    build_options_and_modes(canvas_);
 
-    // Top left: the date range and the time zone, the degree run's results below them.
-    const int label_width = 1200;
-    const int field_left = margin + label_width;
-    lblStartDate = label("lblStartDate", "Start Date: ");
-    place(lblStartDate, margin, 120, label_width, box_height);
-    txtStartdate = input("txtStartdate", KeyFilter::any, true, max_len_start_date, "12/01/2005");
-    place(txtStartdate, field_left, 120, 1500, box_height);
-    lblEndDate = label("lblEndDate", "End Date: ");
-    place(lblEndDate, margin, 510, label_width, box_height);
-    txtEndDate = input("txtEndDate", KeyFilter::any, true, max_len_end_date, "12/31/2005");
-    place(txtEndDate, field_left, 510, 1500, box_height);
-    lblTZ = label("lblTZ", "Time Zone: ");
-    place(lblTZ, margin, 900, label_width, box_height);
-    txtTZ = input("txtTZ", KeyFilter::time_zone, true, max_len_tz_box, "8");
+    int bottom = 0;
+    for (auto it = twips_.cbegin(); it != twips_.cend(); ++it) bottom = std::max(bottom, it.value().bottom() + 1);
+    canvas_height_twips_ = bottom + margin;
+
+    scroll_->setWidget(canvas_);
+    setCentralWidget(scroll_);
+    setStatusBar(new QStatusBar(this));
+    statusBar()->setObjectName("statusBar");
+    // Made now, so that the status bar has room for the progress panel before the window is sized.
+    new tavrolin::CalcProgress(this);
+}
+
+// Top left: the date range and the time zone, the degree run's results below them.
+void frmTavrolin::build_dates_and_zone(QWidget* c) {
+    lblStartDate = make_label(c, "lblStartDate", "Start Date: ");
+    place(lblStartDate, margin, 120, date_label_width, box_height);
+    txtStartdate = make_input(c, "txtStartdate", KeyFilter::any, max_len_start_date, "12/01/2005");
+    place(txtStartdate, date_field_left, 120, 1500, box_height);
+    lblEndDate = make_label(c, "lblEndDate", "End Date: ");
+    place(lblEndDate, margin, 510, date_label_width, box_height);
+    txtEndDate = make_input(c, "txtEndDate", KeyFilter::any, max_len_end_date, "12/31/2005");
+    place(txtEndDate, date_field_left, 510, 1500, box_height);
+    lblTZ = make_label(c, "lblTZ", "Time Zone: ");
+    place(lblTZ, margin, 900, date_label_width, box_height);
+    txtTZ = make_input(c, "txtTZ", KeyFilter::time_zone, max_len_tz_box, "8");
     // The system's zone names offered while typing; the whole name in the tooltip, as the box is narrow.
     auto* zones = new QCompleter(to_q_list(tavrolin::zone_names()), txtTZ);
     zones->setCaseSensitivity(Qt::CaseInsensitive);
     zones->setFilterMode(Qt::MatchContains);
     txtTZ->setCompleter(zones);
     connect(txtTZ, &QLineEdit::textChanged, txtTZ, &QLineEdit::setToolTip);
-    place(txtTZ, field_left, 900, 900, box_height);
+    place(txtTZ, date_field_left, 900, 900, box_height);
+}
 
+// The degree run's results on the left, the main results in the middle.
+void frmTavrolin::build_results(QWidget* c) {
     for (int i = 0; i < 2; ++i) {
         auto* box = new ResultsBox(c, [this, i] { txtResults_DblClick(i); });
         box->setObjectName(QString("txtResults_%1").arg(i));
@@ -283,101 +343,110 @@ void frmTavrolin::build_controls() {
     }
     place(txtResults[0], margin, 1320, left_column_width, results1_top + results1_height - 1320);
     place(txtResults[1], results1_left, results1_top, results1_width, results1_height);
+}
 
-    // Below the degree run's results: the degree and its command.
-    lblZodiacDegree = label("lblZodiacDegree", "Zodiac decimal degree: ");
+// Below the degree run's results: the degree and its command.
+void frmTavrolin::build_degree(QWidget* c) {
+    lblZodiacDegree = make_label(c, "lblZodiacDegree", "Zodiac decimal degree: ");
     place(lblZodiacDegree, margin, below_top, left_column_width, box_height);
-    txtZodiacDegree = input("txtZodiacDegree", KeyFilter::any, true, max_len_zodiac_degree, "179.331227");
+    txtZodiacDegree = make_input(c, "txtZodiacDegree", KeyFilter::any, max_len_zodiac_degree, "179.331227");
     place(txtZodiacDegree, margin, below_top + 360, 1500, box_height);
     cmdCalculate_T_to_Point = new WrappingButton("Calculate transit to a Zodiac degree (longitude or decl.)", c);
     cmdCalculate_T_to_Point->setObjectName("cmdCalculate_T_to_Point");
-    place(cmdCalculate_T_to_Point, margin, below_top + 840, left_column_width, 600);
-
-    // Under the main results: its command, the natal data with its file buttons, the export.
-    cmdTavrolin = button("cmdTavrolin", "Calculate tavrolin");
-    cmdTavrolin->setEnabled(true);
-    connect(cmdTavrolin, &QPushButton::clicked, this, &frmTavrolin::cmdTavrolin_Click);
     connect(cmdCalculate_T_to_Point, &QPushButton::clicked, this, &frmTavrolin::cmdCalculate_T_to_Point_Click);
+    place(cmdCalculate_T_to_Point, margin, below_top + 840, left_column_width, 600);
+}
+
+// Under the main results: its command, and the copy with its tick.
+void frmTavrolin::build_buttons(QWidget* c) {
+    cmdTavrolin = make_button(c, "cmdTavrolin", "Calculate tavrolin");
+    connect(cmdTavrolin, &QPushButton::clicked, this, &frmTavrolin::cmdTavrolin_Click);
     place(cmdTavrolin, results1_left + (results1_width - 2400) / 2, below_top, 2400, 420);
-    const int natal_label_width = 1740;
-    const int natal_field_left = results1_left + natal_label_width;
-    const int natal_top = below_top + 540;
-    const int file_button_left = results1_left + results1_width - 1560;
-    lblNatalDate = label("lblNatalDate", "Natal date: ");
-    place(lblNatalDate, results1_left, natal_top, natal_label_width, box_height);
-    txtNatalDate = input("txtNatalDate", KeyFilter::date, true, 0, QString());
-    place(txtNatalDate, natal_field_left, natal_top, 1380, box_height);
-    cmdOpen = button("cmdOpen", "Open");
-    place(cmdOpen, file_button_left, natal_top - 15, 1560, 360);
-    const int time_top = natal_top + 420;
-    lblNatalTime = label("lblNatalTime", "Natal time (GMT): ");
-    place(lblNatalTime, results1_left, time_top, natal_label_width, box_height);
-    txtNatalTime = input("txtNatalTime", KeyFilter::number, true, max_len_natal_time, "16.43");
-    place(txtNatalTime, natal_field_left, time_top, 900, box_height);
-    cmdSave = button("cmdSave", "Save");
-    place(cmdSave, file_button_left, time_top - 15, 1560, 360);
-    const int export_top = time_top + 510;
-    cmdCopy_to_Excel = button("cmdCopy_to_Excel", "Copy to Excel");
-    cmdCopy_to_Excel->setEnabled(true);
-    connect(cmdCopy_to_Excel, &QPushButton::clicked, this, &frmTavrolin::cmdCopy_to_Excel_Click);
+    cmdCopy_to_Excel = make_button(c, "cmdCopy_to_Excel", tavrolin::ExportCommand::copy_caption);
+    connect(cmdCopy_to_Excel, &QPushButton::clicked, this, [this] { export_command_.cmdCopy_to_Excel_Click(); });
     place(cmdCopy_to_Excel, results1_left, export_top, 1620, 390);
-    chkDateOnly = check("chkDateOnly", "Copy date only", true);
+    chkDateOnly = make_check(c, "chkDateOnly", "Copy date only", true);
     place(chkDateOnly, natal_field_left, export_top + 45, 2040, tick_height);
+}
 
-    // The three columns on the right, one row every row_pitch.
-    lblAspects = label("lblAspects", "Aspects");
+// The natal date and time with the buttons of their file.
+void frmTavrolin::build_natal(QWidget* c) {
+    lblNatalDate = make_label(c, "lblNatalDate", "Natal date: ");
+    place(lblNatalDate, results1_left, natal_top, natal_label_width, box_height);
+    txtNatalDate = make_input(c, "txtNatalDate", KeyFilter::date, 0, QString());
+    place(txtNatalDate, natal_field_left, natal_top, 1380, box_height);
+    cmdOpen = make_button(c, "cmdOpen", "Open");
+    connect(cmdOpen, &QPushButton::clicked, this, [this] { file_commands_.cmdOpen_Click(); });
+    place(cmdOpen, file_button_left, natal_top - 15, 1560, 360);
+    lblNatalTime = make_label(c, "lblNatalTime", "Natal time (GMT): ");
+    place(lblNatalTime, results1_left, natal_time_top, natal_label_width, box_height);
+    txtNatalTime = make_input(c, "txtNatalTime", KeyFilter::number, max_len_natal_time, "16.43");
+    place(txtNatalTime, natal_field_left, natal_time_top, 900, box_height);
+    cmdSave = make_button(c, "cmdSave", "Save");
+    connect(cmdSave, &QPushButton::clicked, this, [this] { file_commands_.cmdSave_Click(); });
+    place(cmdSave, file_button_left, natal_time_top - 15, 1560, 360);
+}
+
+// The three columns on the right, one row every row_pitch: first the aspects, with the
+// user-defined angle's box one row lower, under its text box.
+void frmTavrolin::build_aspects(QWidget* c) {
+    lblAspects = make_label(c, "lblAspects", "Aspects");
     place(lblAspects, aspects_left, columns_top, aspect_width, tick_height);
-    lblP1Planets = label("lblP1Planets", "P1 Planets");
-    place(lblP1Planets, p1_left, columns_top, body_width, tick_height);
-    lblP2Planets = label("lblP2Planets", "P2 Planets");
-    place(lblP2Planets, p2_left, columns_top, body_width, tick_height);
-    chkP1Planets_G_or_H = check("chkP1Planets_G_or_H", "Helio", false);
-    // The column ticks stay put when the columns move right on a wide screen; they sit in a row of
-    // their own over the part of their column that both layouts share, so nothing overlaps.
-    place(chkP1Planets_G_or_H, p1_left + wide_screen_shift, columns_top + row_pitch, p2_left - p1_left - wide_screen_shift, tick_height);
-    chkP2Planets_G_or_H = check("chkP2Planets_G_or_H", "Helio", false);
-    place(chkP2Planets_G_or_H, p2_left + wide_screen_shift, columns_top + row_pitch, p2_left - p1_left - wide_screen_shift, tick_height);
-
     const std::array<int, 8> aspects_ticked = {0, 5, 7, 9, 12, 14, 16, 17};
-    const std::array<int, 6> bodies_ticked = {5, 6, 7, 8, 9, 15};
     for (int a = 0; a < aspect_count; ++a) {
         const bool ticked = std::find(aspects_ticked.begin(), aspects_ticked.end(), a) != aspects_ticked.end();
-        auto* box = check(QString("chkAspects_%1").arg(a), to_q(std::string(default_aspect_captions[a])), ticked);
-        // The user-defined angle's box sits one row lower, under its text box.
+        auto* box = make_check(c, QString("chkAspects_%1").arg(a), to_q(std::string(default_aspect_captions[a])), ticked);
         const int row = a < user_defined_aspect ? a : a + 1;
         place(box, aspects_left, first_row_top + row * row_pitch, aspect_width, tick_height);
         chkAspects[static_cast<std::size_t>(a)] = box;
     }
-    txtUserDefinedAngle = input("txtUserDefinedAngle", KeyFilter::number, true, 0, "51.7");
+    txtUserDefinedAngle = make_input(c, "txtUserDefinedAngle", KeyFilter::number, 0, "51.7");
     place(txtUserDefinedAngle, aspects_left, first_row_top + user_defined_aspect * row_pitch - 10, aspect_width, row_pitch + 5);
     connect(txtUserDefinedAngle, &QLineEdit::textChanged, this, &frmTavrolin::txtUserDefinedAngle_Change);
+}
 
+// A column of bodies: its heading, its Helio tick and a tick per body. The Helio tick stays put
+// when the columns move right on a wide screen; it sits in a row of its own over the part of its
+// column that both layouts share, so nothing overlaps.
+void frmTavrolin::build_body_column(QWidget* c, const QString& name, const QString& heading, int left, QLabel*& label,
+                                    QCheckBox*& helio, std::array<QCheckBox*, tavrolin::body_count>& boxes) {
+    label = make_label(c, name, heading);
+    place(label, left, columns_top, body_width, tick_height);
+    helio = make_check(c, name + "_G_or_H", "Helio", false);
+    place(helio, left + wide_screen_shift, columns_top + row_pitch, p2_left - p1_left - wide_screen_shift, tick_height);
+    const std::array<int, 6> bodies_ticked = {5, 6, 7, 8, 9, 15};
     for (int b = 0; b < body_count; ++b) {
         const bool ticked = std::find(bodies_ticked.begin(), bodies_ticked.end(), b) != bodies_ticked.end();
-        const QString caption = to_q(std::string(body_captions[b]));
-        auto* p1 = check(QString("chkP1Planets_%1").arg(b), caption, ticked);
-        place(p1, p1_left, first_row_top + b * row_pitch, body_width, tick_height);
-        chkP1Planets[static_cast<std::size_t>(b)] = p1;
-        auto* p2 = check(QString("chkP2Planets_%1").arg(b), caption, ticked);
-        place(p2, p2_left, first_row_top + b * row_pitch, body_width, tick_height);
-        chkP2Planets[static_cast<std::size_t>(b)] = p2;
+        auto* box = make_check(c, QString("%1_%2").arg(name).arg(b), to_q(std::string(body_captions[b])), ticked);
+        place(box, left, first_row_top + b * row_pitch, body_width, tick_height);
+        boxes[static_cast<std::size_t>(b)] = box;
     }
+}
 
-    // Bottom right: the option ticks, the years back and the four modes.
+void frmTavrolin::build_p1(QWidget* c) {
+    build_body_column(c, "chkP1Planets", "P1 Planets", p1_left, lblP1Planets, chkP1Planets_G_or_H, chkP1Planets);
+}
+
+void frmTavrolin::build_p2(QWidget* c) {
+    build_body_column(c, "chkP2Planets", "P2 Planets", p2_left, lblP2Planets, chkP2Planets_G_or_H, chkP2Planets);
+}
+
+// Bottom right: the option ticks, the years back and the four modes.
+void frmTavrolin::build_options_and_modes(QWidget* c) {
     const int options_top = first_row_top + body_count * row_pitch + 120;
-    chkApparentPos = check("chkApparentPos", "Apparent pos.?", true);
+    chkApparentPos = make_check(c, "chkApparentPos", "Apparent pos.?", true);
     place(chkApparentPos, aspects_left, options_top, 1800, tick_height);
-    chkUse_ET = check("chkUse_ET", "Use ET", true);
+    chkUse_ET = make_check(c, "chkUse_ET", "Use ET", true);
     place(chkUse_ET, aspects_left + 1860, options_top, 1140, tick_height);
-    chkHelio = check("chkHelio", "Helio", false);
+    chkHelio = make_check(c, "chkHelio", "Helio", false);
     place(chkHelio, aspects_left + 3060, options_top, 960, tick_height);
-    chkSortOutput = check("chkSortOutput", "Sort Output", true);
+    chkSortOutput = make_check(c, "chkSortOutput", "Sort Output", true);
     place(chkSortOutput, aspects_left, options_top + row_pitch, 1800, tick_height);
-    chkIgnoreDups = check("chkIgnoreDups", "Ignore duplicates", false);
+    chkIgnoreDups = make_check(c, "chkIgnoreDups", "Ignore duplicates", false);
     place(chkIgnoreDups, aspects_left + 1860, options_top + row_pitch, 2160, tick_height);
-    lblYearsBack = label("lblYearsBack", "Yrs back ");
+    lblYearsBack = make_label(c, "lblYearsBack", "Yrs back ");
     place(lblYearsBack, aspects_left, options_top + 2 * row_pitch + 30, 900, box_height);
-    txtYearsBack = input("txtYearsBack", KeyFilter::number, true, max_len_years_back, "1");
+    txtYearsBack = make_input(c, "txtYearsBack", KeyFilter::number, max_len_years_back, "1");
     place(txtYearsBack, aspects_left + 900, options_top + 2 * row_pitch + 30, 540, box_height);
 
     mode_group = new QButtonGroup(this);
@@ -394,17 +463,6 @@ void frmTavrolin::build_controls() {
     }
     optNatal_Transit_Progressed[0]->setChecked(true);
     connect(mode_group, &QButtonGroup::idClicked, this, &frmTavrolin::optNatal_Transit_Progressed_Click);
-
-    int bottom = 0;
-    for (auto it = twips_.cbegin(); it != twips_.cend(); ++it) bottom = std::max(bottom, it.value().bottom() + 1);
-    canvas_height_twips_ = bottom + margin;
-
-    scroll_->setWidget(canvas_);
-    setCentralWidget(scroll_);
-    setStatusBar(new QStatusBar(this));
-    statusBar()->setObjectName("statusBar");
-    // Made now, so that the status bar has room for the progress panel before the window is sized.
-    new tavrolin::CalcProgress(this);
 }
 
 void frmTavrolin::build_menus() {
@@ -412,7 +470,6 @@ void frmTavrolin::build_menus() {
         QAction* action = menu->addAction(caption);
         action->setObjectName(name);
         action->setShortcut(shortcut);
-        action->setEnabled(false);  // its command comes with the settings, report and date work
         return action;
     };
     auto split = [](QMenu* menu, const char* name) { menu->addSeparator()->setObjectName(name); };
@@ -423,6 +480,7 @@ void frmTavrolin::build_menus() {
     mnuFileLoadSettings = entry(mnuFile, "mnuFileLoadSettings", "&Load settings", QKeySequence(Qt::CTRL | Qt::Key_L));
     mnuFileSaveSettings = entry(mnuFile, "mnuFileSaveSettings", "&Save settings", QKeySequence(Qt::CTRL | Qt::Key_S));
     mnuFileExportResults = entry(mnuFile, "mnuFileExportResults", "&Export results...", QKeySequence(Qt::CTRL | Qt::Key_E));
+    mnuFileExportResults->setEnabled(false);  // by the first run that finishes
     split(mnuFile, "mnuSplit2");
     mnuFileLoadFav1 = entry(mnuFile, "mnuFileLoadFav1", "Load fav&1.opt", QKeySequence(Qt::CTRL | Qt::Key_F1));
     mnuFileLoadFav2 = entry(mnuFile, "mnuFileLoadFav2", "Load fav&2.opt", QKeySequence(Qt::CTRL | Qt::Key_F2));
@@ -460,13 +518,36 @@ void frmTavrolin::build_menus() {
     mnuView = menuBar()->addMenu("&View");
     mnuView->setObjectName("mnuView");
     mnuViewTimeline = entry(mnuView, "mnuViewTimeline", "&Timeline", QKeySequence(Qt::Key_F9));
-    mnuViewTimeline->setEnabled(true);
-    connect(mnuViewTimeline, &QAction::triggered, this, &frmTavrolin::mnuViewTimeline_Click);
 
     // Help has no entries: the menu bar item itself is the command.
     mnuHelp = menuBar()->addAction("&Help");
     mnuHelp->setObjectName("mnuHelp");
-    mnuHelp->setEnabled(false);
+}
+
+// The menu entries to the window's own commands and to the command objects'.
+void frmTavrolin::connect_commands() {
+    const std::pair<QAction*, std::function<void()>> actions[] = {
+        {mnuFileLoadSettings, [this] { file_commands_.mnuFileLoadSettings_Click(); }},
+        {mnuFileSaveSettings, [this] { file_commands_.mnuFileSaveSettings_Click(); }},
+        {mnuFileExportResults, [this] { export_command_.mnuFileExportResults_Click(); }},
+        {mnuFileLoadFav1, [this] { file_commands_.mnuFileLoadFav1_Click(); }},
+        {mnuFileLoadFav2, [this] { file_commands_.mnuFileLoadFav2_Click(); }},
+        {mnuNatalPlanetPositionsLongitude, [this] { report_commands_.mnuNatalPlanetPositionsLongitude_Click(); }},
+        {mnuNatalPlanetPositionsDecl_Lat, [this] { report_commands_.mnuNatalPlanetPositionsDecl_Lat_Click(); }},
+        {mnuNatalPlanetPositionsLongitude_SIDEREAL, [this] { report_commands_.mnuNatalPlanetPositionsLongitude_SIDEREAL_Click(); }},
+        {mnuPreviousStartDate, [this] { mnuPreviousStartDate_Click(); }},
+        {mnuNextStartDate, [this] { mnuNextStartDate_Click(); }},
+        {mnuPreviousEndDate, [this] { mnuPreviousEndDate_Click(); }},
+        {mnuNextEndDate, [this] { mnuNextEndDate_Click(); }},
+        {mnuPreviousMonth, [this] { mnuPreviousMonth_Click(); }},
+        {mnuNextMonth, [this] { mnuNextMonth_Click(); }},
+        {mnuConvertLocalBirthTime, [this] { mnuConvertLocalBirthTime_Click(); }},
+        {mnuUseQuillDisplaySettings, [this] { mnuUseQuillDisplaySettings_Click(); }},
+        {mnuUseLunettaDisplaySettings, [this] { mnuUseLunettaDisplaySettings_Click(); }},
+        {mnuViewTimeline, [this] { timeline_command_.mnuViewTimeline_Click(); }},
+        {mnuHelp, [this] { mnuHelp_Click(); }},
+    };
+    for (const auto& [action, command] : actions) connect(action, &QAction::triggered, this, command);
 }
 
 void frmTavrolin::set_tab_order() {
@@ -631,7 +712,7 @@ void frmTavrolin::Start_Calcs(int calc_kind) {
         const QString text = QString::fromStdString(tavrolin::to_platform_line_ends(std::move(outcome.text)));
         box->setPlainText(text);
         mnuFileExportResults->setEnabled(true);
-        timeline_after_run();
+        timeline_command_.timeline_after_run();
     } else {
         statusBar()->showMessage(QString::fromStdString(outcome.invalid_date));
     }
@@ -723,4 +804,116 @@ void frmTavrolin::apply_control_values(const tavrolin::ControlValues& cv) {
     chkIgnoreDups->setChecked(cv.ignore_dups == 1);
     mnuUseQuillDisplaySettings->setChecked(cv.style == tavrolin::ListingStyle::Quill);
     mnuUseLunettaDisplaySettings->setChecked(cv.style == tavrolin::ListingStyle::Lunetta);
+}
+
+void frmTavrolin::mnuUseQuillDisplaySettings_Click() {
+    if (mnuUseQuillDisplaySettings->isChecked()) mnuUseLunettaDisplaySettings->setChecked(false);
+}
+
+void frmTavrolin::mnuUseLunettaDisplaySettings_Click() {
+    if (mnuUseLunettaDisplaySettings->isChecked()) mnuUseQuillDisplaySettings->setChecked(false);
+}
+
+// Adjust Dates.
+
+void frmTavrolin::mnuPreviousStartDate_Click() { adjust_dates(tavrolin::DateCommand::PreviousStartDate); }
+void frmTavrolin::mnuNextStartDate_Click() { adjust_dates(tavrolin::DateCommand::NextStartDate); }
+void frmTavrolin::mnuPreviousEndDate_Click() { adjust_dates(tavrolin::DateCommand::PreviousEndDate); }
+void frmTavrolin::mnuNextEndDate_Click() { adjust_dates(tavrolin::DateCommand::NextEndDate); }
+void frmTavrolin::mnuPreviousMonth_Click() { adjust_dates(tavrolin::DateCommand::PreviousMonth); }
+void frmTavrolin::mnuNextMonth_Click() { adjust_dates(tavrolin::DateCommand::NextMonth); }
+
+void frmTavrolin::adjust_dates(tavrolin::DateCommand command) {
+    tavrolin::ControlValues cv;
+    cv.date_order = DateOrder();
+    cv.start_date = txtStartdate->text().toStdString();
+    cv.end_date = txtEndDate->text().toStdString();
+    std::string problem;
+    if (!tavrolin::run_date_command(command, cv, &problem)) {
+        // The boxes keep their texts; the status bar says which one could not be read.
+        statusBar()->showMessage(QString::fromStdString(problem));
+        return;
+    }
+    statusBar()->clearMessage();
+    const QString start = QString::fromStdString(cv.start_date);
+    const QString end = QString::fromStdString(cv.end_date);
+    if (txtStartdate->text() != start) txtStartdate->setText(start);
+    if (txtEndDate->text() != end) txtEndDate->setText(end);
+}
+
+// Local birth time.
+
+void frmTavrolin::mnuConvertLocalBirthTime_Click() {
+    frmBirthTime dialog(DateOrder(), txtNatalDate->text(), txtTZ->text(), this);
+    if (dialog.exec() == QDialog::Accepted && dialog.chosen()) apply_birth_time(*dialog.chosen());
+}
+
+void frmTavrolin::apply_birth_time(const tavrolin::UniversalTime& gmt) {
+    txtNatalTime->setText(QString::fromStdString(gmt.natal_time()));
+    // The Greenwich date goes with the Greenwich time: written when the day changed, or when the
+    // dialog was given another date than the box holds.
+    if (tavrolin::parse_date(txtNatalDate->text().toStdString(), DateOrder()) != gmt.date)
+        txtNatalDate->setText(QString::fromStdString(tavrolin::format_date(gmt.date, DateOrder())));
+    statusBar()->showMessage(QString::fromStdString("Natal time " + gmt.natal_time() + " GMT (" + gmt.offset_text() + ")"));
+}
+
+// Help.
+
+frmHelpFiles* frmTavrolin::help_window() const { return help_window_; }
+
+void frmTavrolin::mnuHelp_Click() {
+    if (help_window_) help_window_->close();
+    help_window_ = new frmHelpFiles(places(), file_dialogs(), this);
+    // Left to itself the window manager may put part of the window below the screen's edge:
+    // place it near the main window, wholly on the screen (frame included).
+    const QRect avail = screen()->availableGeometry();
+    const QMargins frame(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+                         frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom());
+    const QSize outer = help_window_->size().grownBy(frame);
+    const int x = std::clamp(frameGeometry().left() + 40, avail.left(), std::max(avail.left(), avail.right() + 1 - outer.width()));
+    const int y = std::clamp(frameGeometry().top() + 40, avail.top(), std::max(avail.top(), avail.bottom() + 1 - outer.height()));
+    help_window_->move(x, y);
+    help_window_->show();
+}
+
+// What the command objects ask of the window.
+
+tavrolin::FileDialogs& frmTavrolin::file_dialogs() {
+    if (!setup_.file_dialogs) setup_.file_dialogs = std::make_shared<tavrolin::ToolkitFileDialogs>();
+    return *setup_.file_dialogs;
+}
+
+void frmTavrolin::set_natal_data(const tavrolin::ControlValues& cv) {
+    txtNatalDate->setText(to_q(cv.natal_date));
+    txtNatalTime->setText(to_q(cv.natal_time));
+    txtTZ->setText(to_q(cv.tz));
+}
+
+void frmTavrolin::show_status(const QString& message) {
+    if (message.isEmpty())
+        statusBar()->clearMessage();
+    else
+        statusBar()->showMessage(message);
+}
+
+bool frmTavrolin::calculation_running() const {
+    const auto* progress = findChild<tavrolin::CalcProgress*>("calcProgress");
+    return progress != nullptr && progress->running();
+}
+
+void frmTavrolin::select_listing_line(int box_index, int line) {
+    QPlainTextEdit* box = txtResults[box_index == 0 ? 0 : 1];
+    const QTextBlock block = box->document()->findBlockByNumber(line);
+    if (!block.isValid()) return;
+    QTextCursor cursor(block);
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    box->setTextCursor(cursor);
+    box->centerCursor();
+}
+
+void frmTavrolin::with_commands_disabled(const std::function<void()>& work) {
+    const CommandsDisabled busy({cmdTavrolin, cmdCalculate_T_to_Point, cmdCopy_to_Excel},
+                                {mnuNatalPlanetPositionsLongitude, mnuNatalPlanetPositionsDecl_Lat,
+                                 mnuNatalPlanetPositionsLongitude_SIDEREAL});
+    work();
 }

@@ -1,7 +1,7 @@
 // The main window: every input of a calculation lives in its controls, it owns the engine for the
 // program's life, and it writes the INI file when it closes.
 //
-// Object names (QObject::objectName) are the names the rest of the program uses. A control array
+// Object names (QObject::objectName) are the names the rest of the program and the tests use. A control array
 // is one name per element with "_" and the index appended: "chkP1Planets_5", "chkP2Planets_22",
 // "chkAspects_15", "optNatal_Transit_Progressed_1", "txtResults_0". The labels without a name of
 // their own are "lblStartDate", "lblEndDate", "lblTZ", "lblZodiacDegree", "lblNatalTime" and
@@ -35,9 +35,11 @@
 #include "engine/swe_api.h"
 #include "files/date_commands.h"
 #include "files/file_places.h"
-#include "files/settings_file.h"
-#include "output/natal_report.h"
-#include "output/spreadsheet.h"
+#include "window/command_host.h"
+#include "window/export_command.h"
+#include "window/file_commands.h"
+#include "window/natal_report_commands.h"
+#include "window/timeline_command.h"
 
 class QAction;
 class QButtonGroup;
@@ -56,7 +58,6 @@ class frmTimeline;
 namespace tavrolin {
 
 class FileDialogs;
-struct Timeline;
 
 // What the window takes from its surroundings; tests replace each part.
 struct WindowSetup {
@@ -68,7 +69,7 @@ struct WindowSetup {
 
 }  // namespace tavrolin
 
-class frmTavrolin : public QMainWindow {
+class frmTavrolin : public QMainWindow, private tavrolin::CommandHost {
     Q_OBJECT
 
 public:
@@ -81,18 +82,18 @@ public:
     ~frmTavrolin() override;
 
     // Every control's value, as the engine and the settings files read them.
-    tavrolin::ControlValues control_values() const;
+    tavrolin::ControlValues control_values() const override;
     // Sets every control to the given values (texts cut to the boxes' maximum lengths). The mode
     // and "Ignore duplicates" are set exactly as given, without the mode buttons' click rule;
     // date_order is the session's and is not changed.
-    void apply_control_values(const tavrolin::ControlValues& cv);
+    void apply_control_values(const tavrolin::ControlValues& cv) override;
     // A mode button's value set from code: selecting a button that was not selected runs its
     // click rule; clearing the selected one leaves the group without a selection.
     void set_mode_value(int index, bool value);
 
     int DateOrder() const { return date_order_; }
     // Where the program's own files live (decided when the window is built).
-    const tavrolin::FilePlaces& places() const { return places_; }
+    const tavrolin::FilePlaces& places() const override { return places_; }
     tavrolin::Engine& engine() { return engine_; }
 
     // Laid-out geometry of a control in twips (an empty rect for a control not laid out here).
@@ -104,8 +105,91 @@ public:
     // Why the last INI write failed; empty when it succeeded or has not happened.
     const QString& ini_save_error() const { return ini_save_error_; }
 
-    // Where "Copy to Excel" finds the spreadsheet; empty: LibreOffice Calc on the pipe "tavrolin".
-    tavrolin::SpreadsheetSource spreadsheet_source;
+    tavrolin::FileDialogs& file_dialogs() override;
+    // The command objects behind the menus and buttons.
+    tavrolin::FileCommands& file_commands() { return file_commands_; }
+    tavrolin::ExportCommand& export_command() { return export_command_; }
+    // The open help window, if any.
+    frmHelpFiles* help_window() const;
+    // The open natal positions window, if any.
+    frmNatalPos* natal_pos_window() const { return report_commands_.natal_pos_window(); }
+    // The open timeline window, if any.
+    frmTimeline* timeline_window() const { return timeline_command_.timeline_window(); }
+
+public slots:
+    // "Calculate tavrolin": aspects between the P1 and P2 bodies; the caption shows the time taken.
+    void cmdTavrolin_Click();
+    // "Calculate transit to a Zodiac degree (longitude or decl.)": aspects of P1 to the degree.
+    void cmdCalculate_T_to_Point_Click();
+    void optNatal_Transit_Progressed_Click(int Index);
+    void txtUserDefinedAngle_Change();
+    void txtResults_DblClick(int Index);
+
+    // Adjust Dates menu.
+    void mnuPreviousStartDate_Click();
+    void mnuNextStartDate_Click();
+    void mnuPreviousEndDate_Click();
+    void mnuNextEndDate_Click();
+    void mnuPreviousMonth_Click();
+    void mnuNextMonth_Click();
+    // "Convert local birth time...": the dialog, then its Greenwich time into "Natal time (GMT)"
+    // and, when the day changed, its date into the natal date box.
+    void mnuConvertLocalBirthTime_Click();
+    void apply_birth_time(const tavrolin::UniversalTime& gmt);
+    // Help: a fresh help window (one that is open is closed, unsaved edits and all).
+    void mnuHelp_Click();
+
+    // Options menu: the listing style of the following calculations. Run when an entry has been
+    // triggered, that is after the toolkit has inverted its check mark; checking one entry
+    // clears the other.
+    void mnuUseQuillDisplaySettings_Click();
+    void mnuUseLunettaDisplaySettings_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // What the command objects ask of the window.
+    void set_natal_data(const tavrolin::ControlValues& cv) override;
+    QWidget* parent_widget() override { return this; }
+    void show_status(const QString& message) override;
+    bool calculation_running() const override;
+    void select_listing_line(int box, int line) override;
+    void with_commands_disabled(const std::function<void()>& work) override;
+
+    // Runs a calculation command with the current control values and writes its listing into
+    // txtResults(calc_kind); a date that is not a date is reported in the status bar instead.
+    void Start_Calcs(int calc_kind);
+    // One builder per panel of the client area, then the menus and the commands behind them.
+    void build_controls();
+    void build_dates_and_zone(QWidget* c);
+    void build_results(QWidget* c);
+    void build_degree(QWidget* c);
+    void build_natal(QWidget* c);
+    void build_buttons(QWidget* c);
+    void build_aspects(QWidget* c);
+    void build_p1(QWidget* c);
+    void build_p2(QWidget* c);
+    void build_body_column(QWidget* c, const QString& name, const QString& heading, int left, QLabel*& label,
+                           QCheckBox*& helio, std::array<QCheckBox*, tavrolin::body_count>& boxes);
+    void build_options_and_modes(QWidget* c);
+    void build_menus();
+    void connect_commands();
+    void set_tab_order();
+    void Form_Load();
+    void Form_Unload();
+    void place_on_screen();
+    void apply_wide_screen_layout();
+    void adjust_dates(tavrolin::DateCommand command);
+
+    // Lays a control out at a twip rectangle of the client area.
+    void place(QWidget* control, int left, int top, int width, int height);
+    void move_left_twips(QWidget* control, int delta);
+    void set_left_twips(QWidget* control, int left);
+    void set_width_twips(QWidget* control, int width);
+    void apply_geometry(QWidget* control);
+    void resize_to_twips();
+    QSize screen_size_twips() const;
 
     // Controls. Arrays are indexed as the body, aspect and mode numbers.
     QLabel* lblStartDate = nullptr;
@@ -173,123 +257,6 @@ public:
     QAction* mnuViewTimeline = nullptr;
     QAction* mnuHelp = nullptr;
 
-    // State of the file dialogs. Settings and natal data files keep their own folder and file;
-    // last_folder is the folder of the path chosen last; dialog_cancelled is 1 after a cancelled
-    // dialog until the command that showed it resets it.
-    int dialog_cancelled = 0;
-    QString last_folder;
-    QString opt_file_path;
-    QString opt_folder;
-    QString dat_file_path;
-    QString dat_folder;
-    QString export_file_path;
-    QString export_folder;
-
-    // The settings and natal data dialogs (0 load, anything else save): on a choice they set the
-    // file path, last_folder and the folder; on a cancel dialog_cancelled = 1.
-    void GetOPTFileFilename(int load_save);
-    void GetDATFileFilename(int load_save);
-    tavrolin::FileDialogs& file_dialogs();
-    // The open help window, if any.
-    frmHelpFiles* help_window() const;
-    // The open natal positions window, if any.
-    frmNatalPos* natal_pos_window() const;
-    // The open timeline window, if any.
-    frmTimeline* timeline_window() const;
-
-public slots:
-    // "Calculate tavrolin": aspects between the P1 and P2 bodies; the caption shows the time taken.
-    void cmdTavrolin_Click();
-    // "Calculate transit to a Zodiac degree (longitude or decl.)": aspects of P1 to the degree.
-    void cmdCalculate_T_to_Point_Click();
-    void optNatal_Transit_Progressed_Click(int Index);
-    void txtUserDefinedAngle_Change();
-    void txtResults_DblClick(int Index);
-    // "Copy to Excel": the result table of the last run into the open spreadsheet (export_command.cpp).
-    void cmdCopy_to_Excel_Click();
-
-    // File menu: settings files through the dialog, and the two favourites from the program's
-    // folder, which keep the date range and the zodiac degree.
-    void mnuFileLoadSettings_Click();
-    void mnuFileSaveSettings_Click();
-    void mnuFileLoadFav1_Click();
-    void mnuFileLoadFav2_Click();
-    // "Export results...": the last run's results as an iCalendar or CSV file, by the extension
-    // chosen in the dialog; enabled once a run has finished.
-    void mnuFileExportResults_Click();
-    // "Open" and "Save": the natal date, natal time and time zone as a natal data file.
-    void cmdOpen_Click();
-    void cmdSave_Click();
-    // Adjust Dates menu.
-    void mnuPreviousStartDate_Click();
-    void mnuNextStartDate_Click();
-    void mnuPreviousEndDate_Click();
-    void mnuNextEndDate_Click();
-    void mnuPreviousMonth_Click();
-    void mnuNextMonth_Click();
-    // "Convert local birth time...": the dialog, then its Greenwich time into "Natal time (GMT)"
-    // and, when the day changed, its date into the natal date box.
-    void mnuConvertLocalBirthTime_Click();
-    void apply_birth_time(const tavrolin::UniversalTime& gmt);
-    // Help: a fresh help window (one that is open is closed, unsaved edits and all).
-    void mnuHelp_Click();
-
-    // Options menu: the listing style of the following calculations. Run when an entry has been
-    // triggered, that is after the toolkit has inverted its check mark; checking one entry
-    // clears the other.
-    void mnuUseQuillDisplaySettings_Click();
-    void mnuUseLunettaDisplaySettings_Click();
-    // File menu: the natal positions reports into a fresh natal positions window and onto the
-    // clipboard; a natal date that is not a date is named in the status bar instead.
-    void mnuNatalPlanetPositionsLongitude_Click();
-    void mnuNatalPlanetPositionsDecl_Lat_Click();
-    void mnuNatalPlanetPositionsLongitude_SIDEREAL_Click();
-    // View menu: the timeline window of the last run (timeline_command.cpp), opened once and
-    // brought forward again.
-    void mnuViewTimeline_Click();
-    // Selects the listing line of a row of the last run in its results box and scrolls to it.
-    void select_result_row(int row);
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
-private:
-    // Runs a calculation command with the current control values and writes its listing into
-    // txtResults(calc_kind); a date that is not a date is reported in the status bar instead.
-    void Start_Calcs(int calc_kind);
-    void build_controls();
-    void build_menus();
-    void set_tab_order();
-    void Form_Load();
-    void Form_Unload();
-    void place_on_screen();
-    void apply_wide_screen_layout();
-
-    // The file and date commands (file_commands.cpp).
-    void connect_file_commands();
-    void load_settings_from(const QString& path, tavrolin::SettingsScope scope);
-    void load_favourite(const QString& file_name);
-    void adjust_dates(tavrolin::DateCommand command);
-    void report_file_failure(const std::string& error);
-
-    // The Options and natal report commands (natal_report_commands.cpp).
-    void connect_report_commands();
-    void natal_report_command(tavrolin::NatalReportKind kind);
-
-    // The timeline (timeline_command.cpp): made anew once per run, when the listing is shown and
-    // the window is open, else when the window opens.
-    void timeline_after_run();
-    void show_timeline_in_window();
-
-    // Lays a control out at a twip rectangle of the client area.
-    void place(QWidget* control, int left, int top, int width, int height);
-    void move_left_twips(QWidget* control, int delta);
-    void set_left_twips(QWidget* control, int left);
-    void set_width_twips(QWidget* control, int width);
-    void apply_geometry(QWidget* control);
-    void resize_to_twips();
-    QSize screen_size_twips() const;
-
     tavrolin::WindowSetup setup_;
     tavrolin::FilePlaces places_;
     int date_order_ = 0;
@@ -302,14 +269,14 @@ private:
     QWidget* canvas_ = nullptr;
     QString ini_save_error_;
     QPointer<frmHelpFiles> help_window_;
-    QPointer<frmNatalPos> natal_pos_window_;
-    QPointer<frmTimeline> timeline_window_;
-    std::shared_ptr<const tavrolin::Timeline> timeline_;
-    bool timeline_current_ = false;
-    // The results box line of each row of the last run, found when first needed.
-    std::vector<int> listing_lines_;
 
     tavrolin::LibSwe swe_;
     tavrolin::Ephemeris ephemeris_{swe_};
     tavrolin::Engine engine_{ephemeris_};
+
+    // After the engine, which they use.
+    tavrolin::FileCommands file_commands_{*this};
+    tavrolin::ExportCommand export_command_{*this, engine_, file_commands_};
+    tavrolin::NatalReportCommands report_commands_{*this, engine_};
+    tavrolin::TimelineCommand timeline_command_{*this, engine_};
 };

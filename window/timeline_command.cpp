@@ -1,22 +1,21 @@
-// View > Timeline: the last run's results on a time axis, and the way back from a moment in the
-// timeline to its line in the results box.
-#include <QPlainTextEdit>
-#include <QTextBlock>
-#include <QTextCursor>
+#include "window/timeline_command.h"
 
 #include "output/calculation_command.h"
 #include "output/timeline.h"
-#include "window/calc_progress.h"
 #include "window/file_dialogs.h"
-#include "window/frm_tavrolin.h"
 #include "window/frm_timeline.h"
 
-frmTimeline* frmTavrolin::timeline_window() const { return timeline_window_; }
+namespace tavrolin {
 
-void frmTavrolin::mnuViewTimeline_Click() {
+// The window calls back into this object: it goes first.
+TimelineCommand::~TimelineCommand() { delete timeline_window_.data(); }
+
+frmTimeline* TimelineCommand::timeline_window() const { return timeline_window_; }
+
+void TimelineCommand::mnuViewTimeline_Click() {
     if (!timeline_window_) {
-        timeline_window_ = new frmTimeline(this, file_dialogs(), tavrolin::from_native_path(places_.dialog_folder));
-        connect(timeline_window_, &frmTimeline::row_clicked, this, &frmTavrolin::select_result_row);
+        timeline_window_ = new frmTimeline(host_.parent_widget(), host_.file_dialogs(), from_native_path(host_.places().dialog_folder));
+        QObject::connect(timeline_window_, &frmTimeline::row_clicked, timeline_window_, [this](int row) { select_result_row(row); });
         show_timeline_in_window();
     }
     timeline_window_->show();
@@ -24,36 +23,30 @@ void frmTavrolin::mnuViewTimeline_Click() {
     timeline_window_->activateWindow();
 }
 
-void frmTavrolin::timeline_after_run() {
+void TimelineCommand::timeline_after_run() {
     timeline_current_ = false;
     listing_lines_.clear();
     if (timeline_window_) show_timeline_in_window();
 }
 
-void frmTavrolin::show_timeline_in_window() {
+void TimelineCommand::show_timeline_in_window() {
     if (!timeline_current_ || !timeline_) {
-        timeline_ = std::make_shared<const tavrolin::Timeline>(tavrolin::build_timeline(engine_));
+        timeline_ = std::make_shared<const Timeline>(build_timeline(engine_));
         timeline_current_ = true;
     }
     timeline_window_->set_timeline(timeline_, [this](int row) {
         // During a run the table is being rewritten on another thread: no text then.
-        const auto* progress = findChild<tavrolin::CalcProgress*>("calcProgress");
-        if (progress != nullptr && progress->running()) return QString();
-        return QString::fromStdString(tavrolin::timeline_row_text(engine_, row));
+        if (host_.calculation_running()) return QString();
+        return QString::fromStdString(timeline_row_text(engine_, row));
     });
 }
 
-void frmTavrolin::select_result_row(int row) {
-    const auto* progress = findChild<tavrolin::CalcProgress*>("calcProgress");
-    if (progress != nullptr && progress->running()) return;
+void TimelineCommand::select_result_row(int row) {
+    if (host_.calculation_running()) return;
     // Walks every row of the listing: once per run, and only when a moment is clicked.
-    if (listing_lines_.empty()) listing_lines_ = tavrolin::listing_row_lines(engine_);
+    if (listing_lines_.empty()) listing_lines_ = listing_row_lines(engine_);
     if (row < 1 || row >= static_cast<int>(listing_lines_.size())) return;
-    QPlainTextEdit* box = txtResults[engine_.last_run.calc_kind == 0 ? 0 : 1];
-    const QTextBlock block = box->document()->findBlockByNumber(listing_lines_[static_cast<std::size_t>(row)]);
-    if (!block.isValid()) return;
-    QTextCursor cursor(block);
-    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-    box->setTextCursor(cursor);
-    box->centerCursor();
+    host_.select_listing_line(engine_.last_run.calc_kind == 0 ? 0 : 1, listing_lines_[static_cast<std::size_t>(row)]);
 }
+
+}  // namespace tavrolin

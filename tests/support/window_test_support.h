@@ -72,6 +72,9 @@ public:
     void report_failure(QWidget*, const QString& text) override { failures << text; }
 };
 
+// A control of the main window by its object name ("txtStartdate", "txtResults_1", "mnuHelp").
+template <class T = QLineEdit> T* control(const QWidget& w, const QString& name) { return w.findChild<T*>(name); }
+
 inline std::unique_ptr<frmTavrolin> make_window(const QString& folder, int screen_width_twips = 12000,
                                                 std::optional<int> date_order = 0,
                                                 std::shared_ptr<tavrolin::FileDialogs> dialogs = nullptr) {
@@ -95,6 +98,7 @@ struct WindowFixture {
         w = make_window(dir.path(), screen_width_twips, date_order, dialogs);
     }
     QString path(const QString& name) const { return dir.filePath(name); }
+    template <class T = QLineEdit> T* get(const QString& name) const { return control<T>(*w, name); }
 
     // A run from `start` to `end` in UT, in mode `mode`, of exactly the ticks given.
     void set_run(const std::string& start, const std::string& end, int mode, const std::vector<int>& p1,

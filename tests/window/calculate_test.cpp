@@ -55,7 +55,7 @@ QStringList copy_answering_boxes(frmTavrolin& w) {
         }
     });
     timer.start(10);
-    QTest::mouseClick(w.cmdCopy_to_Excel, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(w, "cmdCopy_to_Excel"), Qt::LeftButton);
     return seen;
 }
 
@@ -92,32 +92,32 @@ private slots:
         f.w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(f.w.get()));
         f.great_conjunction();
-        QTest::mouseClick(f.w->cmdTavrolin, Qt::LeftButton);
-        const QString text = f.w->txtResults[1]->toPlainText();
+        QTest::mouseClick(f.get<QPushButton>("cmdTavrolin"), Qt::LeftButton);
+        const QString text = f.get<QPlainTextEdit>("txtResults_1")->toPlainText();
         // The moment is checked against the library by the engine's tests.
         QCOMPARE(text, QString("Aspects found:\n\nJupiter 000 Saturn 12/21/2020 18:20:36\n\nWithin 1 deg. of exact:\n"));
-        QVERIFY(f.w->txtResults[0]->toPlainText().isEmpty());
+        QVERIFY(f.get<QPlainTextEdit>("txtResults_0")->toPlainText().isEmpty());
         QVERIFY2(QRegularExpression("^Tavrolin - \\d+\\.\\d\\d secs\\.$").match(f.w->windowTitle()).hasMatch(),
                  qPrintable(f.w->windowTitle()));
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f.w->txtResults[1]));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f.get<QPlainTextEdit>("txtResults_1")));
         QVERIFY(QApplication::overrideCursor() == nullptr);
 
         // A date that is not one keeps the listing and says which.
-        f.w->txtStartdate->setText("12/32/2020");
-        QTest::mouseClick(f.w->cmdTavrolin, Qt::LeftButton);
-        QCOMPARE(f.w->txtResults[1]->toPlainText(), text);
+        f.get("txtStartdate")->setText("12/32/2020");
+        QTest::mouseClick(f.get<QPushButton>("cmdTavrolin"), Qt::LeftButton);
+        QCOMPARE(f.get<QPlainTextEdit>("txtResults_1")->toPlainText(), text);
         QCOMPARE(f.w->statusBar()->currentMessage(), QString("Start Date: \"12/32/2020\" is not a date"));
 
         // The degree command reads the controls afresh and writes the left box only, without near misses.
         const QString title = f.w->windowTitle();
         f.set_run("03/01/2005", "03/31/2005", 0, {0}, {}, {0});  // the Sun reaches 0 Aries at the equinox
-        f.w->txtZodiacDegree->setText("0");
-        QTest::mouseClick(f.w->cmdCalculate_T_to_Point, Qt::LeftButton);
-        const QString degree = f.w->txtResults[0]->toPlainText();
+        f.get("txtZodiacDegree")->setText("0");
+        QTest::mouseClick(f.get<QPushButton>("cmdCalculate_T_to_Point"), Qt::LeftButton);
+        const QString degree = f.get<QPlainTextEdit>("txtResults_0")->toPlainText();
         QVERIFY2(degree.contains(QRegularExpression("\\nSun 000 \\S+ 03/20/2005 \\d\\d:\\d\\d:\\d\\d\\n")) &&
                      !degree.contains("Within 1 deg. of exact:"),
                  qPrintable(degree));
-        QCOMPARE(f.w->txtResults[1]->toPlainText() + "|" + f.w->windowTitle(), text + "|" + title);
+        QCOMPARE(f.get<QPlainTextEdit>("txtResults_1")->toPlainText() + "|" + f.w->windowTitle(), text + "|" + title);
     }
 
     // The copy and the export take the last run: the copy with the window's choices of now, the
@@ -126,22 +126,22 @@ private slots:
     // nothing to export write nothing and say why.
     void copyAndExportTakeTheLastRunOrSayWhyNot() {
         WindowFixture f;
-        QVERIFY(!f.w->mnuFileExportResults->isEnabled());
+        QVERIFY(!f.get<QAction>("mnuFileExportResults")->isEnabled());
         f.great_conjunction();
-        f.w->txtTZ->setText("-3");
-        QTest::mouseClick(f.w->cmdTavrolin, Qt::LeftButton);
-        QVERIFY(f.w->mnuFileExportResults->isEnabled());
+        f.get("txtTZ")->setText("-3");
+        QTest::mouseClick(f.get<QPushButton>("cmdTavrolin"), Qt::LeftButton);
+        QVERIFY(f.get<QAction>("mnuFileExportResults")->isEnabled());
         // Chosen after the run: the copy follows the style and the tick, not the time zone.
-        f.w->txtTZ->setText("7");
-        f.w->chkDateOnly->setChecked(true);
-        f.w->mnuUseLunettaDisplaySettings->trigger();
+        f.get("txtTZ")->setText("7");
+        f.get<QCheckBox>("chkDateOnly")->setChecked(true);
+        f.get<QAction>("mnuUseLunettaDisplaySettings")->trigger();
         MemorySheet sheet;
         sheet.active = {1, 4};
-        f.w->spreadsheet_source = source_of(&sheet);
+        f.w->export_command().spreadsheet_source = source_of(&sheet);
         // A pending event is handled during the copy, while the commands are disabled.
         bool disabled_while_copying = false;
         QTimer::singleShot(0, [&] {
-            disabled_while_copying = !f.w->cmdCopy_to_Excel->isEnabled() && !f.w->cmdTavrolin->isEnabled();
+            disabled_while_copying = !f.get<QPushButton>("cmdCopy_to_Excel")->isEnabled() && !f.get<QPushButton>("cmdTavrolin")->isEnabled();
         });
         QCOMPARE(copy_answering_boxes(*f.w), QStringList());
         // Lunetta in transit: no speed, but the longitudes.
@@ -149,10 +149,10 @@ private slots:
                  std::tuple(std::optional<std::string>("21 Dec 2020"), std::optional<std::string>("Jupiter"),
                             std::optional<std::string>(), std::string("0.00")));
         QVERIFY(disabled_while_copying);
-        QVERIFY(f.w->cmdTavrolin->isEnabled() && f.w->cmdCopy_to_Excel->isEnabled());
+        QVERIFY(f.get<QPushButton>("cmdTavrolin")->isEnabled() && f.get<QPushButton>("cmdCopy_to_Excel")->isEnabled());
 
         // A copy that cannot be done says why in one message box and changes nothing else.
-        const QString listing = f.w->txtResults[1]->toPlainText();
+        const QString listing = f.get<QPlainTextEdit>("txtResults_1")->toPlainText();
         MemorySheet lost;
         lost.unusable_after_cell_writes = 2;
         const std::pair<tavrolin::SpreadsheetSource, QString> failures[] = {
@@ -163,17 +163,17 @@ private slots:
             {source_of(&lost), "Copy to Excel|The copy stopped after 0 rows: the connection to the spreadsheet was lost.|2"},
         };
         for (const auto& [source, box] : failures) {
-            f.w->spreadsheet_source = source;
+            f.w->export_command().spreadsheet_source = source;
             QCOMPARE(copy_answering_boxes(*f.w), QStringList(box));
         }
-        QCOMPARE(f.w->txtResults[1]->toPlainText(), listing);
-        QVERIFY(f.w->cmdCopy_to_Excel->isEnabled());
+        QCOMPARE(f.get<QPlainTextEdit>("txtResults_1")->toPlainText(), listing);
+        QVERIFY(f.get<QPushButton>("cmdCopy_to_Excel")->isEnabled());
 
         QVERIFY(write_file(f.path("plain"), "x"));
         QStringList messages;
         for (const char* name : {"great.ics", "great.txt", "plain/great.csv"}) {
             f.dialogs->answer(f.path(name));
-            f.w->mnuFileExportResults->trigger();
+            f.get<QAction>("mnuFileExportResults")->trigger();
             messages << f.w->statusBar()->currentMessage();
         }
         QCOMPARE(f.dialogs->requests.front().filter, QString("iCalendar (*.ics);;CSV (*.csv)"));
@@ -184,10 +184,10 @@ private slots:
         QVERIFY2(messages[2].startsWith("Not exported: Could not write " + f.path("plain/great.csv")), qPrintable(messages[2]));
         QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files), QStringList({"great.ics", "plain"}));
 
-        f.w->txtStartdate->setText("12/01/2030");
-        f.w->txtEndDate->setText("12/02/2030");
-        QTest::mouseClick(f.w->cmdTavrolin, Qt::LeftButton);
-        f.w->mnuFileExportResults->trigger();
+        f.get("txtStartdate")->setText("12/01/2030");
+        f.get("txtEndDate")->setText("12/02/2030");
+        QTest::mouseClick(f.get<QPushButton>("cmdTavrolin"), Qt::LeftButton);
+        f.get<QAction>("mnuFileExportResults")->trigger();
         QCOMPARE(f.w->statusBar()->currentMessage(), QString("Nothing to export: the last calculation found no aspects."));
         QCOMPARE(f.dialogs->requests.size(), std::size_t{3});
     }
@@ -197,8 +197,8 @@ private slots:
     // hour and writes the Greenwich date and time.
     void birthTimeConverter() {
         WindowFixture f;
-        f.w->txtTZ->setText("America/New_York");
-        QCOMPARE(f.w->txtTZ->toolTip(), QString("America/New_York"));
+        f.get("txtTZ")->setText("America/New_York");
+        QCOMPARE(f.get("txtTZ")->toolTip(), QString("America/New_York"));
         struct Case { QString date, time, zone, offset, natal, refused; };
         const QString skipped = "This local time did not occur: the clocks went forward over it.";
         const Case cases[] = {
@@ -207,7 +207,7 @@ private slots:
             {"03/31/2024", "01:30", "Europe/London", skipped, "10/27/2024 1.30", skipped},
         };
         for (const Case& c : cases) {
-            frmBirthTime d(0, c.date, f.w->txtTZ->text(), f.w.get());
+            frmBirthTime d(0, c.date, f.get("txtTZ")->text(), f.w.get());
             QCOMPARE(d.txtBirthZone->text(), QString("America/New_York"));
             d.txtBirthTime->setText(c.time);
             d.txtBirthZone->setText(c.zone);
@@ -218,7 +218,7 @@ private slots:
             d.cmdOK_Click();
             QCOMPARE(refused, c.refused);
             if (d.chosen()) f.w->apply_birth_time(*d.chosen());
-            QCOMPARE(f.w->txtNatalDate->text() + " " + f.w->txtNatalTime->text(), c.natal);
+            QCOMPARE(f.get("txtNatalDate")->text() + " " + f.get("txtNatalTime")->text(), c.natal);
         }
     }
 
@@ -226,14 +226,14 @@ private slots:
     void reportShowsInOneWindowAndIsCopiedOrSaysWhyNot() {
         WindowFixture f;
         QGuiApplication::clipboard()->setText("kept");
-        f.w->txtNatalDate->setText("22/09/1949");  // day first under the month-first order
-        f.w->mnuNatalPlanetPositionsLongitude->trigger();
+        f.get("txtNatalDate")->setText("22/09/1949");  // day first under the month-first order
+        f.get<QAction>("mnuNatalPlanetPositionsLongitude")->trigger();
         QCOMPARE(f.w->statusBar()->currentMessage(), QString("Natal date: \"22/09/1949\" is not a date"));
         QVERIFY(f.w->natal_pos_window() == nullptr);
         QCOMPARE(QGuiApplication::clipboard()->text(), QString("kept"));
 
-        f.w->txtNatalDate->setText("09/22/1949");
-        f.w->mnuNatalPlanetPositionsLongitude->trigger();
+        f.get("txtNatalDate")->setText("09/22/1949");
+        f.get<QAction>("mnuNatalPlanetPositionsLongitude")->trigger();
         frmNatalPos* natal = f.w->natal_pos_window();
         QVERIFY(QTest::qWaitForWindowExposed(natal));
         QCOMPARE(f.w->statusBar()->currentMessage(), QString());
@@ -253,7 +253,7 @@ private slots:
 
         // Without the asteroid files beside the program, the report names them.
         WindowFixture bare(12000, 0, false);
-        bare.w->mnuNatalPlanetPositionsLongitude->trigger();
+        bare.get<QAction>("mnuNatalPlanetPositionsLongitude")->trigger();
         const QString message = bare.w->statusBar()->currentMessage();
         QVERIFY2(message.startsWith("Eris: position not computed: ") && message.contains("; Sedna: position not computed: "),
                  qPrintable(message));
@@ -265,7 +265,7 @@ private slots:
     void longRunShowsProgressIgnoresInputAndEndsOnCancelOrClose() {
         WindowFixture f;
         frmTavrolin& w = *f.w;
-        w.mnuViewTimeline->trigger();
+        control<QAction>(w, "mnuViewTimeline")->trigger();
         w.activateWindow();
         QTRY_VERIFY(controls_in_view(w));
         f.long_run();
@@ -279,21 +279,21 @@ private slots:
             // Once the layout has settled and some rows have been found.
             if (since_shown.elapsed() < 300 || w.findChild<QProgressBar*>("prgCalc")->value() < 100) return false;
             in_view_during_run = controls_in_view(w);
-            QTest::mouseClick(w.chkSortOutput, Qt::LeftButton);
-            QTest::keyClicks(w.txtTZ, "5");
-            input_ignored = w.chkSortOutput->isChecked() && w.txtTZ->text() == "0";
+            QTest::mouseClick(control<QCheckBox>(w, "chkSortOutput"), Qt::LeftButton);
+            QTest::keyClicks(control(w, "txtTZ"), "5");
+            input_ignored = control<QCheckBox>(w, "chkSortOutput")->isChecked() && control(w, "txtTZ")->text() == "0";
             since_cancel.start();
             QTest::mouseClick(cancel, Qt::LeftButton);
             return true;
         });
-        QTest::mouseClick(w.cmdTavrolin, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(w, "cmdTavrolin"), Qt::LeftButton);
         QVERIFY(in_view_during_run && input_ignored);
         QVERIFY2(since_cancel.isValid() && since_cancel.elapsed() < 20000, "the run ended soon after Cancel");
         QVERIFY(!running() && !shown(w.findChild<QPushButton*>("cmdCancelCalc")));
         QVERIFY(QApplication::overrideCursor() == nullptr);
         QApplication::processEvents();
         QVERIFY(controls_in_view(w));
-        const QString text = w.txtResults[1]->toPlainText();
+        const QString text = control<QPlainTextEdit>(w, "txtResults_1")->toPlainText();
         const QRegularExpression ending("\\nThe run was cancelled at \\d\\d/\\d\\d/\\d{4}, while scanning \\S+( \\S+)? to "
                                         "\\S+( \\S+)?\\.\\n\\nWithin 1 deg\\. of exact:\\n");
         QVERIFY2(text.startsWith("Aspects found:") && text.contains(ending), qPrintable(text.right(400)));
@@ -301,20 +301,20 @@ private slots:
         QCOMPARE(w.timeline_window()->timeline().marks, w.engine().result_count);
 
         // The window takes input again, and a short run afterwards runs to its end.
-        QTest::mouseClick(w.chkSortOutput, Qt::LeftButton);
-        QVERIFY(!w.chkSortOutput->isChecked());
-        w.txtEndDate->setText("01/31/1950");
-        QTest::mouseClick(w.cmdTavrolin, Qt::LeftButton);
-        QVERIFY(!w.txtResults[1]->toPlainText().contains("cancelled"));
+        QTest::mouseClick(control<QCheckBox>(w, "chkSortOutput"), Qt::LeftButton);
+        QVERIFY(!control<QCheckBox>(w, "chkSortOutput")->isChecked());
+        control(w, "txtEndDate")->setText("01/31/1950");
+        QTest::mouseClick(control<QPushButton>(w, "cmdTavrolin"), Qt::LeftButton);
+        QVERIFY(!control<QPlainTextEdit>(w, "txtResults_1")->toPlainText().contains("cancelled"));
         // Closed during a run, the window closes once the run has ended, writing its INI file as it always does.
-        w.txtEndDate->setText("12/31/2029");
+        control(w, "txtEndDate")->setText("12/31/2029");
         repeat_until(&w, [&] {
             if (!running()) return false;
             w.close();
             return true;
         });
-        QTest::mouseClick(w.cmdTavrolin, Qt::LeftButton);
-        QVERIFY(w.txtResults[1]->toPlainText().contains("The run was cancelled at "));
+        QTest::mouseClick(control<QPushButton>(w, "cmdTavrolin"), Qt::LeftButton);
+        QVERIFY(control<QPlainTextEdit>(w, "txtResults_1")->toPlainText().contains("The run was cancelled at "));
         QTRY_VERIFY(!w.isVisible());
         QVERIFY(QFile::exists(f.path("Tavrolin.ini")));
     }

@@ -1,5 +1,7 @@
 // The main window's settings files, favourites and natal data files, and the help window's text
 // files, driven through menus, buttons and keys with the file dialog answered by the test.
+#include <QRegularExpression>
+
 #include "support/window_test_support.h"
 #include "window/frm_help_files.h"
 
@@ -12,14 +14,12 @@ std::string state(const frmTavrolin& w) {
 }
 
 void change_everything(frmTavrolin& w) {
-    for (QLineEdit* box : {w.txtStartdate, w.txtEndDate, w.txtZodiacDegree, w.txtNatalDate, w.txtNatalTime})
-        box->setText(box == w.txtEndDate ? "" : "1.5");
-    w.txtTZ->setText("America/Argentina/Buenos_Aires");  // a zone name comes back whole
-    for (auto* box : w.chkAspects) box->setChecked(!box->isChecked());
-    for (auto* box : w.chkP1Planets) box->setChecked(!box->isChecked());
-    for (auto* box : {w.chkHelio, w.chkP2Planets_G_or_H, w.chkUse_ET, w.chkSortOutput, w.chkApparentPos})
-        box->setChecked(!box->isChecked());
-    QTest::mouseClick(w.optNatal_Transit_Progressed[3], Qt::LeftButton);
+    for (const QString name : {"txtStartdate", "txtEndDate", "txtZodiacDegree", "txtNatalDate", "txtNatalTime"})
+        control(w, name)->setText(name == "txtEndDate" ? "" : "1.5");
+    control(w, "txtTZ")->setText("America/Argentina/Buenos_Aires");  // a zone name comes back whole
+    const QRegularExpression toggled("^chk(Aspects_\\d+|P1Planets_\\d+|Helio|P2Planets_G_or_H|Use_ET|SortOutput|ApparentPos)$");
+    for (auto* box : w.findChildren<QCheckBox*>(toggled)) box->setChecked(!box->isChecked());
+    QTest::mouseClick(control<QRadioButton>(w, "optNatal_Transit_Progressed_3"), Qt::LeftButton);
 }
 
 const QString help_caption = "Tavrolin Help File - ";
@@ -38,22 +38,22 @@ private slots:
         const QString person = f.path("people/person.dat");
         const std::string initial_state = state(*f.w);
         for (const QString& answer : {initial, person}) f.dialogs->answer(answer);
-        f.w->mnuFileSaveSettings->trigger();
-        f.w->cmdSave->click();
+        f.get<QAction>("mnuFileSaveSettings")->trigger();
+        f.get<QPushButton>("cmdSave")->click();
         QCOMPARE(read_file(person), QByteArray("09/22/1949\r\n16.43\r\n8\r\n"));
         change_everything(*f.w);
         const std::string changed_state = state(*f.w);
         for (const QString& answer : {changed, initial, changed}) f.dialogs->answer(answer);
-        f.w->mnuFileSaveSettings->trigger();
-        f.w->mnuFileLoadSettings->trigger();
+        f.get<QAction>("mnuFileSaveSettings")->trigger();
+        f.get<QAction>("mnuFileLoadSettings")->trigger();
         QCOMPARE(state(*f.w), initial_state);
-        f.w->mnuFileLoadSettings->trigger();
+        f.get<QAction>("mnuFileLoadSettings")->trigger();
         QCOMPARE(state(*f.w), changed_state);
         // The natal data file sets its three boxes only.
         f.dialogs->answer(person);
-        f.w->cmdOpen->click();
-        QCOMPARE(f.w->txtNatalDate->text() + "|" + f.w->txtNatalTime->text() + "|" + f.w->txtTZ->text() + "|" +
-                     f.w->txtStartdate->text(),
+        f.get<QPushButton>("cmdOpen")->click();
+        QCOMPARE(f.get("txtNatalDate")->text() + "|" + f.get("txtNatalTime")->text() + "|" + f.get("txtTZ")->text() + "|" +
+                     f.get("txtStartdate")->text(),
                  QString("09/22/1949|16.43|8|1.5"));
 
         QStringList requests;
@@ -75,15 +75,15 @@ private slots:
         fav.natal_date = "05/06/1970";
         fav.p1_planets[0] = 1;
         QVERIFY(tavrolin::save_settings_file(f.path("fav1.opt").toStdString(), fav));
-        f.w->last_folder = "/earlier";
+        f.w->file_commands().last_folder = "/earlier";
         f.w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(f.w.get()));
         QTest::keyClick(f.w.get(), Qt::Key_F1, Qt::ControlModifier);
-        QCOMPARE(f.w->txtStartdate->text() + "|" + f.w->txtZodiacDegree->text() + "|" + f.w->txtNatalDate->text(),
+        QCOMPARE(f.get("txtStartdate")->text() + "|" + f.get("txtZodiacDegree")->text() + "|" + f.get("txtNatalDate")->text(),
                  QString("12/01/2005|179.331227|05/06/1970"));
-        QVERIFY(f.w->chkP1Planets[0]->isChecked());
+        QVERIFY(f.get<QCheckBox>("chkP1Planets_0")->isChecked());
         QVERIFY(f.dialogs->requests.empty());
-        QCOMPARE(f.w->last_folder + f.w->opt_file_path, QString("/earlier"));
+        QCOMPARE(f.w->file_commands().last_folder + f.w->file_commands().opt_file_path, QString("/earlier"));
         // A favourite that is not there: nothing happens and nothing is said.
         const std::string before = state(*f.w);
         QTest::keyClick(f.w.get(), Qt::Key_F2, Qt::ControlModifier);
@@ -95,22 +95,22 @@ private slots:
         WindowFixture f;
         change_everything(*f.w);
         const std::string before = state(*f.w);
-        for (auto command : {&frmTavrolin::mnuFileLoadSettings_Click, &frmTavrolin::mnuFileSaveSettings_Click,
-                             &frmTavrolin::cmdOpen_Click, &frmTavrolin::cmdSave_Click}) {
+        for (auto command : {&tavrolin::FileCommands::mnuFileLoadSettings_Click, &tavrolin::FileCommands::mnuFileSaveSettings_Click,
+                             &tavrolin::FileCommands::cmdOpen_Click, &tavrolin::FileCommands::cmdSave_Click}) {
             f.dialogs->cancel();
-            (f.w.get()->*command)();
+            (f.w->file_commands().*command)();
         }
-        QVERIFY(f.w->opt_file_path.isEmpty() && f.w->dat_file_path.isEmpty());
+        QVERIFY(f.w->file_commands().opt_file_path.isEmpty() && f.w->file_commands().dat_file_path.isEmpty());
         QVERIFY(f.dialogs->failures.isEmpty());
 
         QVERIFY(write_file(f.path("short.opt"), QByteArray("1\r\n").repeated(80)));
         QVERIFY(write_file(f.path("short.dat"), "01/01/1999\n12.00\n"));
         QVERIFY(write_file(f.path("plain"), "x"));  // a file in the way of a folder: fails even for root
         for (const QString name : {"short.opt", "short.dat", "plain/new.opt", "plain/new.dat"}) f.dialogs->answer(f.path(name));
-        f.w->mnuFileLoadSettings->trigger();
-        f.w->cmdOpen->click();
-        f.w->mnuFileSaveSettings->trigger();
-        f.w->cmdSave->click();
+        f.get<QAction>("mnuFileLoadSettings")->trigger();
+        f.get<QPushButton>("cmdOpen")->click();
+        f.get<QAction>("mnuFileSaveSettings")->trigger();
+        f.get<QPushButton>("cmdSave")->click();
         QCOMPARE(state(*f.w), before);
         QCOMPARE(read_file(f.path("plain")), QByteArray("x"));
         const QStringList& failures = f.dialogs->failures;
@@ -123,14 +123,14 @@ private slots:
 
     void helpShowsItsFileAndLoadsAndSavesOthersAsTheyCame() {
         WindowFixture f;
-        f.w->mnuHelp->trigger();
+        f.get<QAction>("mnuHelp")->trigger();
         const QString missing = f.w->help_window()->RichText1->toPlainText();
         QVERIFY2(missing.contains(f.path("help.txt") + ": cannot be read: No such file or directory"), qPrintable(missing));
         QVERIFY(QDir(f.dir.path()).mkpath("data") && write_file(f.path("data/help.txt"), "shipped"));
-        f.w->mnuHelp->trigger();
+        f.get<QAction>("mnuHelp")->trigger();
         QCOMPARE(f.w->help_window()->windowTitle(), help_caption + f.path("data/help.txt"));
         QVERIFY(write_file(f.path("help.txt"), "First line\r\n\r\nThird line\r\n"));  // beside the program first
-        f.w->mnuHelp->trigger();
+        f.get<QAction>("mnuHelp")->trigger();
         QCOMPARE(f.w->help_window()->RichText1->toPlainText(), QString("First line\n\nThird line\n"));
         QVERIFY(write_file(f.path("plain"), "x"));
         // Latin-1 text with LF line ends, from another system.

@@ -44,16 +44,16 @@ private slots:
         cv.start_date = "123456789012";
         QCOMPARE(tavrolin::settings_file_text(back), tavrolin::settings_file_text(cv));
         QVERIFY(back.years_back == "12" && back.date_only == 0 && back.style == tavrolin::ListingStyle::Lunetta);
-        QCOMPARE(f.w->chkAspects[15]->text(), QString("7"));
+        QCOMPARE(f.get<QCheckBox>("chkAspects_15")->text(), QString("7"));
 
         // A click on a mode button ticks "Ignore duplicates" for transits to transits only.
         for (bool ticked_before : {false, true}) {
             for (int mode : {0, 1, 3, 2}) {  // each click selects another button
-                f.w->chkIgnoreDups->setChecked(ticked_before);
-                QTest::mouseClick(f.w->optNatal_Transit_Progressed[static_cast<std::size_t>(mode)], Qt::LeftButton,
+                f.get<QCheckBox>("chkIgnoreDups")->setChecked(ticked_before);
+                QTest::mouseClick(f.get<QRadioButton>(QString("optNatal_Transit_Progressed_%1").arg(mode)), Qt::LeftButton,
                                   Qt::NoModifier, QPoint(6, 6));
                 QCOMPARE(f.w->control_values().mode, mode);
-                QCOMPARE(f.w->chkIgnoreDups->isChecked(), mode == 1);
+                QCOMPARE(f.get<QCheckBox>("chkIgnoreDups")->isChecked(), mode == 1);
             }
         }
     }
@@ -77,7 +77,7 @@ private slots:
             QCOMPARE(edit->text(), expected);
         }
         // The user-defined aspect's caption follows its angle as typed.
-        QCOMPARE(f.w->chkAspects[15]->text(), QString("33.5"));
+        QCOMPARE(f.get<QCheckBox>("chkAspects_15")->text(), QString("33.5"));
     }
 
     // A screen wider than 12000 twips widens the window and the results box by 800 twips; in both
@@ -87,7 +87,7 @@ private slots:
             WindowFixture f(screen_width);
             const int shift = screen_width > 12000 ? 800 : 0;
             QCOMPARE(f.w->width_twips(), 12600 + shift);
-            QCOMPARE(f.w->geometry_twips(f.w->txtResults[1]), QRect(3465, 120, 4800 + shift, 6750));
+            QCOMPARE(f.w->geometry_twips(f.get<QPlainTextEdit>("txtResults_1")), QRect(3465, 120, 4800 + shift, 6750));
             QWidget* canvas = f.w->findChild<QScrollArea*>()->widget();
             QList<QWidget*> controls = canvas->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
             controls.removeIf([](const QWidget* c) { return c->isHidden(); });
@@ -105,17 +105,15 @@ private slots:
     void iniFileKeepsSixBoxesAcrossARestart() {
         QTemporaryDir dir;
         const QStringList texts = {"01/02/2003", "04/05/2006", "07/08/1990", "-1.25", "359.5", "-5.5"};
-        auto boxes = [](frmTavrolin& w) {
-            return QList<QLineEdit*>{w.txtStartdate, w.txtEndDate, w.txtNatalDate, w.txtNatalTime, w.txtZodiacDegree, w.txtTZ};
-        };
+        const char* boxes[] = {"txtStartdate", "txtEndDate", "txtNatalDate", "txtNatalTime", "txtZodiacDegree", "txtTZ"};
         auto w = make_window(dir.path());
-        for (int i = 0; i < texts.size(); ++i) boxes(*w)[i]->setText(texts[i]);
-        w->txtYearsBack->setText("3");  // not kept
+        for (int i = 0; i < texts.size(); ++i) control(*w, boxes[i])->setText(texts[i]);
+        control(*w, "txtYearsBack")->setText("3");  // not kept
         QVERIFY(w->close());
         QVERIFY(w->ini_save_error().isEmpty());
         w = make_window(dir.path());
-        for (int i = 0; i < texts.size(); ++i) QCOMPARE(boxes(*w)[i]->text(), texts[i]);
-        QCOMPARE(w->txtYearsBack->text(), QString("1"));
+        for (int i = 0; i < texts.size(); ++i) QCOMPARE(control(*w, boxes[i])->text(), texts[i]);
+        QCOMPARE(control(*w, "txtYearsBack")->text(), QString("1"));
 
         // A folder that cannot hold the file: the window still closes and says why.
         QVERIFY(write_file(dir.filePath("plain"), "x"));
@@ -139,7 +137,7 @@ private slots:
         QVERIFY(std::setlocale(LC_ALL, "") != nullptr);  // what the toolkit does at start-up
         const auto w = make_window(dir.path(), 12000, std::nullopt);
         const int order = w->DateOrder();
-        const QString natal_date = w->txtNatalDate->text();
+        const QString natal_date = control(*w, "txtNatalDate")->text();
         const double natal_time = tavrolin::val("16.43");
         const std::string rounded = tavrolin::format_fixed(2.675, 2);
         qputenv("LC_ALL", old_all);

@@ -56,8 +56,8 @@ private slots:
         QCOMPARE(w->places().layout, tavrolin::Layout::installed);
         const QList<QSize> icon_sizes = w->windowIcon().availableSizes();
         QVERIFY(icon_sizes.contains(QSize(48, 48)) && icon_sizes.contains(QSize(256, 256)));
-        w->txtNatalTime->setText("10.30");
-        w->txtTZ->setText("-5");
+        control(*w, "txtNatalTime")->setText("10.30");
+        control(*w, "txtTZ")->setText("-5");
         QVERIFY(w->close());
         QVERIFY2(w->ini_save_error().isEmpty(), qPrintable(w->ini_save_error()));
         QVERIFY(read_file(config("Tavrolin.ini")).contains("\r\nnatal_time=10.30\r\n"));
@@ -66,17 +66,17 @@ private slots:
 
         // A second start reads them back; fav1.opt of the config folder loads with Ctrl+F1.
         w = start();
-        QCOMPARE(w->txtNatalTime->text() + "|" + w->txtTZ->text(), QString("10.30|-5"));
+        QCOMPARE(control(*w, "txtNatalTime")->text() + "|" + control(*w, "txtTZ")->text(), QString("10.30|-5"));
         tavrolin::ControlValues fav = w->control_values();
         fav.natal_date = "07/04/1976";
         QVERIFY(tavrolin::save_settings_file(config("fav1.opt").toStdString(), fav));
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
         QTest::keyClick(w.get(), Qt::Key_F1, Qt::ControlModifier);
-        QCOMPARE(w->txtNatalDate->text(), QString("07/04/1976"));
+        QCOMPARE(control(*w, "txtNatalDate")->text(), QString("07/04/1976"));
 
         // The shipped help text is shown until the user saves a copy of their own, which then comes first.
-        w->mnuHelp->trigger();
+        control<QAction>(*w, "mnuHelp")->trigger();
         frmHelpFiles* h = w->help_window();
         QCOMPARE(h->help_file_path, root + "/usr/share/tavrolin/help.txt");
         QVERIFY(h->RichText1->toPlainText().startsWith("TAVROLIN HELP"));
@@ -88,11 +88,11 @@ private slots:
         QCOMPARE(QFile::permissions(home.filePath("data/tavrolin")) & 0x7777, private_folder);
         QCOMPARE(read_file(own), QByteArray("my notes"));
         QVERIFY(dialogs->failures.isEmpty());
-        w->mnuHelp->trigger();
+        control<QAction>(*w, "mnuHelp")->trigger();
         QCOMPARE(w->help_window()->help_file_path + "|" + w->help_window()->RichText1->toPlainText(), own + "|my notes");
         // Settings dialogs start in the home folder too.
         dialogs->cancel();
-        w->mnuFileLoadSettings->trigger();
+        control<QAction>(*w, "mnuFileLoadSettings")->trigger();
         QCOMPARE(dialogs->requests.back().initial_folder, home.path());
         w.reset();
         QCOMPARE(snapshot(root), installation);

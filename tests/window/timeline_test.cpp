@@ -58,18 +58,18 @@ private slots:
     // the window follows the next run.
     void emptyThenMarkersHoverClickSavingAndZoom() {
         WindowFixture f;
-        f.w->mnuViewTimeline->trigger();
+        f.get<QAction>("mnuViewTimeline")->trigger();
         frmTimeline* t = f.w->timeline_window();
         QVERIFY(t != nullptr && t->isVisible());
         t->resize(900, 400);
         QVERIFY(!t->timeline().has_run);
         QVERIFY(render_picture(t->painter(), t->view(), t->colours(), PictureFormat::svg)
                     .contains("Nothing to show yet: run a calculation first."));
-        f.w->mnuViewTimeline->trigger();
+        f.get<QAction>("mnuViewTimeline")->trigger();
         QCOMPARE(f.w->timeline_window(), t);
 
         two_conjunctions(f);
-        QTest::mouseClick(f.w->cmdTavrolin, Qt::LeftButton);
+        QTest::mouseClick(f.get<QPushButton>("cmdTavrolin"), Qt::LeftButton);
         const double inside = GetJulianDay(1, 10, 2021);
         t->set_clock([&] { return inside; });
         QCOMPARE(t->timeline().lanes.size(), std::size_t{2});
@@ -79,14 +79,14 @@ private slots:
         for (const int lane : {0, 1}) {  // in time order: Saturn on the 24th, Jupiter on the 29th
             const QString label = QString("Sun 000 ") + (lane == 0 ? "Saturn" : "Jupiter");
             QCOMPARE(QString::fromStdString(t->timeline().lanes[lane].label), label);
-            const QString line = f.w->txtResults[1]->toPlainText().split('\n').filter(label).value(0);
+            const QString line = f.get<QPlainTextEdit>("txtResults_1")->toPlainText().split('\n').filter(label).value(0);
             const QPoint at = centre_of(*t, lane, jd_of_line(line));
             QCOMPARE(image.pixelColor(at), marker);
             QVERIFY(image.pixelColor(at + QPoint(4 * t->painter().mark_radius(), 0)) != marker);
             QCOMPARE(t->text_at(at), line);
             QTest::mouseClick(t->canvas(), Qt::LeftButton, {}, at);
-            QCOMPARE(f.w->txtResults[1]->textCursor().selectedText(), line);
-            QVERIFY(f.w->txtResults[1]->viewport()->rect().contains(f.w->txtResults[1]->cursorRect()));
+            QCOMPARE(f.get<QPlainTextEdit>("txtResults_1")->textCursor().selectedText(), line);
+            QVERIFY(f.get<QPlainTextEdit>("txtResults_1")->viewport()->rect().contains(f.get<QPlainTextEdit>("txtResults_1")->cursorRect()));
         }
         QHelpEvent help(QEvent::ToolTip, centre_of(*t, 0, t->timeline().lanes[0].marks[0].jd), QPoint());
         QApplication::sendEvent(t->canvas(), &help);
@@ -140,9 +140,9 @@ private slots:
         QCOMPARE(QApplication::clipboard()->image().size(), t->canvas()->size());
 
         // A new run redraws the open window: February holds neither conjunction.
-        f.w->txtStartdate->setText("02/01/2021");
-        f.w->txtEndDate->setText("02/28/2021");
-        QTest::mouseClick(f.w->cmdTavrolin, Qt::LeftButton);
+        f.get("txtStartdate")->setText("02/01/2021");
+        f.get("txtEndDate")->setText("02/28/2021");
+        QTest::mouseClick(f.get<QPushButton>("cmdTavrolin"), Qt::LeftButton);
         QCOMPARE(f.w->timeline_window(), t);
         QVERIFY(t->timeline().has_run && t->timeline().lanes.empty());
         QVERIFY(render_picture(t->painter(), t->view(), colours, PictureFormat::svg)

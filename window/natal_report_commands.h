@@ -1,0 +1,34 @@
+// The File menu's natal positions reports: each into a fresh natal positions window and onto the
+// clipboard; a natal date that is not a date is named in the status bar instead.
+#pragma once
+
+#include <QPointer>
+
+#include "engine/engine.h"
+#include "output/natal_report.h"
+#include "window/command_host.h"
+
+class frmNatalPos;
+
+namespace tavrolin {
+
+class NatalReportCommands {
+public:
+    NatalReportCommands(CommandHost& host, Engine& engine) : host_(host), engine_(engine) {}
+
+    void mnuNatalPlanetPositionsLongitude_Click() { natal_report_command(NatalReportKind::Longitude); }
+    void mnuNatalPlanetPositionsDecl_Lat_Click() { natal_report_command(NatalReportKind::DeclLat); }
+    void mnuNatalPlanetPositionsLongitude_SIDEREAL_Click() { natal_report_command(NatalReportKind::SiderealLongitude); }
+
+    // The open natal positions window, if any.
+    frmNatalPos* natal_pos_window() const;
+
+private:
+    void natal_report_command(NatalReportKind kind);
+
+    CommandHost& host_;
+    Engine& engine_;
+    QPointer<frmNatalPos> natal_pos_window_;
+};
+
+}  // namespace tavrolin
