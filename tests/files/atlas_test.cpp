@@ -22,7 +22,7 @@ TEST(Atlas, CompletionByWordsLargestFirst) {
     if (!atlas_built()) GTEST_SKIP() << "built without the atlas";
     EXPECT_EQ(atlas_size(), 24361u);
     const std::string fr = "Île-de-France Region, France", us = "United States of America";
-    const std::pair<const char*, std::vector<std::string>> cases[] = {  // the text, all that the limit of 3 lets through
+    const std::pair<const char*, std::vector<std::string>> cases[] = {  // the text, the first three places
         {"Paris", {"Paris, " + fr, "Paris, Texas, " + us, "Cormeilles-en-Parisis, " + fr}},
         {"paris, tex", {"Paris, Texas, " + us}}, {"Paris,US", {"Paris, Texas, " + us}},
         {"pARis ,, île", {"Paris, " + fr, "Cormeilles-en-Parisis, " + fr}},
@@ -39,38 +39,28 @@ TEST(Atlas, CompletionByWordsLargestFirst) {
     const auto paris = atlas_query("Paris", 1).at(0);
     EXPECT_EQ(paris.zone + " " + std::to_string(paris.latitude) + " " + std::to_string(paris.longitude),
               "Europe/Paris 48.853410 2.348800");
-    const auto many = atlas_query("a", 500);
-    ASSERT_EQ(many.size(), 500u);
-    for (std::size_t i = 1; i < many.size(); ++i) EXPECT_GE(many[i - 1].population, many[i].population) << i;
 }
 
 TEST(Atlas, LookupTakesTheClearlyLargestOrListsCandidates) {
     if (!atlas_built()) GTEST_SKIP() << "built without the atlas";
-    const std::pair<const char*, const char*> found[] = {
+    const std::pair<const char*, const char*> cases[] = {  // the text, the place or the error's beginning
         {"Paris, France", "Paris, Île-de-France Region, France"},
         {"paris", "Paris, Île-de-France Region, France"},  // 2.1 million against Texas's 25,000
         {"Springfield, Massachusetts, United States", "Springfield, Massachusetts, United States of America"},
         {"Buenos Aires, AR", "Buenos Aires, Buenos Aires F.D., Argentina"},
-        {"San Pedro, Coahuila, Mexico", "San Pedro, Coahuila, Mexico"},  // two share all three names: the larger
-    };
-    for (const auto& [text, name] : found) {
-        std::string error;
-        const auto place = atlas_lookup(text, &error);
-        EXPECT_EQ(place ? place->display_name() : error, name) << text;
-    }
-    EXPECT_EQ(atlas_lookup("San Pedro, Coahuila, Mexico")->population, 48746);
-    const std::pair<const char*, const char*> refused[] = {
-        {"Springfield", "\"Springfield\" is ambiguous: none of the 8 places it names is clearly the largest; add the "
-                        "state or the country, as in one of these:\n  Springfield, Missouri, United States of America\n"},
-        {"Pari", "\"Pari\" is not a place in the atlas; did you mean one of these?\n  Paris, Île-de-France Region, France\n"},
+        {"San Pedro, Coahuila, Mexico", "San Pedro, Coahuila, Mexico"},  // two share all three names
+        {"Springfield", "\"Springfield\" is ambiguous: none of the 8 places it names is clearly the largest; add "
+                        "the state or the country, as in one of these:\n  Springfield, Missouri, United States"},
+        {"Pari", "\"Pari\" is not a place in the atlas; did you mean one of these?\n  Paris, Île-de-France"},
         {"Paris, Germany", "\"Paris, Germany\" is not a place in the atlas"}, {"  ", "No place was given"},
     };
-    for (const auto& [text, message] : refused) {
+    for (const auto& [text, expected] : cases) {
         std::string error;
-        EXPECT_FALSE(atlas_lookup(text, &error)) << text;
-        EXPECT_EQ(error.substr(0, std::string(message).size()), message) << text;
+        const auto place = atlas_lookup(text, &error);
+        EXPECT_EQ(place ? place->display_name() : error.substr(0, std::string(expected).size()), expected) << text;
         EXPECT_LE(std::count(error.begin(), error.end(), '\n'), 5) << error;
     }
+    EXPECT_EQ(atlas_lookup("San Pedro, Coahuila, Mexico")->population, 48746);  // the larger
     // Whatever the completion offers, the lookup takes back.
     for (const char* prefix : {"San", "Spring", "Lon", "Al ", "Saint"}) {
         for (const auto& place : atlas_query(prefix, 40)) {
