@@ -40,6 +40,7 @@ namespace {
 // transliteration, any other character a separator. A run of a place's words is then found as a
 // plain substring, and the leading blank keeps it to the start of a word.
 std::string folded_key(std::string_view text) {
+    if (text.empty()) return {};  // its data may be null, which GLib refuses
     gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
     std::string s = valid;
     g_free(valid);
