@@ -44,8 +44,9 @@ int main() {
     std::sort(times.begin(), times.end());
     double sum = 0;
     for (double t : times) sum += t;
-    std::printf("completion, %zu keystrokes:     mean %.2f ms, median %.2f ms, slowest %.2f ms\n", times.size(),
-                sum / static_cast<double>(times.size()), times[times.size() / 2], times.back());
+    std::printf("completion, %zu keystrokes:     mean %.2f ms, median %.2f ms, 95%% within %.2f ms, slowest %.2f ms\n",
+                times.size(), sum / static_cast<double>(times.size()), times[times.size() / 2],
+                times[times.size() * 95 / 100], times.back());
 
     double slowest = 0;
     for (const auto& name : typed) {

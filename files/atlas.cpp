@@ -42,12 +42,17 @@ namespace {
 std::string folded_key(std::string_view text) {
     if (text.empty()) return {};  // its data may be null, which GLib refuses
     gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
-    std::string s = valid;
-    g_free(valid);
-    // GLib's table has no "Đ" (Vietnamese), and would give "?".
-    for (const std::string_view d : {"\xC4\x90", "\xC4\x91"}) {
-        for (auto at = s.find(d); at != std::string::npos; at = s.find(d, at)) s.replace(at, d.size(), "d");
+    // GLib's table has no "Đ" or "đ" (Vietnamese), and would give "?".
+    std::string s;
+    for (const char* p = valid; *p != '\0'; ++p) {
+        if (p[0] == '\xC4' && (p[1] == '\x90' || p[1] == '\x91')) {
+            s += 'd';
+            ++p;
+        } else {
+            s += *p;
+        }
     }
+    g_free(valid);
     gchar* ascii = g_str_to_ascii(s.c_str(), "C");
     std::string key;
     bool in_word = false;
@@ -176,7 +181,8 @@ std::optional<AtlasPlace> atlas_lookup(std::string_view text, std::string* error
     for (const auto& e : entries()) {
         if (e.name == q.name && fits_qualifiers(e, q)) candidates.push_back(&e);
     }
-    const std::string quoted = "\"" + std::string(text) + "\"";
+    std::string quoted = "\"";  // appended, not added: GCC 12 warns wrongly about "\"" + std::string(text)
+    quoted.append(text).append("\"");
     if (candidates.empty()) {
         const auto similar = atlas_query(text, 5);
         if (similar.empty()) return fail(quoted + " is not a place in the atlas");
