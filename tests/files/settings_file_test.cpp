@@ -125,6 +125,43 @@ TEST_F(SettingsFile, NatalDataFileTakesTheFirstThreeLinesOrNothing) {
     }
 }
 
+// A birth place adds three lines, only when there is one; a damaged place still loads the rest.
+TEST_F(SettingsFile, NatalDataFileKeepsABirthPlace) {
+    const std::pair<NatalPlace, std::string> saved[] = {  // the place, the lines after the third
+        {{}, ""},
+        {{"Paris, Île-de-France Region, France", "48N51'12\"", "2E20'56\""},
+         "Paris, Île-de-France Region, France\r\n48N51'12\"\r\n2E20'56\"\r\n"},
+        {{"", "-34.6", "-58.37"}, "\r\n-34.6\r\n-58.37\r\n"},
+    };
+    for (const auto& [place, lines] : saved) {
+        ControlValues cv = initial_state(), loaded;
+        NatalPlace back{"before", "1", "2"};
+        std::string warning = "before";
+        ASSERT_TRUE(save_natal_data_file(path("place.dat"), cv, nullptr, place));
+        EXPECT_EQ(testing::read_file(path("place.dat")), "09/22/1949\r\n16.43\r\n8\r\n" + lines);
+        ASSERT_TRUE(load_natal_data_file(path("place.dat"), loaded, nullptr, &back, &warning));
+        EXPECT_EQ(back, place) << lines;
+        EXPECT_EQ(warning, "before");
+    }
+    const std::tuple<std::string, NatalPlace, std::string> read[] = {  // lines after the third; place; warning
+        {"\n\n\n", {}, ""},
+        {"Paris\n48.8534\n2.3488\nnotes\n", {"Paris", "48.8534", "2.3488"}, ""},
+        {"notes about the chart\r\n", {}, ": line 5, the latitude, is missing; the birth place was not loaded"},
+        {"Paris\n91\n2.35\n", {}, ": line 5, the latitude \"91\", is out of range"},
+        {"Paris\n48.85\n2N21\n", {}, ": line 6, the longitude \"2N21\", takes E or W, not N"},
+    };
+    for (const auto& [lines, place, warning] : read) {
+        const std::string file = write("place.dat", "22/09/1949\n7.5\nEurope/Paris\n" + lines);
+        ControlValues cv;
+        NatalPlace got{"before", "1", "2"};
+        std::string message;
+        ASSERT_TRUE(load_natal_data_file(file, cv, nullptr, &got, &message)) << lines;
+        EXPECT_EQ(cv.natal_date + "|" + cv.natal_time + "|" + cv.tz, "22/09/1949|7.5|Europe/Paris") << lines;
+        EXPECT_EQ(got, place) << lines;
+        EXPECT_EQ(message.substr(0, file.size() + warning.size()), warning.empty() ? "" : file + warning) << message;
+    }
+}
+
 // What a restart keeps is checked through the main window; here the file's text.
 TEST(IniFile, SevenCrlfLines) {
     EXPECT_EQ(ini_file_text(initial_state()),
