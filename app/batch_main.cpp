@@ -18,6 +18,7 @@
 #include "engine/date_text.h"
 #include "engine/engine.h"
 #include "engine/ephemeris.h"
+#include "engine/input_field.h"
 #include "engine/parallel_scan.h"
 #include "engine/swe_api.h"
 #include "engine/time_zone.h"
@@ -248,6 +249,13 @@ int parse(int argc, char** argv, Options& options) {
     return 0;
 }
 
+// Where a refused text came from: its line of the settings file, or the option that gave it.
+std::string where(const std::string& settings_path, InputField field) {
+    if (field == InputField::years_back) return "--years-back: ";
+    const int line = input_field_info(field).settings_line;
+    return settings_path + ": " + (line > 0 ? "line " + std::to_string(line) + ", " : "");
+}
+
 // The export of the window's "Copy to Excel", into the office on the pipe.
 int copy_to_spreadsheet(const Engine& engine, const std::string& pipe) {
     SpreadsheetConnection connection = connect_to_running_calc(pipe);
@@ -446,8 +454,7 @@ int main(int argc, char** argv) {
     if (options.report) {
         const NatalReportOutcome report = run_natal_report(engine, *options.report);
         if (!report.ran) {
-            const bool time = report.invalid_date.rfind("Natal time", 0) == 0;
-            complain(options.settings_path + (time ? ": line 5, " : ": line 4, ") + report.invalid_date);
+            complain(where(options.settings_path, report.invalid_field) + report.invalid_date);
             return exit_failure;
         }
         if (!write_all(stdout, to_platform_line_ends(report.text))) {
@@ -475,20 +482,7 @@ int main(int argc, char** argv) {
     CommandOutcome outcome = run_calculation_command(engine, options.degree ? 0 : 1, {}, &fast);
     if (options.progress && terminal && percent_shown >= 0) std::fputs("\n", stderr);
     if (!outcome.ran) {
-        // The settings file's line of each box; "Yrs back" comes from the command line.
-        const std::string& field = outcome.invalid_field;
-        if (field == "Yrs back") {
-            complain("--years-back: " + outcome.invalid_date);
-            return exit_failure;
-        }
-        const char* line = field == "Start Date"   ? "line 1, "
-                           : field == "End Date"   ? "line 2, "
-                           : field == "Zodiac decimal degree" ? "line 3, "
-                           : field == "Natal date" ? "line 4, "
-                           : field == "Natal time (GMT)" ? "line 5, "
-                           : field == "Time Zone"  ? "line 6, "
-                                                   : "";
-        complain(options.settings_path + ": " + line + outcome.invalid_date);
+        complain(where(options.settings_path, outcome.invalid_field) + outcome.invalid_date);
         return exit_failure;
     }
     int status = 0;

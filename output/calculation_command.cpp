@@ -100,7 +100,7 @@ CommandOutcome run_calculation_command(Engine& engine, int calc_kind, const std:
 }
 
 std::string invalid_date_message(const ScanOutcome& outcome) {
-    return outcome.invalid_field + ": \"" + outcome.invalid_text + "\" " + outcome.invalid_problem;
+    return refusal_message(outcome.invalid_field, outcome.invalid_text, outcome.invalid_problem);
 }
 
 std::string to_platform_line_ends(std::string text) {

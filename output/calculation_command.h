@@ -13,11 +13,11 @@
 namespace tavrolin {
 
 struct CommandOutcome {
-    // false: a date box holds no date; nothing was computed and the results box keeps its text.
+    // false: a box refused its text; nothing was computed and the results box keeps its text.
     bool ran = false;
     std::string text;           // the results box's new text, CRLF line ends
     std::string invalid_date;   // when !ran: which box holds which text, for the status line
-    std::string invalid_field;  // when !ran: the caption of that box
+    InputField invalid_field = InputField::none;  // when !ran: that box
 };
 
 // Runs the aspects command (calc_kind 1) or the degree command (calc_kind 0) with engine.cv;

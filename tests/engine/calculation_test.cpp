@@ -174,7 +174,7 @@ TEST(InputLimits, ANumberTheRunCannotUseIsRefusedOnlyWhereTheRunReadsIt) {
         s.cv.*c.box = c.text;
         s.engine.calc_kind = c.calc_kind;
         const ScanOutcome outcome = s.engine.Start_Calcs();
-        EXPECT_EQ(outcome.invalid_field, c.field) << c.text;
+        EXPECT_EQ(caption_of(outcome.invalid_field), c.field) << c.text;
         EXPECT_EQ(outcome.invalid_text, outcome.ran ? "" : c.text);
     }
 }

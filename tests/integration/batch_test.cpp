@@ -10,6 +10,7 @@
 #include <swephexp.h>
 
 #include "engine/bodies.h"
+#include "engine/input_field.h"
 #include "engine/parallel_scan.h"
 #include "output/calculation_command.h"
 #include "support/batch_program.h"
@@ -172,6 +173,7 @@ TEST_F(Batch, BadInputsAndTheOtherCommands) {
         {settings("bad_zone.opt", bad_zone), 1, {"line 6, Time Zone: \"Mars/Olympus\" is not a time zone name"}},
         {"--years-back -5 " + settings("progressed.opt", progressed), 1,
          {"--years-back: Yrs back: \"-5\" is not a number of years from 0 to 99"}},
+
         {"--local-birth-time '03/31/2024 01:30 Europe/London'", 1, {"did not occur in Europe/London"}},
         {"--local-birth-time '03/31/2024 1:30'", 1, {"give a date, a local time hh:mm and a zone name"}},
         {"--local-birth-time '12/31/9999 23:00 America/New_York'", 1,
@@ -205,6 +207,23 @@ TEST_F(Batch, BadInputsAndTheOtherCommands) {
         EXPECT_TRUE(r.out.find("/99 ") == std::string::npos && r.out.find("/0099 ") == std::string::npos) << c.args;
     }
     EXPECT_FALSE(fs::exists(dir / "missing") || fs::exists(dir / "out.txt"));
+}
+
+// Each box that can refuse its text names the settings-file line that holds it.
+TEST(InputFields, SettingsLinesHoldTheirBoxes) {
+    ControlValues cv = initial_state();
+    const auto fields = {InputField::start_date, InputField::end_date, InputField::zodiac_degree,
+                         InputField::natal_date, InputField::natal_time, InputField::time_zone, InputField::years_back};
+    for (InputField f : fields) cv.*input_field_info(f).text = "<" + std::string(caption_of(f)).substr(0, 3) + ">";
+    const auto lines = split_lines(settings_file_text(cv));
+    int with_line = 0;
+    for (InputField f : fields) {
+        const InputFieldInfo info = input_field_info(f);
+        if (info.settings_line == 0) continue;
+        ++with_line;
+        EXPECT_EQ(lines.at(static_cast<std::size_t>(info.settings_line - 1)), cv.*info.text) << info.caption;
+    }
+    EXPECT_EQ(with_line, 6);
 }
 
 }  // namespace
