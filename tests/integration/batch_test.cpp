@@ -157,6 +157,15 @@ TEST_F(Batch, BadInputsAndTheOtherCommands) {
     edge.start_date = "01/01/0100";
     edge.end_date = "01/03/0100";
     edge.tz = "24";
+    // Texts that were read as 0 or as their first digits, and a reversed range, which listed nothing.
+    ControlValues odd_zone = initial_state(), odd_time = initial_state(), odd_minutes = initial_state();
+    ControlValues odd_degree = initial_state(), reversed = initial_state();
+    odd_zone.tz = "0x10";
+    odd_time.natal_time = "abc";
+    odd_minutes.natal_time = "16.99";
+    odd_degree.zodiac_degree = "13/45/2005";
+    reversed.start_date = "12/31/2005";
+    reversed.end_date = "12/01/2005";
     const std::string ex = "'" + example.string() + "'";
     // `out`: what standard output holds ("" for nothing at all).
     struct Case { std::string args; int status; std::vector<std::string> in_stderr; std::string out = ""; };
@@ -173,6 +182,14 @@ TEST_F(Batch, BadInputsAndTheOtherCommands) {
         {settings("bad_zone.opt", bad_zone), 1, {"line 6, Time Zone: \"Mars/Olympus\" is not a time zone name"}},
         {"--years-back -5 " + settings("progressed.opt", progressed), 1,
          {"--years-back: Yrs back: \"-5\" is not a number of years from 0 to 99"}},
+        {settings("odd_zone.opt", odd_zone), 1,
+         {"odd_zone.opt: line 6, Time Zone: \"0x10\" is neither a time zone name nor a number of hours"}},
+        {settings("odd_time.opt", odd_time), 1,
+         {"odd_time.opt: line 5, Natal time (GMT): \"abc\" is not a time in hours.minutes from -48 to 48"}},
+        {"--report longitude " + settings("odd_minutes.opt", odd_minutes), 1,
+         {"line 5, Natal time (GMT): \"16.99\" is not a time in hours.minutes: the minutes go from 00 to 59"}},
+        {"--degree " + settings("odd_degree.opt", odd_degree), 1,
+         {"line 3, Zodiac decimal degree: \"13/45/2005\" is not a degree from -720 to 720"}},
 
         {"--local-birth-time '03/31/2024 01:30 Europe/London'", 1, {"did not occur in Europe/London"}},
         {"--local-birth-time '03/31/2024 1:30'", 1, {"give a date, a local time hh:mm and a zone name"}},
