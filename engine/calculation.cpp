@@ -184,6 +184,11 @@ bool Engine::begin_calcs(ScanOutcome& outcome, const std::function<void()>& star
     if (!start) return refuse(InputField::start_date, "is not a date");
     if (!end) return refuse(InputField::end_date, "is not a date");
     if (!natal) return refuse(InputField::natal_date, "is not a date");
+    const bool progressed = cv.mode == 2 || cv.mode == 3;
+    // The range is scanned forwards: an end before the start would scan nothing and list nothing
+    // as if the sky had been quiet. The progressed modes do not read the end date.
+    if (!progressed && GetJulianDay(end->month, end->day, end->year) < GetJulianDay(start->month, start->day, start->year))
+        return refuse(InputField::end_date, "is before the Start Date \"" + cv.start_date + "\"");
     if (std::string problem = natal_time_problem(cv.natal_time); !problem.empty())
         return refuse(InputField::natal_time, std::move(problem));
     if (std::string problem = time_zone_problem(cv.tz); !problem.empty())
@@ -192,7 +197,7 @@ bool Engine::begin_calcs(ScanOutcome& outcome, const std::function<void()>& star
     // box the run does not read does not stop it.
     if (std::string problem = zodiac_degree_problem(cv.zodiac_degree); calc_kind == 0 && !problem.empty())
         return refuse(InputField::zodiac_degree, std::move(problem));
-    if (std::string problem = years_back_problem(cv.years_back); (cv.mode == 2 || cv.mode == 3) && !problem.empty())
+    if (std::string problem = years_back_problem(cv.years_back); progressed && !problem.empty())
         return refuse(InputField::years_back, std::move(problem));
     outcome.ran = true;
     if (started) started();

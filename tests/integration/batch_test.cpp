@@ -190,7 +190,8 @@ TEST_F(Batch, BadInputsAndTheOtherCommands) {
          {"line 5, Natal time (GMT): \"16.99\" is not a time in hours.minutes: the minutes go from 00 to 59"}},
         {"--degree " + settings("odd_degree.opt", odd_degree), 1,
          {"line 3, Zodiac decimal degree: \"13/45/2005\" is not a degree from -720 to 720"}},
-
+        {settings("reversed.opt", reversed), 1,
+         {"reversed.opt: line 2, End Date: \"12/01/2005\" is before the Start Date \"12/31/2005\""}},
         {"--local-birth-time '03/31/2024 01:30 Europe/London'", 1, {"did not occur in Europe/London"}},
         {"--local-birth-time '03/31/2024 1:30'", 1, {"give a date, a local time hh:mm and a zone name"}},
         {"--local-birth-time '12/31/9999 23:00 America/New_York'", 1,
