@@ -496,7 +496,12 @@ int main(int argc, char** argv) {
         if (!options.export_path.empty()) status = export_to(engine, options.export_path, *options.export_format);
     }
     if (status == 0 && !options.timeline_path.empty()) status = draw_timeline(engine, options, argv[0]);
-    if (status != 0) return status;
-    if (options.to_spreadsheet) return copy_to_spreadsheet(engine, options.pipe);
-    return 0;
+    if (status == 0 && options.to_spreadsheet) status = copy_to_spreadsheet(engine, options.pipe);
+    // Ticked bodies whose positions could not be computed are missing from every output; a
+    // script must not take their absence for a quiet sky.
+    if (const std::string missing = not_computed_text(engine); !missing.empty()) {
+        std::fputs(to_platform_line_ends(missing).c_str(), stderr);
+        if (status == 0) status = exit_failure;
+    }
+    return status;
 }

@@ -43,6 +43,10 @@ std::vector<int> listing_row_lines(const Engine& engine);
 // "Start Date: "13/45/2005" is not a date" for a scan that did not run.
 std::string invalid_date_message(const ScanOutcome& outcome);
 
+// One line per body whose position the library could not compute in the last run ("Ceres:
+// position not computed: ..."), CRLF line ends; empty when every position was computed.
+std::string not_computed_text(const Engine& engine);
+
 // Texts are built with CRLF; the screen and standard output take the platform's line ends.
 // Converted in place: pass a listing of a million rows with std::move, not as a copy.
 std::string to_platform_line_ends(std::string text);

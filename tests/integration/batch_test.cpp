@@ -211,7 +211,9 @@ TEST_F(Batch, BadInputsAndTheOtherCommands) {
         {"--export out.ics --report longitude " + ex, 2, {"--report"}},
         // A file that cannot be written: the listing stands, the export says why and leaves nothing.
         {"--export '" + path("missing/out.ics") + "' " + ex, 1, {"missing/out.ics"}, "Jupiter 060 Saturn"},
-        {settings("edge.opt", edge), 0, {}, " results fell on dates outside the years 0100 to 9999 and are not listed."},
+        // Chiron has no position in the year 100: named, and the exit is 1 (it was 0).
+        {settings("edge.opt", edge), 1, {"Chiron: position not computed"},
+         " results fell on dates outside the years 0100 to 9999 and are not listed."},
         // The birth time converter: Greenwich date and natal time, both answers of a repeated hour.
         {"--date-order 1 --local-birth-time '27/10/2024 01:30 Europe/London'", 0, {},
          "27/10/2024 0.30 (BST, UT+1)\n27/10/2024 1.30 (GMT, UT+0)\n"},
@@ -225,6 +227,25 @@ TEST_F(Batch, BadInputsAndTheOtherCommands) {
         EXPECT_TRUE(r.out.find("/99 ") == std::string::npos && r.out.find("/0099 ") == std::string::npos) << c.args;
     }
     EXPECT_FALSE(fs::exists(dir / "missing") || fs::exists(dir / "out.txt"));
+}
+
+// What is not written or not computed is said, with the system's reason, and the exit is 1; an
+// output never overwrites the settings file being read.
+TEST_F(Batch, MissingBodiesFailedWritesAndOutputsOverTheInput) {
+    // The Swiss Ephemeris files of the asteroids begin in 1800: before, six ticked bodies have no
+    // position. The listing and the export stand, with the bodies named on standard error.
+    ControlValues early = initial_state();
+    early.start_date = "01/01/1500";
+    early.end_date = "01/10/1500";
+    early.p1_planets.fill(1);
+    const std::string early_file = settings("early.opt", early);
+    for (const std::string& args : {early_file, "--export - --format csv " + early_file}) {
+        const ProgramRun r = run(args);
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_FALSE(r.out.empty()) << args;
+        for (const char* body : {"Chiron", "Pholus", "Ceres", "Pallas", "Juno", "Vesta"})
+            EXPECT_NE(r.err.find(std::string(body) + ": position not computed: "), std::string::npos) << args << "\n" << r.err;
+    }
 }
 
 // Each box that can refuse its text names the settings-file line that holds it.
