@@ -3,8 +3,10 @@
 // The same engine and output code as the window, with the window's initial state for whatever
 // the settings file does not hold.
 
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <optional>
 #include <sstream>
@@ -322,16 +324,24 @@ int export_to(const Engine& engine, const std::string& path, ExportFormat format
     const long long now = static_cast<long long>(std::time(nullptr));
     if (path == "-") {
         std::string out;
+        int write_errno = 0;
         const ExportOutcome outcome = export_results(engine, format, [&](std::string_view text) {
             out += text;
             // Written on as it comes, so that a million events never stand in memory at once.
             if (out.size() < (1u << 20)) return true;
             const bool ok = std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
+            if (!ok) write_errno = errno;
             out.clear();
             return ok;
         }, now);
-        if (!outcome.ok || !write_all(stdout, out)) {
-            complain("cannot export to standard output: " + (outcome.error.empty() ? "a write failed" : outcome.error));
+        if (outcome.ok && !write_all(stdout, out)) write_errno = errno;
+        if (!outcome.ok || write_errno != 0) {
+            // A refused write leaves the error to the sink: the system's reason ("No space left
+            // on device") is what the user can act on.
+            const std::string why = !outcome.error.empty() ? outcome.error
+                                    : write_errno != 0     ? std::string(std::strerror(write_errno))
+                                                           : std::string("a write failed");
+            complain("cannot export to standard output: " + why);
             return exit_failure;
         }
         return 0;

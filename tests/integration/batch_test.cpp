@@ -246,6 +246,12 @@ TEST_F(Batch, MissingBodiesFailedWritesAndOutputsOverTheInput) {
         for (const char* body : {"Chiron", "Pholus", "Ceres", "Pallas", "Juno", "Vesta"})
             EXPECT_NE(r.err.find(std::string(body) + ": position not computed: "), std::string::npos) << args << "\n" << r.err;
     }
+
+    // A full disk: the reason, not only that the write failed.
+    const std::string program = "'" + (fs::path(TAVROLIN_BIN_DIR) / "tavrolin-batch").string() + "'";
+    const std::string ex = "'" + example.string() + "'";
+    ASSERT_EQ(std::system((program + " --export - --format csv " + ex + " >/dev/full 2>'" + path("full") + "'").c_str()) != 0, true);
+    EXPECT_EQ(testing::read_file(dir / "full"), "tavrolin-batch: cannot export to standard output: No space left on device\n");
 }
 
 // Each box that can refuse its text names the settings-file line that holds it.
