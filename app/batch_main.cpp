@@ -120,7 +120,7 @@ struct Options {
     std::optional<NatalReportKind> report;
     bool help = false;
     bool version = false;
-    std::string local_birth_time;
+    std::optional<std::string> local_birth_time;
     std::string angle = "51.7";
     std::string years_back = "1";
     int date_order = 0;
@@ -166,7 +166,11 @@ int parse(int argc, char** argv, Options& options) {
         } else if (!options_ended && arg == "--version") {
             options.version = true;
         } else if (!options_ended && arg == "--local-birth-time") {
-            if (!value(options.local_birth_time)) return usage_error("--local-birth-time needs \"DATE hh:mm ZONE\"");
+            std::string request;
+            if (!value(request)) return usage_error("--local-birth-time needs \"DATE hh:mm ZONE\"");
+            if (request.find_first_not_of(" \t") == std::string::npos)
+                return usage_error("--local-birth-time: the value is empty; give \"DATE hh:mm ZONE\"");
+            options.local_birth_time = request;
         } else if (!options_ended && arg == "--degree") {
             options.degree = true;
         } else if (!options_ended && arg == "--progress") {
@@ -241,7 +245,17 @@ int parse(int argc, char** argv, Options& options) {
             return usage_error("more than one settings file given (" + options.settings_path + ", " + arg + ")");
         }
     }
-    if (!options.help && !options.version && options.local_birth_time.empty() && options.settings_path.empty()) return usage_error("no settings file given");
+    if (options.local_birth_time) {
+        // The converter reads no settings file and makes no listing: what these would ask for
+        // would silently not be done.
+        if (!options.settings_path.empty())
+            return usage_error("--local-birth-time reads no settings file (" + options.settings_path + ")");
+        if (options.report) return usage_error("--report prints a natal report, not a --local-birth-time");
+        if (!options.export_path.empty()) return usage_error("--export writes a calculation, not a --local-birth-time");
+        if (!options.timeline_path.empty()) return usage_error("--timeline draws a calculation, not a --local-birth-time");
+        if (options.to_spreadsheet) return usage_error("--to-spreadsheet copies a calculation, not a --local-birth-time");
+    }
+    if (!options.help && !options.version && !options.local_birth_time && options.settings_path.empty()) return usage_error("no settings file given");
     if (options.report && options.to_spreadsheet) return usage_error("--to-spreadsheet copies a calculation, not a --report");
     if (options.report && !options.export_path.empty()) return usage_error("--export writes a calculation, not a --report");
     if (options.export_format && options.export_path != "-") return usage_error("--format goes with --export -");
@@ -426,7 +440,7 @@ int main(int argc, char** argv) {
         return write_all(stdout, text) ? 0 : exit_failure;
     }
     if (options.version) return write_all(stdout, "tavrolin-batch " TAVROLIN_VERSION "\n") ? 0 : exit_failure;
-    if (!options.local_birth_time.empty()) return print_local_birth_time(options.local_birth_time, options.date_order);
+    if (options.local_birth_time) return print_local_birth_time(*options.local_birth_time, options.date_order);
 
     if (!options.timeline_path.empty()) {
         if (const int status = check_timeline_path(options.timeline_path); status != 0) return status;

@@ -166,6 +166,7 @@ TEST_F(Batch, BadInputsAndTheOtherCommands) {
     odd_degree.zodiac_degree = "13/45/2005";
     reversed.start_date = "12/31/2005";
     reversed.end_date = "12/01/2005";
+    const std::string birth = " --local-birth-time '09/22/1949 17:43 Europe/London'";
     const std::string ex = "'" + example.string() + "'";
     // `out`: what standard output holds ("" for nothing at all).
     struct Case { std::string args; int status; std::vector<std::string> in_stderr; std::string out = ""; };
@@ -209,6 +210,11 @@ TEST_F(Batch, BadInputsAndTheOtherCommands) {
         {"--export - " + ex, 2, {"--export - needs --format"}},
         {"--format csv --export out.csv " + ex, 2, {"--format goes with --export -"}},
         {"--export out.ics --report longitude " + ex, 2, {"--report"}},
+        // The birth time converter reads no settings file and writes nothing else.
+        {"--local-birth-time ''", 2, {"--local-birth-time: the value is empty"}},
+        {birth + " " + ex, 2, {"--local-birth-time reads no settings file"}},
+        {"--export out.csv" + birth, 2, {"--export writes a calculation, not a --local-birth-time"}},
+        {"--report longitude" + birth, 2, {"--report prints a natal report, not a --local-birth-time"}},
         // A file that cannot be written: the listing stands, the export says why and leaves nothing.
         {"--export '" + path("missing/out.ics") + "' " + ex, 1, {"missing/out.ics"}, "Jupiter 060 Saturn"},
         // Chiron has no position in the year 100: named, and the exit is 1 (it was 0).
