@@ -7,6 +7,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <ctime>
 #include <optional>
 #include <sstream>
@@ -14,6 +15,7 @@
 #include <string_view>
 #include <utility>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "engine/control_values.h"
@@ -151,6 +153,17 @@ bool number_characters_only(std::string_view text) {
     return true;
 }
 
+// Whether two names are one file: the same device and inode when both exist, else the same path
+// once made absolute and normal (a file about to be created is no existing input).
+bool same_file(const std::string& a, const std::string& b) {
+    struct stat sa {}, sb {};
+    if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    std::error_code ec;
+    const auto pa = std::filesystem::weakly_canonical(a, ec);
+    const auto pb = std::filesystem::weakly_canonical(b, ec);
+    return !ec && pa == pb;
+}
+
 // Parses the command line; returns 0 or the exit status of a usage error (already reported).
 int parse(int argc, char** argv, Options& options) {
     bool options_ended = false;
@@ -262,6 +275,11 @@ int parse(int argc, char** argv, Options& options) {
     if (options.report && !options.timeline_path.empty()) return usage_error("--timeline draws a calculation, not a --report");
     if (options.timeline_width != 0 && options.timeline_path.empty()) return usage_error("--width goes with --timeline");
     if (options.export_path == "-" && !options.export_format) return usage_error("--export - needs --format ics or csv");
+    // An output written over the settings file would destroy what the run reads.
+    for (const auto& [option, output] : {std::pair{"--export", &options.export_path}, {"--timeline", &options.timeline_path}}) {
+        if (!output->empty() && *output != "-" && !options.settings_path.empty() && same_file(*output, options.settings_path))
+            return usage_error(std::string(option) + " " + *output + ": that is the settings file the run reads");
+    }
     return 0;
 }
 

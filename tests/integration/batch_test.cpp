@@ -258,6 +258,18 @@ TEST_F(Batch, MissingBodiesFailedWritesAndOutputsOverTheInput) {
     const std::string ex = "'" + example.string() + "'";
     ASSERT_EQ(std::system((program + " --export - --format csv " + ex + " >/dev/full 2>'" + path("full") + "'").c_str()) != 0, true);
     EXPECT_EQ(testing::read_file(dir / "full"), "tavrolin-batch: cannot export to standard output: No space left on device\n");
+
+    // The settings file as the export, by its name or through a link: refused before anything is read.
+    ControlValues cv = initial_state();
+    const std::string text = settings_file_text(cv);
+    const std::string csv = settings("s.csv", cv);
+    fs::create_symlink(dir / "s.csv", dir / "link.csv");
+    for (const std::string& output : {csv, "'" + path("link.csv") + "'"}) {
+        const ProgramRun r = run("--export " + output + " " + csv);
+        EXPECT_EQ(r.status, 2) << output;
+        EXPECT_NE(r.err.find("that is the settings file the run reads"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(testing::read_file(dir / "s.csv"), text);
 }
 
 // Each box that can refuse its text names the settings-file line that holds it.
