@@ -262,7 +262,7 @@ int parse(int argc, char** argv, Options& options) {
         // The converter reads no settings file and makes no listing: what these would ask for
         // would silently not be done.
         if (!options.settings_path.empty())
-            return usage_error("--local-birth-time reads no settings file (" + options.settings_path + ")");
+            return usage_error("--local-birth-time reads no settings file (" + quoted_input(options.settings_path) + ")");
         if (options.report) return usage_error("--report prints a natal report, not a --local-birth-time");
         if (!options.export_path.empty()) return usage_error("--export writes a calculation, not a --local-birth-time");
         if (!options.timeline_path.empty()) return usage_error("--timeline draws a calculation, not a --local-birth-time");
@@ -278,7 +278,7 @@ int parse(int argc, char** argv, Options& options) {
     // An output written over the settings file would destroy what the run reads.
     for (const auto& [option, output] : {std::pair{"--export", &options.export_path}, {"--timeline", &options.timeline_path}}) {
         if (!output->empty() && *output != "-" && !options.settings_path.empty() && same_file(*output, options.settings_path))
-            return usage_error(std::string(option) + " " + *output + ": that is the settings file the run reads");
+            return usage_error(std::string(option) + " " + quoted_input(*output) + ": that is the settings file the run reads");
     }
     return 0;
 }
@@ -329,12 +329,12 @@ int print_local_birth_time(const std::string& request, int date_order) {
     const auto date = parse_date(date_text, date_order);
     const auto time = parse_hours_minutes(time_text);
     if (!date || !time || zone.empty()) {
-        complain("--local-birth-time \"" + request + "\": give a date, a local time hh:mm and a zone name");
+        complain("--local-birth-time \"" + quoted_input(request) + "\": give a date, a local time hh:mm and a zone name");
         return exit_failure;
     }
     const LocalTimeAnswer answer = local_time_to_universal(zone, *date, time->first, time->second);
     if (answer.kind == LocalTimeAnswer::Kind::no_zone) {
-        complain("\"" + zone + "\" " + answer.problem);
+        complain("\"" + quoted_input(zone) + "\" " + answer.problem);
         return exit_failure;
     }
     if (answer.kind == LocalTimeAnswer::Kind::skipped) {

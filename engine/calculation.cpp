@@ -188,7 +188,7 @@ bool Engine::begin_calcs(ScanOutcome& outcome, const std::function<void()>& star
     // The range is scanned forwards: an end before the start would scan nothing and list nothing
     // as if the sky had been quiet. The progressed modes do not read the end date.
     if (!progressed && GetJulianDay(end->month, end->day, end->year) < GetJulianDay(start->month, start->day, start->year))
-        return refuse(InputField::end_date, "is before the Start Date \"" + cv.start_date + "\"");
+        return refuse(InputField::end_date, "is before the Start Date \"" + quoted_input(cv.start_date) + "\"");
     if (std::string problem = natal_time_problem(cv.natal_time); !problem.empty())
         return refuse(InputField::natal_time, std::move(problem));
     if (std::string problem = time_zone_problem(cv.tz); !problem.empty())

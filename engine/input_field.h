@@ -35,6 +35,11 @@ inline InputFieldInfo input_field_info(InputField field) {
 
 inline std::string_view caption_of(InputField field) { return input_field_info(field).caption; }
 
+// A box's text as a message quotes it: a long one (a whole line of a damaged file, say) is cut,
+// so that the message stays readable.
+inline constexpr std::size_t max_quoted_length = 80;
+std::string quoted_input(std::string_view text);
+
 // "Start Date: "13/45/2005" is not a date": the form of every refusal.
 std::string refusal_message(InputField field, std::string_view text, std::string_view problem);
 

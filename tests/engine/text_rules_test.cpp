@@ -14,6 +14,7 @@
 #include "engine/calendar.h"
 #include "engine/date_text.h"
 #include "engine/engine.h"
+#include "engine/input_field.h"
 #include "engine/text_rules.h"
 #include "engine/time_zone.h"
 
@@ -61,6 +62,10 @@ TEST(TextRules, BoxesThatHoldANumberRefuseOtherText) {
         {zodiac_degree_problem, " 179.331227", ""},
     };
     for (const Case& c : cases) EXPECT_EQ(c.problem(c.text), c.expected) << "'" << c.text << "'";
+    // Messages quote at most 80 characters of a text, cut between characters.
+    EXPECT_EQ(refusal_message(InputField::natal_date, std::string(78, 'x') + "\u00e9\u00e9", "is not a date"),
+              "Natal date: \"" + std::string(78, 'x') + "\u00e9...\" is not a date");
+    EXPECT_EQ(quoted_input(std::string(80, 'x')), std::string(80, 'x'));
 }
 
 TEST(TextRules, DatesInEachRegionalOrder) {

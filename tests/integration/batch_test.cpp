@@ -270,6 +270,13 @@ TEST_F(Batch, MissingBodiesFailedWritesAndOutputsOverTheInput) {
         EXPECT_NE(r.err.find("that is the settings file the run reads"), std::string::npos) << r.err;
     }
     EXPECT_EQ(testing::read_file(dir / "s.csv"), text);
+
+    // A damaged line of 900 KB is quoted in part.
+    cv.natal_date = std::string(900000, '1');
+    const ProgramRun r = run(settings("long.opt", cv));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("line 4, Natal date: \"" + std::string(80, '1') + "...\" is not a date"), std::string::npos);
+    EXPECT_LT(r.err.size(), 400u);
 }
 
 // Each box that can refuse its text names the settings-file line that holds it.
