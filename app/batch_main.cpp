@@ -108,13 +108,16 @@ constexpr std::string_view help_text =
     "  --version           print the program's name and version\n"
     "  -h, --help          this text\n"
     "\n"
-    "Exit status: 0 on success; 1 when the settings file cannot be read or is too short, a date\n"
-    "in it is not a date, the output cannot be written, or (--report) the position of a reported\n"
-    "body could not be computed (the report is printed all the same), or (--to-spreadsheet) no\n"
+    "Exit status: 0 on success; 1 when the settings file cannot be read or is too short, a line\n"
+    "in it cannot be used (a date that is not a date, an end date before the start date, a\n"
+    "number line that is not a number; the message names the line), the output cannot be\n"
+    "written, or the position of a ticked or reported body could not be computed (the listing or\n"
+    "report is printed all the same, the bodies are named on standard error), or (--to-spreadsheet) no\n"
     "spreadsheet is open or the copy stopped (the listing is printed all the same), or (--export)\n"
     "the run found nothing to export or the file cannot be written (nothing is left of it), or\n"
     "(--timeline) the name does not end in .png or .svg or the picture cannot be written (nothing\n"
-    "is left of it); 2 on bad usage.\n";
+    "is left of it); 2 on bad usage (--local-birth-time goes with no settings file and no other\n"
+    "output; no output may be the settings file itself).\n";
 
 struct Options {
     bool degree = false;
