@@ -3,8 +3,11 @@
 // The same engine and output code as the window, with the window's initial state for whatever
 // the settings file does not hold.
 
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <ctime>
 #include <optional>
 #include <sstream>
@@ -12,12 +15,14 @@
 #include <string_view>
 #include <utility>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "engine/control_values.h"
 #include "engine/date_text.h"
 #include "engine/engine.h"
 #include "engine/ephemeris.h"
+#include "engine/input_field.h"
 #include "engine/parallel_scan.h"
 #include "engine/swe_api.h"
 #include "engine/time_zone.h"
@@ -103,13 +108,16 @@ constexpr std::string_view help_text =
     "  --version           print the program's name and version\n"
     "  -h, --help          this text\n"
     "\n"
-    "Exit status: 0 on success; 1 when the settings file cannot be read or is too short, a date\n"
-    "in it is not a date, the output cannot be written, or (--report) the position of a reported\n"
-    "body could not be computed (the report is printed all the same), or (--to-spreadsheet) no\n"
+    "Exit status: 0 on success; 1 when the settings file cannot be read or is too short, a line\n"
+    "in it cannot be used (a date that is not a date, an end date before the start date, a\n"
+    "number line that is not a number; the message names the line), the output cannot be\n"
+    "written, or the position of a ticked or reported body could not be computed (the listing or\n"
+    "report is printed all the same, the bodies are named on standard error), or (--to-spreadsheet) no\n"
     "spreadsheet is open or the copy stopped (the listing is printed all the same), or (--export)\n"
     "the run found nothing to export or the file cannot be written (nothing is left of it), or\n"
     "(--timeline) the name does not end in .png or .svg or the picture cannot be written (nothing\n"
-    "is left of it); 2 on bad usage.\n";
+    "is left of it); 2 on bad usage (--local-birth-time goes with no settings file and no other\n"
+    "output; no output may be the settings file itself).\n";
 
 struct Options {
     bool degree = false;
@@ -117,7 +125,7 @@ struct Options {
     std::optional<NatalReportKind> report;
     bool help = false;
     bool version = false;
-    std::string local_birth_time;
+    std::optional<std::string> local_birth_time;
     std::string angle = "51.7";
     std::string years_back = "1";
     int date_order = 0;
@@ -148,6 +156,17 @@ bool number_characters_only(std::string_view text) {
     return true;
 }
 
+// Whether two names are one file: the same device and inode when both exist, else the same path
+// once made absolute and normal (a file about to be created is no existing input).
+bool same_file(const std::string& a, const std::string& b) {
+    struct stat sa {}, sb {};
+    if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    std::error_code ec;
+    const auto pa = std::filesystem::weakly_canonical(a, ec);
+    const auto pb = std::filesystem::weakly_canonical(b, ec);
+    return !ec && pa == pb;
+}
+
 // Parses the command line; returns 0 or the exit status of a usage error (already reported).
 int parse(int argc, char** argv, Options& options) {
     bool options_ended = false;
@@ -163,7 +182,11 @@ int parse(int argc, char** argv, Options& options) {
         } else if (!options_ended && arg == "--version") {
             options.version = true;
         } else if (!options_ended && arg == "--local-birth-time") {
-            if (!value(options.local_birth_time)) return usage_error("--local-birth-time needs \"DATE hh:mm ZONE\"");
+            std::string request;
+            if (!value(request)) return usage_error("--local-birth-time needs \"DATE hh:mm ZONE\"");
+            if (request.find_first_not_of(" \t") == std::string::npos)
+                return usage_error("--local-birth-time: the value is empty; give \"DATE hh:mm ZONE\"");
+            options.local_birth_time = request;
         } else if (!options_ended && arg == "--degree") {
             options.degree = true;
         } else if (!options_ended && arg == "--progress") {
@@ -238,14 +261,36 @@ int parse(int argc, char** argv, Options& options) {
             return usage_error("more than one settings file given (" + options.settings_path + ", " + arg + ")");
         }
     }
-    if (!options.help && !options.version && options.local_birth_time.empty() && options.settings_path.empty()) return usage_error("no settings file given");
+    if (options.local_birth_time) {
+        // The converter reads no settings file and makes no listing: what these would ask for
+        // would silently not be done.
+        if (!options.settings_path.empty())
+            return usage_error("--local-birth-time reads no settings file (" + quoted_input(options.settings_path) + ")");
+        if (options.report) return usage_error("--report prints a natal report, not a --local-birth-time");
+        if (!options.export_path.empty()) return usage_error("--export writes a calculation, not a --local-birth-time");
+        if (!options.timeline_path.empty()) return usage_error("--timeline draws a calculation, not a --local-birth-time");
+        if (options.to_spreadsheet) return usage_error("--to-spreadsheet copies a calculation, not a --local-birth-time");
+    }
+    if (!options.help && !options.version && !options.local_birth_time && options.settings_path.empty()) return usage_error("no settings file given");
     if (options.report && options.to_spreadsheet) return usage_error("--to-spreadsheet copies a calculation, not a --report");
     if (options.report && !options.export_path.empty()) return usage_error("--export writes a calculation, not a --report");
     if (options.export_format && options.export_path != "-") return usage_error("--format goes with --export -");
     if (options.report && !options.timeline_path.empty()) return usage_error("--timeline draws a calculation, not a --report");
     if (options.timeline_width != 0 && options.timeline_path.empty()) return usage_error("--width goes with --timeline");
     if (options.export_path == "-" && !options.export_format) return usage_error("--export - needs --format ics or csv");
+    // An output written over the settings file would destroy what the run reads.
+    for (const auto& [option, output] : {std::pair{"--export", &options.export_path}, {"--timeline", &options.timeline_path}}) {
+        if (!output->empty() && *output != "-" && !options.settings_path.empty() && same_file(*output, options.settings_path))
+            return usage_error(std::string(option) + " " + quoted_input(*output) + ": that is the settings file the run reads");
+    }
     return 0;
+}
+
+// Where a refused text came from: its line of the settings file, or the option that gave it.
+std::string where(const std::string& settings_path, InputField field) {
+    if (field == InputField::years_back) return "--years-back: ";
+    const int line = input_field_info(field).settings_line;
+    return settings_path + ": " + (line > 0 ? "line " + std::to_string(line) + ", " : "");
 }
 
 // The export of the window's "Copy to Excel", into the office on the pipe.
@@ -287,12 +332,12 @@ int print_local_birth_time(const std::string& request, int date_order) {
     const auto date = parse_date(date_text, date_order);
     const auto time = parse_hours_minutes(time_text);
     if (!date || !time || zone.empty()) {
-        complain("--local-birth-time \"" + request + "\": give a date, a local time hh:mm and a zone name");
+        complain("--local-birth-time \"" + quoted_input(request) + "\": give a date, a local time hh:mm and a zone name");
         return exit_failure;
     }
     const LocalTimeAnswer answer = local_time_to_universal(zone, *date, time->first, time->second);
     if (answer.kind == LocalTimeAnswer::Kind::no_zone) {
-        complain("\"" + zone + "\" " + answer.problem);
+        complain("\"" + quoted_input(zone) + "\" " + answer.problem);
         return exit_failure;
     }
     if (answer.kind == LocalTimeAnswer::Kind::skipped) {
@@ -314,16 +359,24 @@ int export_to(const Engine& engine, const std::string& path, ExportFormat format
     const long long now = static_cast<long long>(std::time(nullptr));
     if (path == "-") {
         std::string out;
+        int write_errno = 0;
         const ExportOutcome outcome = export_results(engine, format, [&](std::string_view text) {
             out += text;
             // Written on as it comes, so that a million events never stand in memory at once.
             if (out.size() < (1u << 20)) return true;
             const bool ok = std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
+            if (!ok) write_errno = errno;
             out.clear();
             return ok;
         }, now);
-        if (!outcome.ok || !write_all(stdout, out)) {
-            complain("cannot export to standard output: " + (outcome.error.empty() ? "a write failed" : outcome.error));
+        if (outcome.ok && !write_all(stdout, out)) write_errno = errno;
+        if (!outcome.ok || write_errno != 0) {
+            // A refused write leaves the error to the sink: the system's reason ("No space left
+            // on device") is what the user can act on.
+            const std::string why = !outcome.error.empty() ? outcome.error
+                                    : write_errno != 0     ? std::string(std::strerror(write_errno))
+                                                           : std::string("a write failed");
+            complain("cannot export to standard output: " + why);
             return exit_failure;
         }
         return 0;
@@ -408,7 +461,7 @@ int main(int argc, char** argv) {
         return write_all(stdout, text) ? 0 : exit_failure;
     }
     if (options.version) return write_all(stdout, "tavrolin-batch " TAVROLIN_VERSION "\n") ? 0 : exit_failure;
-    if (!options.local_birth_time.empty()) return print_local_birth_time(options.local_birth_time, options.date_order);
+    if (options.local_birth_time) return print_local_birth_time(*options.local_birth_time, options.date_order);
 
     if (!options.timeline_path.empty()) {
         if (const int status = check_timeline_path(options.timeline_path); status != 0) return status;
@@ -446,8 +499,7 @@ int main(int argc, char** argv) {
     if (options.report) {
         const NatalReportOutcome report = run_natal_report(engine, *options.report);
         if (!report.ran) {
-            const bool time = report.invalid_date.rfind("Natal time", 0) == 0;
-            complain(options.settings_path + (time ? ": line 5, " : ": line 4, ") + report.invalid_date);
+            complain(where(options.settings_path, report.invalid_field) + report.invalid_date);
             return exit_failure;
         }
         if (!write_all(stdout, to_platform_line_ends(report.text))) {
@@ -475,20 +527,7 @@ int main(int argc, char** argv) {
     CommandOutcome outcome = run_calculation_command(engine, options.degree ? 0 : 1, {}, &fast);
     if (options.progress && terminal && percent_shown >= 0) std::fputs("\n", stderr);
     if (!outcome.ran) {
-        // The settings file's line of each box; "Yrs back" comes from the command line.
-        const std::string& field = outcome.invalid_field;
-        if (field == "Yrs back") {
-            complain("--years-back: " + outcome.invalid_date);
-            return exit_failure;
-        }
-        const char* line = field == "Start Date"   ? "line 1, "
-                           : field == "End Date"   ? "line 2, "
-                           : field == "Zodiac decimal degree" ? "line 3, "
-                           : field == "Natal date" ? "line 4, "
-                           : field == "Natal time (GMT)" ? "line 5, "
-                           : field == "Time Zone"  ? "line 6, "
-                                                   : "";
-        complain(options.settings_path + ": " + line + outcome.invalid_date);
+        complain(where(options.settings_path, outcome.invalid_field) + outcome.invalid_date);
         return exit_failure;
     }
     int status = 0;
@@ -502,7 +541,12 @@ int main(int argc, char** argv) {
         if (!options.export_path.empty()) status = export_to(engine, options.export_path, *options.export_format);
     }
     if (status == 0 && !options.timeline_path.empty()) status = draw_timeline(engine, options, argv[0]);
-    if (status != 0) return status;
-    if (options.to_spreadsheet) return copy_to_spreadsheet(engine, options.pipe);
-    return 0;
+    if (status == 0 && options.to_spreadsheet) status = copy_to_spreadsheet(engine, options.pipe);
+    // Ticked bodies whose positions could not be computed are missing from every output; a
+    // script must not take their absence for a quiet sky.
+    if (const std::string missing = not_computed_text(engine); !missing.empty()) {
+        std::fputs(to_platform_line_ends(missing).c_str(), stderr);
+        if (status == 0) status = exit_failure;
+    }
+    return status;
 }

@@ -171,49 +171,34 @@ ScanPlan Engine::make_plan(double natal_midnight) {
 bool Engine::begin_calcs(ScanOutcome& outcome, const std::function<void()>& started, ScanPlan& plan) {
     apply_options();
 
-    // An invalid date ends the command before anything changes.
+    // A box that refuses its text ends the command before anything changes.
+    const auto refuse = [&](InputField field, std::string problem) {
+        outcome.invalid_field = field;
+        outcome.invalid_text = cv.*input_field_info(field).text;
+        outcome.invalid_problem = std::move(problem);
+        return false;
+    };
     const auto start = parse_date(cv.start_date, cv.date_order);
     const auto end = parse_date(cv.end_date, cv.date_order);
     const auto natal = parse_date(cv.natal_date, cv.date_order);
-    if (!start || !end || !natal) {
-        if (!start) {
-            outcome.invalid_field = "Start Date";
-            outcome.invalid_text = cv.start_date;
-        } else if (!end) {
-            outcome.invalid_field = "End Date";
-            outcome.invalid_text = cv.end_date;
-        } else {
-            outcome.invalid_field = "Natal date";
-            outcome.invalid_text = cv.natal_date;
-        }
-        return false;
-    }
-    if (std::string problem = natal_time_problem(cv.natal_time); !problem.empty()) {
-        outcome.invalid_field = "Natal time (GMT)";
-        outcome.invalid_text = cv.natal_time;
-        outcome.invalid_problem = std::move(problem);
-        return false;
-    }
-    if (std::string problem = time_zone_problem(cv.tz); !problem.empty()) {
-        outcome.invalid_field = "Time Zone";
-        outcome.invalid_text = cv.tz;
-        outcome.invalid_problem = std::move(problem);
-        return false;
-    }
+    if (!start) return refuse(InputField::start_date, "is not a date");
+    if (!end) return refuse(InputField::end_date, "is not a date");
+    if (!natal) return refuse(InputField::natal_date, "is not a date");
+    const bool progressed = cv.mode == 2 || cv.mode == 3;
+    // The range is scanned forwards: an end before the start would scan nothing and list nothing
+    // as if the sky had been quiet. The progressed modes do not read the end date.
+    if (!progressed && GetJulianDay(end->month, end->day, end->year) < GetJulianDay(start->month, start->day, start->year))
+        return refuse(InputField::end_date, "is before the Start Date \"" + quoted_input(cv.start_date) + "\"");
+    if (std::string problem = natal_time_problem(cv.natal_time); !problem.empty())
+        return refuse(InputField::natal_time, std::move(problem));
+    if (std::string problem = time_zone_problem(cv.tz); !problem.empty())
+        return refuse(InputField::time_zone, std::move(problem));
     // The degree is read by the degree command only, "Yrs back" by the progressed modes only: a
     // box the run does not read does not stop it.
-    if (std::string problem = zodiac_degree_problem(cv.zodiac_degree); calc_kind == 0 && !problem.empty()) {
-        outcome.invalid_field = "Zodiac decimal degree";
-        outcome.invalid_text = cv.zodiac_degree;
-        outcome.invalid_problem = std::move(problem);
-        return false;
-    }
-    if (std::string problem = years_back_problem(cv.years_back); (cv.mode == 2 || cv.mode == 3) && !problem.empty()) {
-        outcome.invalid_field = "Yrs back";
-        outcome.invalid_text = cv.years_back;
-        outcome.invalid_problem = std::move(problem);
-        return false;
-    }
+    if (std::string problem = zodiac_degree_problem(cv.zodiac_degree); calc_kind == 0 && !problem.empty())
+        return refuse(InputField::zodiac_degree, std::move(problem));
+    if (std::string problem = years_back_problem(cv.years_back); progressed && !problem.empty())
+        return refuse(InputField::years_back, std::move(problem));
     outcome.ran = true;
     if (started) started();
     eph.clear_errors();

@@ -11,17 +11,18 @@
 #include "engine/bodies.h"
 #include "engine/control_values.h"
 #include "engine/ephemeris.h"
+#include "engine/input_field.h"
 #include "engine/result_row.h"
 
 namespace tavrolin {
 
 // What the scan of a calculation command ended with.
 struct ScanOutcome {
-    // false: a date box holds no date, or the time zone box no time zone; nothing was computed
-    // and nothing changed.
+    // false: a box refused its text (a date box holds no date, the dates are reversed, the time
+    // zone box holds no time zone...); nothing was computed and nothing changed.
     bool ran = false;
-    std::string invalid_field;  // caption of the box, e.g. "Start Date"
-    std::string invalid_text;   // its text
+    InputField invalid_field = InputField::none;  // the box
+    std::string invalid_text;                     // its text
     std::string invalid_problem = "is not a date";
     // The scan stopped at the row limit; the date (regional order) up to which it got.
     bool row_limit_reached = false;

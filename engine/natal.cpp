@@ -10,8 +10,12 @@ namespace tavrolin {
 std::string natal_time_problem(std::string_view natal_time) {
     const double t = val(natal_time);
     // Two days either way is room enough for any birth time; beyond, the natal moment would run
-    // off the calendar (or out of the single precision it is kept in).
-    if (!(t >= -48.0 && t <= 48.0)) return "is not a time in hours.minutes from -48 to 48";
+    // off the calendar (or out of the single precision it is kept in). A text that is not a
+    // number would be read as 0h.
+    if (!is_number_text(natal_time) || !(t >= -48.0 && t <= 48.0)) return "is not a time in hours.minutes from -48 to 48";
+    // "16.99" would pass for 17.39.
+    const double minutes = (std::fabs(t) - std::trunc(std::fabs(t))) * 100.0;
+    if (std::round(minutes * 1e9) / 1e9 >= 60.0) return "is not a time in hours.minutes: the minutes go from 00 to 59";
     return {};
 }
 

@@ -26,7 +26,8 @@ std::string zodiac_degree_problem(std::string_view zodiac_degree) {
     const double degree = val(zodiac_degree);
     // Two turns either way hold any longitude written past the circle (370 for 10, -10 for 350)
     // and any declination; a number beyond is a slip of the keyboard, not a place in the sky.
-    if (!(degree >= -720.0 && degree <= 720.0)) return "is not a degree from -720 to 720";
+    // A text that is not a number ("13/45/2005") would search the degree of its first digits.
+    if (!is_number_text(zodiac_degree) || !(degree >= -720.0 && degree <= 720.0)) return "is not a degree from -720 to 720";
     return {};
 }
 

@@ -43,7 +43,11 @@ long long decimal_exponent(std::string_view prefix) {
 
 }  // namespace
 
-double val(std::string_view text) {
+namespace {
+
+// The numeric prefix of the leading-number rule (sign, digits with at most one point, an exponent
+// with digits) and where it ends in the text; an empty prefix when the text holds no digits there.
+std::string numeric_prefix(std::string_view text, std::size_t* end = nullptr) {
     std::size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
     std::string prefix;
@@ -60,7 +64,7 @@ double val(std::string_view text) {
             digits = true;
         }
     }
-    if (!digits) return 0.0;
+    if (!digits) return {};
     // An exponent counts only when digits follow it ("2e" is just 2).
     if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         std::size_t j = i + 1;
@@ -71,8 +75,28 @@ double val(std::string_view text) {
             exponent += text[j++];
             exp_digits = true;
         }
-        if (exp_digits) prefix += exponent;
+        if (exp_digits) {
+            prefix += exponent;
+            i = j;
+        }
     }
+    if (end != nullptr) *end = i;
+    return prefix;
+}
+
+}  // namespace
+
+bool is_number_text(std::string_view text) {
+    std::size_t end = 0;
+    if (numeric_prefix(text, &end).empty()) return false;
+    for (; end < text.size(); ++end)
+        if (text[end] != ' ' && text[end] != '\t') return false;
+    return true;
+}
+
+double val(std::string_view text) {
+    const std::string prefix = numeric_prefix(text);
+    if (prefix.empty()) return 0.0;
     // from_chars ignores the process locale: a decimal point is always ".".
     double v = 0.0;
     const char* first = prefix.c_str();

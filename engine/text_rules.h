@@ -11,6 +11,12 @@ namespace tavrolin {
 // beyond the range of a double gives the largest double of its sign.
 double val(std::string_view text);
 
+// Whether the text is one number and nothing more, blanks around it allowed: the number val reads
+// is then the whole of what was written ("5", " -5.5 ", ".5", "1e3"; not "", "-", "0x10", "2e",
+// "13/45/2005"). A box that must hold a number refuses any other text instead of reading 0 or a
+// part of it.
+bool is_number_text(std::string_view text);
+
 // The patterns "0.00" ... "0.000000": at least one digit before the point, exactly `decimals`
 // after it, halves rounded away from zero on the decimal value written with 15 significant
 // digits (so 2.675 gives "2.68"). decimals = 0 gives a whole number.

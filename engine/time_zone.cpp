@@ -93,6 +93,10 @@ std::string time_zone_problem(std::string_view tz_text) {
         find_zone(tz_text, &problem);
         return problem;
     }
+    // An empty box has always meant Universal Time, and saved files may hold one. Any other text
+    // that is not a number ("-", "0x10", "/etc/localtime") would be read as 0 or as a part of it.
+    if (tz_text.find_first_not_of(" \t") == std::string_view::npos) return {};
+    if (!is_number_text(tz_text)) return "is neither a time zone name nor a number of hours";
     const double hours = val(tz_text);
     // No zone of the Earth is more than a day from Greenwich; beyond, dates and times run off.
     if (!(hours >= -24.0 && hours <= 24.0)) return "is not a number of hours from -24 to 24";

@@ -19,7 +19,9 @@ namespace tavrolin {
 bool is_zone_name(std::string_view tz_text);
 
 // Why the text cannot serve as the time zone ("is not a time zone name; did you mean
-// Europe/London?", "is not a number of hours from -24 to 24"); empty when it can.
+// Europe/London?", "is not a number of hours from -24 to 24", "is neither a time zone name nor a
+// number of hours" for a text that is no whole number); empty when it can. An empty box is
+// Universal Time, as it always was.
 std::string time_zone_problem(std::string_view tz_text);
 
 // Hours behind Universal Time at the moment jd_ut: the number, or the named zone's offset then.

@@ -77,6 +77,12 @@ std::string results_box_text(Engine& engine) {
     if (engine.calc_kind == 1 && !engine.near_miss_text.empty()) text += engine.near_miss_text;
     // Steps whose positions the library could not compute were left out; say which bodies, so
     // that a missing data file does not pass for a quiet sky.
+    text += not_computed_text(engine);
+    return text;
+}
+
+std::string not_computed_text(const Engine& engine) {
+    std::string text;
     for (const auto& [body, message] : engine.eph.errors()) {
         text += caption_of_body(body) + ": position not computed: " + message;
         text += crlf;
@@ -100,7 +106,7 @@ CommandOutcome run_calculation_command(Engine& engine, int calc_kind, const std:
 }
 
 std::string invalid_date_message(const ScanOutcome& outcome) {
-    return outcome.invalid_field + ": \"" + outcome.invalid_text + "\" " + outcome.invalid_problem;
+    return refusal_message(outcome.invalid_field, outcome.invalid_text, outcome.invalid_problem);
 }
 
 std::string to_platform_line_ends(std::string text) {

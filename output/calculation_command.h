@@ -13,11 +13,11 @@
 namespace tavrolin {
 
 struct CommandOutcome {
-    // false: a date box holds no date; nothing was computed and the results box keeps its text.
+    // false: a box refused its text; nothing was computed and the results box keeps its text.
     bool ran = false;
     std::string text;           // the results box's new text, CRLF line ends
     std::string invalid_date;   // when !ran: which box holds which text, for the status line
-    std::string invalid_field;  // when !ran: the caption of that box
+    InputField invalid_field = InputField::none;  // when !ran: that box
 };
 
 // Runs the aspects command (calc_kind 1) or the degree command (calc_kind 0) with engine.cv;
@@ -42,6 +42,10 @@ std::vector<int> listing_row_lines(const Engine& engine);
 
 // "Start Date: "13/45/2005" is not a date" for a scan that did not run.
 std::string invalid_date_message(const ScanOutcome& outcome);
+
+// One line per body whose position the library could not compute in the last run ("Ceres:
+// position not computed: ..."), CRLF line ends; empty when every position was computed.
+std::string not_computed_text(const Engine& engine);
 
 // Texts are built with CRLF; the screen and standard output take the platform's line ends.
 // Converted in place: pass a listing of a million rows with std::move, not as a copy.

@@ -12,35 +12,6 @@ int column_index(std::string_view column) { return static_cast<int>(round_half_e
 
 namespace {
 
-std::string_view trim_blanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
-}
-
-// The whole text (blanks around it aside) is one decimal number: sign, digits with at most one
-// point, optional exponent.
-bool is_number_text(std::string_view text) {
-    text = trim_blanks(text);
-    std::size_t i = 0;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-    bool digits = false;
-    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, digits = true;
-    if (i < text.size() && text[i] == '.') {
-        ++i;
-        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, digits = true;
-    }
-    if (!digits) return false;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-        bool exp_digits = false;
-        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, exp_digits = true;
-        if (!exp_digits) return false;
-    }
-    return i == text.size();
-}
-
 // Grouping key of a row: its calendar date in the regional pattern, or the text itself when it
 // holds no date.
 std::string group_key(std::string_view exact_text, int date_order) {

@@ -84,16 +84,18 @@ NatalReportOutcome run_natal_report(Engine& engine, NatalReportKind kind, const 
     ScanOutcome invalid;
     invalid.invalid_problem = natal_time_problem(engine.cv.natal_time);
     if (!invalid.invalid_problem.empty()) {
-        invalid.invalid_field = "Natal time (GMT)";
+        invalid.invalid_field = InputField::natal_time;
         invalid.invalid_text = engine.cv.natal_time;
         outcome.invalid_date = invalid_date_message(invalid);
+        outcome.invalid_field = invalid.invalid_field;
         return outcome;
     }
     if (!engine.compute_natal_moment()) {
-        invalid.invalid_field = "Natal date";
+        invalid.invalid_field = InputField::natal_date;
         invalid.invalid_text = engine.cv.natal_date;
         invalid.invalid_problem = "is not a date";
         outcome.invalid_date = invalid_date_message(invalid);
+        outcome.invalid_field = invalid.invalid_field;
         return outcome;
     }
     outcome.ran = true;

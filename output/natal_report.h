@@ -35,6 +35,7 @@ struct NatalReportOutcome {
     bool ran = false;
     std::string text;          // the report, CRLF line ends
     std::string invalid_date;  // when !ran: "Natal date: "..." is not a date"
+    InputField invalid_field = InputField::none;  // when !ran: the box that refused its text
     // One line per reported body whose position the library could not compute (the report
     // shows what the library returned for it).
     std::string not_computed;

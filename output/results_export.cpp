@@ -415,7 +415,7 @@ ExportOutcome export_results(const Engine& engine, ExportFormat format, const Ex
     }
     if (!run.prepare(outcome.error)) return outcome;
     outcome = format == ExportFormat::icalendar ? write_icalendar(run, sink, now_utc) : write_csv(run, sink);
-    if (!outcome.ok && outcome.error.empty()) outcome.error = "the export could not be written";
+    // A piece the sink refused leaves `error` empty: the sink's owner knows the system's reason.
     return outcome;
 }
 

@@ -23,7 +23,9 @@ using ExportSink = std::function<bool(std::string_view)>;
 struct ExportOutcome {
     bool ok = false;
     int events = 0;     // exact moments and near-miss windows written
-    std::string error;  // why nothing (or not everything) was written
+    // Why nothing (or not everything) was written; empty when the sink refused a piece, whose
+    // reason (a full disk, say) the sink's owner tells.
+    std::string error;
 };
 
 // Writes the engine's last run: result_table, near_misses and last_run. `now_utc` (seconds since

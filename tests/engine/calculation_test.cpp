@@ -167,6 +167,9 @@ TEST(InputLimits, ANumberTheRunCannotUseIsRefusedOnlyWhereTheRunReadsIt) {
         {&ControlValues::years_back, "-5", 1, 0, ""},  // transits do not read it
         {&ControlValues::tz, "1e400", 1, 0, "Time Zone"},                 // was Universal Time
         {&ControlValues::natal_time, "1e400", 1, 0, "Natal time (GMT)"},  // was 0h
+        {&ControlValues::end_date, "12/31/1999", 0, 1, "End Date"},  // before the start: an empty listing
+        {&ControlValues::end_date, "01/01/2000", 1, 0, ""},          // one day
+        {&ControlValues::end_date, "12/31/1999", 1, 3, ""},          // the progressed modes do not read it
     };
     for (const Case& c : cases) {
         ScanSetup s({0}, {1}, {0});
@@ -174,7 +177,7 @@ TEST(InputLimits, ANumberTheRunCannotUseIsRefusedOnlyWhereTheRunReadsIt) {
         s.cv.*c.box = c.text;
         s.engine.calc_kind = c.calc_kind;
         const ScanOutcome outcome = s.engine.Start_Calcs();
-        EXPECT_EQ(outcome.invalid_field, c.field) << c.text;
+        EXPECT_EQ(caption_of(outcome.invalid_field), c.field) << c.text;
         EXPECT_EQ(outcome.invalid_text, outcome.ran ? "" : c.text);
     }
 }

@@ -89,7 +89,8 @@ TEST(ParallelScan, SameResultsAsTheSingleThreadedScanWhateverTheThreads) {
         {.name = "solar arc to natal, heliocentric", .mode = 3, .helio = 1, .p1 = helio_bodies, .p2 = helio_bodies,
          .start = "12/01/2005", .end = "12/31/2005", .years_back = "4"},
         {.name = "zodiac degree", .calc_kind = 0, .mode = 0, .p2 = {}},
-        {.name = "start after end", .start = "03/31/2000", .end = "01/01/2000"},
+        // An end before the start is refused (calculation_test.cpp); the shortest range is one day.
+        {.name = "start is end", .start = "01/31/2000", .end = "01/31/2000"},
         {.name = "row limit within a pair", .row_limit = 30},
         {.name = "row limit of zero stops at the first row", .row_limit = 0},
     };

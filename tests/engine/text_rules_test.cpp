@@ -14,6 +14,7 @@
 #include "engine/calendar.h"
 #include "engine/date_text.h"
 #include "engine/engine.h"
+#include "engine/input_field.h"
 #include "engine/text_rules.h"
 #include "engine/time_zone.h"
 
@@ -37,6 +38,21 @@ TEST(TextRules, NumbersReadByTheLeadingNumberRuleAndWrittenByPattern) {
         EXPECT_EQ(number_to_text(value), text);
     for (double x : {179.331227, -0.000123456789, 1e10 / 7}) EXPECT_NEAR(val(number_to_text(x)), x, std::fabs(x) * 1e-14);
     EXPECT_FLOAT_EQ(natal_hours_from_text("-1.30"), -1.5f);  // hours and minutes
+}
+
+// Number boxes take a whole number only (blanks around it): other text was read as 0 or as its
+// first digits ("13/45/2005" as 13). The refusals' messages and lines: batch_test.cpp.
+TEST(TextRules, BoxesThatHoldANumberRefuseOtherText) {
+    for (const auto& [text, number] : {std::pair{"5", true}, {" -5.5 ", true}, {"+.5\t", true}, {"1.", true}, {"1e1", true},
+                                       {"", false}, {" ", false}, {"-", false}, {".", false}, {"0x10", false},
+                                       {"2e", false}, {"5.5x", false}, {"13/45/2005", false}, {"1 2", false}})
+        EXPECT_EQ(is_number_text(text) && natal_time_problem(text).empty() && zodiac_degree_problem(text).empty(), number) << text;
+    // Minutes of 60 or more ("16.99" was 17.39).
+    for (const auto& [time, ok] : {std::pair{"16.99", false}, {"-1.6", false}, {"16.59", true}, {"-1.30", true}})
+        EXPECT_EQ(natal_time_problem(time).empty(), ok) << time;
+    // Messages quote at most 80 characters of a text, cut between characters.
+    EXPECT_EQ(refusal_message(InputField::natal_date, std::string(78, 'x') + "\u00e9\u00e9", "is not a date"),
+              "Natal date: \"" + std::string(78, 'x') + "\u00e9...\" is not a date");
 }
 
 TEST(TextRules, DatesInEachRegionalOrder) {
@@ -94,12 +110,15 @@ TEST(TimeZone, NamesAndNumbersThatCanServeOrNot) {
         {"US/Eastern", ""},         // a link of the database
         {"Mars/Olympus", "is not a time zone name"},
         {"europe/london", "is not a time zone name; did you mean Europe/London?"},
-        {"", ""},  // the leading-number rule: 0
-        {"-24", ""},
+        {"", ""},  // Universal Time, as saved files may rely on
+        {"-24", ""}, {"-5.5", ""}, {"5 ", ""}, {"0", ""},
         {"24.5", "is not a number of hours from -24 to 24"},
         {"1e308", "is not a number of hours from -24 to 24"},
     };
     for (const auto& [text, problem] : cases) EXPECT_EQ(time_zone_problem(text), problem) << text;
+    // Texts that were Universal Time or their first digits.
+    for (const char* text : {"_x", "-", "0x10", "\u00e9\u00e8", "/etc/localtime"})
+        EXPECT_EQ(time_zone_problem(text), "is neither a time zone name nor a number of hours") << text;
     const auto names = zone_names();
     EXPECT_GT(names.size(), 300u);
     EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));

@@ -10,6 +10,7 @@
 #include <swephexp.h>
 
 #include "engine/bodies.h"
+#include "engine/input_field.h"
 #include "engine/parallel_scan.h"
 #include "output/calculation_command.h"
 #include "support/batch_program.h"
@@ -141,13 +142,14 @@ TEST_F(Batch, NatalReportsShowTheLibrarysPositions) {
 // Bad inputs, numbers the run cannot use among them, say what is wrong (the line of the settings
 // file or the option that holds it) and print nothing; the other commands' answers.
 TEST_F(Batch, BadInputsAndTheOtherCommands) {
-    ControlValues bad_start = initial_state(), bad_natal = initial_state(), bad_zone = initial_state();
-    ControlValues far_degree = initial_state(), far_time = initial_state(), progressed = initial_state();
-    bad_start.start_date = "12/32/2005";
-    bad_natal.natal_date = "22/09/1949";
-    bad_zone.tz = "Mars/Olympus";
-    far_degree.zodiac_degree = "1e20";
-    far_time.natal_time = "1e308";  // crashed the library
+    // The initial state with one box changed.
+    int files = 0;
+    const auto with = [&](InputField field, const std::string& text, std::string name = "") {
+        ControlValues cv = initial_state();
+        cv.*input_field_info(field).text = text;
+        return settings(name.empty() ? "with" + std::to_string(++files) + ".opt" : name, cv);
+    };
+    ControlValues progressed = initial_state();
     progressed.select_mode(2);
     ControlValues far_progressed = progressed;
     far_progressed.natal_time = "-1e30";  // a progressed scan that never ended
@@ -156,22 +158,34 @@ TEST_F(Batch, BadInputsAndTheOtherCommands) {
     edge.start_date = "01/01/0100";
     edge.end_date = "01/03/0100";
     edge.tz = "24";
+    const std::string birth = " --local-birth-time '09/22/1949 17:43 Europe/London'";
     const std::string ex = "'" + example.string() + "'";
     // `out`: what standard output holds ("" for nothing at all).
     struct Case { std::string args; int status; std::vector<std::string> in_stderr; std::string out = ""; };
     const std::vector<Case> cases = {
         {"'" + path("missing.opt") + "'", 1, {"missing.opt", "cannot be read"}},
-        {settings("bad_start.opt", bad_start), 1, {"bad_start.opt: line 1, Start Date: \"12/32/2005\" is not a date"}},
+        {with(InputField::start_date, "12/32/2005", "bad_start.opt"), 1,
+         {"bad_start.opt: line 1, Start Date: \"12/32/2005\" is not a date"}},
         {"--date-order 1 " + ex, 1, {"default.opt: line 2, End Date: \"12/31/2005\""}},
-        {"--degree " + settings("far_degree.opt", far_degree), 1,
+        {"--degree " + with(InputField::zodiac_degree, "1e20", "far_degree.opt"), 1,
          {"far_degree.opt: line 3, Zodiac decimal degree: \"1e20\" is not a degree from -720 to 720"}},
-        {"--report longitude " + settings("bad_natal.opt", bad_natal), 1, {"line 4, Natal date: \"22/09/1949\" is not a date"}},
-        {"--degree " + settings("bad_natal.opt", bad_natal), 1, {"line 4, Natal date: \"22/09/1949\" is not a date"}},
-        {"--report decl " + settings("far_time.opt", far_time), 1, {"line 5, Natal time (GMT): \"1e308\""}},
+        {"--report longitude " + with(InputField::natal_date, "22/09/1949"), 1, {"line 4, Natal date: \"22/09/1949\" is not a date"}},
+        {"--degree " + with(InputField::natal_date, "22/09/1949"), 1, {"line 4, Natal date: \"22/09/1949\" is not a date"}},
+        {"--report decl " + with(InputField::natal_time, "1e308"), 1, {"line 5, Natal time (GMT): \"1e308\""}},
         {settings("far_progressed.opt", far_progressed), 1, {"line 5, Natal time (GMT): \"-1e30\""}},
-        {settings("bad_zone.opt", bad_zone), 1, {"line 6, Time Zone: \"Mars/Olympus\" is not a time zone name"}},
+        {with(InputField::time_zone, "Mars/Olympus"), 1, {"line 6, Time Zone: \"Mars/Olympus\" is not a time zone name"}},
         {"--years-back -5 " + settings("progressed.opt", progressed), 1,
          {"--years-back: Yrs back: \"-5\" is not a number of years from 0 to 99"}},
+        // Texts that were read as 0 or as their first digits, a range that listed nothing.
+        {with(InputField::time_zone, "0x10"), 1, {"line 6, Time Zone: \"0x10\" is neither a time zone name nor a number"}},
+        {with(InputField::natal_time, "abc"), 1, {"line 5, Natal time (GMT): \"abc\" is not a time in hours.minutes"}},
+        {"--report decl " + with(InputField::natal_time, "16.99"), 1,
+         {"line 5, Natal time (GMT): \"16.99\" is not a time in hours.minutes: the minutes go from 00 to 59"}},
+        {"--degree " + with(InputField::zodiac_degree, "13/45/2005"), 1, {"line 3, Zodiac decimal degree: \"13/45/2005\" is not"}},
+        {with(InputField::start_date, "01/01/2006"), 1,
+         {"line 2, End Date: \"12/31/2005\" is before the Start Date \"01/01/2006\""}},
+        // A damaged line of 900 KB is quoted in part.
+        {with(InputField::natal_date, std::string(900000, '1')), 1, {"Natal date: \"" + std::string(80, '1') + "...\" is not"}},
         {"--local-birth-time '03/31/2024 01:30 Europe/London'", 1, {"did not occur in Europe/London"}},
         {"--local-birth-time '03/31/2024 1:30'", 1, {"give a date, a local time hh:mm and a zone name"}},
         {"--local-birth-time '12/31/9999 23:00 America/New_York'", 1,
@@ -189,9 +203,16 @@ TEST_F(Batch, BadInputsAndTheOtherCommands) {
         {"--export - " + ex, 2, {"--export - needs --format"}},
         {"--format csv --export out.csv " + ex, 2, {"--format goes with --export -"}},
         {"--export out.ics --report longitude " + ex, 2, {"--report"}},
+        // The birth time converter reads no settings file and writes nothing else.
+        {"--local-birth-time ''", 2, {"--local-birth-time: the value is empty"}},
+        {birth + " " + ex, 2, {"--local-birth-time reads no settings file"}},
+        {"--export out.csv" + birth, 2, {"--export writes a calculation, not a --local-birth-time"}},
+        {"--report longitude" + birth, 2, {"--report prints a natal report, not a --local-birth-time"}},
         // A file that cannot be written: the listing stands, the export says why and leaves nothing.
         {"--export '" + path("missing/out.ics") + "' " + ex, 1, {"missing/out.ics"}, "Jupiter 060 Saturn"},
-        {settings("edge.opt", edge), 0, {}, " results fell on dates outside the years 0100 to 9999 and are not listed."},
+        // Chiron has no position in the year 100: named, and the exit is 1 (it was 0).
+        {settings("edge.opt", edge), 1, {"Chiron: position not computed"},
+         " results fell on dates outside the years 0100 to 9999 and are not listed."},
         // The birth time converter: Greenwich date and natal time, both answers of a repeated hour.
         {"--date-order 1 --local-birth-time '27/10/2024 01:30 Europe/London'", 0, {},
          "27/10/2024 0.30 (BST, UT+1)\n27/10/2024 1.30 (GMT, UT+0)\n"},
@@ -205,6 +226,37 @@ TEST_F(Batch, BadInputsAndTheOtherCommands) {
         EXPECT_TRUE(r.out.find("/99 ") == std::string::npos && r.out.find("/0099 ") == std::string::npos) << c.args;
     }
     EXPECT_FALSE(fs::exists(dir / "missing") || fs::exists(dir / "out.txt"));
+}
+
+// What is not written or not computed is said, with the system's reason, and the exit is 1; an
+// output never overwrites the settings file being read.
+TEST_F(Batch, MissingBodiesFailedWritesAndOutputsOverTheInput) {
+    // No asteroid files before 1800: six ticked bodies have no position. The listing or the export
+    // stands, the bodies are named on standard error.
+    ControlValues cv = initial_state();
+    cv.start_date = "01/01/1500";
+    cv.end_date = "01/10/1500";
+    cv.p1_planets.fill(1);
+    const std::string early = settings("early.opt", cv);
+    for (const std::string& args : {early, "--export - --format csv " + early}) {
+        const ProgramRun r = run(args);
+        EXPECT_EQ(std::pair(r.status, r.out.empty()), std::pair(1, false)) << args;
+        for (const char* body : {"Chiron", "Pholus", "Ceres", "Pallas", "Juno", "Vesta"})
+            EXPECT_NE(r.err.find(std::string(body) + ": position not computed: "), std::string::npos) << args << "\n" << r.err;
+    }
+    // A full disk: the reason, not only that the write failed.
+    const std::string command = "'" TAVROLIN_BIN_DIR "/tavrolin-batch' --export - --format csv '" + example.string() + "'";
+    EXPECT_NE(std::system((command + " >/dev/full 2>'" + path("full") + "'").c_str()), 0);
+    EXPECT_EQ(testing::read_file(dir / "full"), "tavrolin-batch: cannot export to standard output: No space left on device\n");
+    // The settings file as the export, by its name or through a link, is left as it was.
+    const std::string csv = settings("s.csv", initial_state());
+    fs::create_symlink(dir / "s.csv", dir / "link.csv");
+    for (const std::string& output : {csv, "'" + path("link.csv") + "'"}) {
+        const ProgramRun r = run("--export " + output + " " + csv);
+        EXPECT_EQ(r.status, 2) << output;
+        EXPECT_NE(r.err.find("that is the settings file the run reads"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(testing::read_file(dir / "s.csv"), settings_file_text(initial_state()));
 }
 
 }  // namespace
