@@ -51,7 +51,8 @@ QString sentence(const std::string& text) {
 void frmTavrolin::cmdCopy_to_Excel_Click() {
     using namespace tavrolin;
     SpreadsheetConnection connection = spreadsheet_source ? spreadsheet_source() : connect_to_running_calc();
-    if (connection.status == SpreadsheetConnection::Status::no_back_end) {
+    if (connection.status == SpreadsheetConnection::Status::no_back_end ||
+        connection.status == SpreadsheetConnection::Status::refused) {
         QMessageBox::critical(this, cmdCopy_to_Excel->text(), sentence(connection.detail));
         return;
     }
