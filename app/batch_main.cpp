@@ -454,6 +454,8 @@ int draw_timeline(const Engine&, const Options&, char*) { return exit_failure; }
 }  // namespace
 
 int main(int argc, char** argv) {
+    // An export or listing ended by Ctrl+C, kill or a closed terminal leaves no temporary file.
+    tavrolin::install_temp_file_cleanup();
     Options options;
     if (const int status = parse(argc, argv, options); status != 0) return status;
     if (options.help) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "files/atomic_file.h"
 #include "files/file_places.h"
 #include "window/frm_tavrolin.h"
 
@@ -17,6 +18,8 @@ constexpr const char* usage_text =
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // A save ended by Ctrl+C, kill or a closed terminal leaves no temporary file.
+    tavrolin::install_temp_file_cleanup();
     // Answered before the toolkit starts, so that they work without a display.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) return std::printf("tavrolin %s\n", TAVROLIN_VERSION) > 0 ? 0 : 1;

@@ -1,8 +1,7 @@
 #include "files/ini_file.h"
 
-#include <cstdio>
-
 #include "files/atomic_file.h"
+#include "files/text_file.h"
 
 namespace tavrolin {
 
@@ -49,21 +48,13 @@ void apply_ini_text(std::string_view text, ControlValues& cv) {
     }
 }
 
-bool LoadINIFile(const std::string& folder, ControlValues& cv) {
+bool LoadINIFile(const std::string& folder, ControlValues& cv, std::string* error) {
     apply_ini_defaults(cv);
-    std::FILE* file = std::fopen(ini_file_path(folder).c_str(), "rb");
-    if (file == nullptr) return false;
-    std::string text;
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-    if (std::ferror(file) != 0) {
-        // Reading stops at the failing line: only the complete lines before it count.
-        const std::size_t last_break = text.find_last_of("\r\n");
-        text.resize(last_break == std::string::npos ? 0 : last_break + 1);
-    }
-    std::fclose(file);
-    apply_ini_text(text, cv);
+    // Seven short lines. Read as the other files are: a pipe or a device at the file's place must
+    // neither keep the window from appearing nor be read without end.
+    const auto text = read_whole_file(ini_file_path(folder), max_ini_file_size, "the INI file", error);
+    if (!text) return false;
+    apply_ini_text(*text, cv);
     return true;
 }
 

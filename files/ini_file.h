@@ -2,6 +2,7 @@
 // Read once at start-up, written once when the main window closes.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -25,9 +26,13 @@ void apply_ini_defaults(ControlValues& cv);
 // are cut to the boxes' maximum lengths. Lines may end in CRLF, LF or CR.
 void apply_ini_text(std::string_view text, ControlValues& cv);
 
-// Applies the defaults, then the file in `folder` if it can be read (a missing file leaves the
-// defaults; a read error keeps what was read before it). Returns whether the file was opened.
-bool LoadINIFile(const std::string& folder, ControlValues& cv);
+// A larger file is no INI file of this program and is not read.
+inline constexpr std::size_t max_ini_file_size = 64 * 1024;
+
+// Applies the defaults, then the file in `folder` if it is a regular file of at most
+// max_ini_file_size bytes that can be read whole; otherwise the defaults stand and `error` says
+// why. Returns whether the file was read.
+bool LoadINIFile(const std::string& folder, ControlValues& cv, std::string* error = nullptr);
 
 // The seven CRLF-ended lines written for cv.
 std::string ini_file_text(const ControlValues& cv);

@@ -52,6 +52,7 @@ struct SpreadsheetConnection {
         connected,    // sheet is the active worksheet of the spreadsheet the user has open
         none_open,    // no spreadsheet program answers, or it has no spreadsheet open
         no_back_end,  // this build cannot talk to any spreadsheet program
+        refused,      // one was found but not used: not the user's own, or it did not answer in time
     };
     Status status = Status::none_open;
     std::unique_ptr<Spreadsheet> sheet;

@@ -2,6 +2,8 @@
 #include "spreadsheet_uno/calc_connection.h"
 
 #include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <mutex>
@@ -15,7 +17,7 @@ namespace tavrolin {
 
 namespace {
 
-using Entry = void (*)(const char*, std::size_t, SpreadsheetConnection*);
+using Entry = void (*)(const char*, std::size_t, const CalcConnectOptions*, SpreadsheetConnection*);
 
 std::mutex module_mutex;
 std::string module_path;  // empty: beside the executable
@@ -54,16 +56,46 @@ void load_module() {
     if (entry == nullptr) load_error = "the spreadsheet back end " + path + " is not this program's: " + dl_error();
 }
 
+// Any user may create a socket under the pipe's name in /tmp before the office does, pose as
+// the office and receive the data. Only the user's own socket is used; /tmp's sticky bit keeps
+// others from replacing it afterwards. A pipe that does not exist is not connected to either, so
+// that nobody can make it between this look and the connection.
+bool pipe_is_usable(std::string_view pipe_name, SpreadsheetConnection& connection) {
+    const std::string path = calc_pipe_path(pipe_name);
+    const std::string refusal = ": nothing is sent to it";
+    connection.status = SpreadsheetConnection::Status::refused;
+    struct stat st {};
+    if (pipe_name.find('/') != std::string_view::npos) {
+        connection.detail = "\"" + std::string(pipe_name) + "\" is no pipe name (it contains a /)";
+    } else if (::lstat(path.c_str(), &st) != 0) {
+        connection.status = SpreadsheetConnection::Status::none_open;
+        connection.detail = "nothing accepts connections on the pipe \"" + std::string(pipe_name) + "\" (" + path +
+                            " does not exist)";
+    } else if (S_ISLNK(st.st_mode)) {
+        connection.detail = path + " is a symbolic link, not the office's pipe" + refusal;
+    } else if (!S_ISSOCK(st.st_mode)) {
+        connection.detail = path + " is not a socket, not the office's pipe" + refusal;
+    } else if (st.st_uid != ::getuid()) {
+        connection.detail = path + " belongs to another user (uid " + std::to_string(st.st_uid) +
+                            "), not to an office of yours" + refusal;
+    } else {
+        connection.status = SpreadsheetConnection::Status::none_open;
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool spreadsheet_back_end_built_in() { return true; }
+
 
 void set_calc_module_path(std::string path) {
     std::lock_guard<std::mutex> lock(module_mutex);
     module_path = std::move(path);
 }
 
-SpreadsheetConnection connect_to_running_calc(std::string_view pipe_name) {
+SpreadsheetConnection connect_to_running_calc(std::string_view pipe_name, const CalcConnectOptions& options) {
     SpreadsheetConnection connection;
     {
         std::lock_guard<std::mutex> lock(module_mutex);
@@ -74,7 +106,8 @@ SpreadsheetConnection connect_to_running_calc(std::string_view pipe_name) {
         connection.detail = load_error;
         return connection;
     }
-    entry(pipe_name.data(), pipe_name.size(), &connection);
+    if (!pipe_is_usable(pipe_name, connection)) return connection;
+    entry(pipe_name.data(), pipe_name.size(), &options, &connection);
     return connection;
 }
 

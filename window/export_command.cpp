@@ -56,7 +56,8 @@ void ExportCommand::mnuFileExportResults_Click() {
 void ExportCommand::cmdCopy_to_Excel_Click() {
     SpreadsheetConnection connection = spreadsheet_source ? spreadsheet_source() : connect_to_running_calc();
     QWidget* parent = host_.parent_widget();
-    if (connection.status == SpreadsheetConnection::Status::no_back_end) {
+    if (connection.status == SpreadsheetConnection::Status::no_back_end ||
+        connection.status == SpreadsheetConnection::Status::refused) {
         QMessageBox::critical(parent, copy_caption, sentence(connection.detail));
         return;
     }

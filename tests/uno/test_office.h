@@ -20,7 +20,9 @@
 #include <vector>
 
 #include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/bridge/BridgeFactory.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/connection/NoConnectException.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
@@ -145,6 +147,15 @@ public:
     // Empty when the office runs and accepts connections; otherwise what went wrong.
     const std::string& start_error() const { return start_error_; }
     const std::string& pipe() const { return pipe_; }
+    // Lets go of the test's own connection to the office: the office's objects are then reached
+    // anew through the next connection this process makes, not through this one.
+    void let_go() {
+        desktop_.clear();
+        for (const auto& bridge : css::bridge::BridgeFactory::create(local_context())->getExistingBridges())
+            css::uno::Reference<css::lang::XComponent>(bridge, css::uno::UNO_QUERY_THROW)->dispose();
+    }
+    // The office's process group, for a test that stops the office without ending it.
+    pid_t process_group() const { return pid_; }
 
     // A new spreadsheet document, made the office's current document, with `cell` (e.g. "D10")
     // selected. Hidden: a visible document cannot be shown by a headless office.

@@ -160,6 +160,8 @@ private slots:
              "No spreadsheet open|Please open an Excel spreadsheet before performing this operation.|3"},
             {source_of(nullptr, SpreadsheetConnection::Status::no_back_end, "this build has no spreadsheet back end"),
              "Copy to Excel|This build has no spreadsheet back end.|3"},
+            {source_of(nullptr, SpreadsheetConnection::Status::refused, "/tmp/OSL_PIPE_0_x belongs to another user"),
+             "Copy to Excel|/tmp/OSL_PIPE_0_x belongs to another user.|3"},
             {source_of(&lost), "Copy to Excel|The copy stopped after 0 rows: the connection to the spreadsheet was lost.|2"},
         };
         for (const auto& [source, box] : failures) {
