@@ -1,8 +1,11 @@
 #include "engine/sky_events.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <thread>
 
 #include "engine/calendar.h"
 #include "engine/engine.h"
@@ -11,8 +14,11 @@ namespace tavrolin {
 
 namespace {
 
-constexpr double time_tolerance = 1e-6;  // days, about 0.1 s
+constexpr double time_tolerance = 1e-5;  // days, under a second
 constexpr int moon = 1;
+// A loop shorter than this (a few seconds) is not looked for between two samples.
+constexpr double extreme_tolerance = 5e-5;  // days
+constexpr double void_estimate_margin = 0.2;  // days
 constexpr double no_derivative = std::numeric_limits<double>::quiet_NaN();
 
 // Angle reduced into [-180, 180).
@@ -81,33 +87,56 @@ double find_root(Eval eval, double lo, double g_lo, double hi, double g_hi, doub
     return 0.5 * (lo + hi);
 }
 
+// One piece of the search that a thread does on its own.
+struct Unit {
+    enum What { one_body, voids, lunations, solar_eclipses, lunar_eclipses } what = one_body;
+    int body = 0;
+    bool stations = false, ingresses = false;
+};
+
+// The pieces, the longest first so that threads finish together.
+std::vector<Unit> plan(const SkyEventSearch& s, bool with_eclipses) {
+    SkyEventKinds k = s.kinds;
+    if (s.solar_arc) k = {false, k.ingresses, false, false, false};
+    if (s.progressed || s.solar_arc) k.eclipses = k.void_moon = false;
+    if (!with_eclipses) k.eclipses = false;
+    const bool moon_listed = k.ingresses && std::find(s.bodies.begin(), s.bodies.end(), moon) != s.bodies.end();
+    std::vector<Unit> units;
+    if (k.void_moon) units.push_back({Unit::voids, moon, false, moon_listed});
+    if (k.stations || k.ingresses) {
+        for (int b : s.bodies)
+            if (!(b == moon && k.void_moon)) units.push_back({Unit::one_body, b, k.stations, k.ingresses});
+    }
+    if (k.lunations) units.push_back({Unit::lunations});
+    if (k.eclipses) {
+        units.push_back({Unit::solar_eclipses});
+        units.push_back({Unit::lunar_eclipses});
+    }
+    std::stable_partition(units.begin(), units.end(), [](const Unit& u) {
+        return u.what == Unit::voids || (u.what == Unit::one_body && step_for(u.body) < 1.0);
+    });
+    return units;
+}
+
 class Finder {
 public:
     Finder(Ephemeris& eph, EclipseApi* eclipses, const SkyEventSearch& s, SkyEventsResult& out)
         : eph_(eph), eclipses_(eclipses), s_(s), out_(out) {}
 
-    void run() {
-        SkyEventKinds k = s_.kinds;
-        if (s_.solar_arc) k = {false, k.ingresses, false, false, false};
-        if (s_.progressed) k.eclipses = k.void_moon = false;
-        std::vector<double> moon_ingresses;
-        for (int body : s_.bodies) {
-            if (body == moon && k.void_moon) continue;  // scanned below, with the voids
-            if (k.stations || k.ingresses) scan_body(body, k.stations, k.ingresses, nullptr);
+    void run(const Unit& u) {
+        switch (u.what) {
+            case Unit::one_body: scan_body(u.body, u.stations, u.ingresses, nullptr); break;
+            case Unit::voids: {
+                // From three days back: the void that ends first needs the ingress before it.
+                std::vector<double> moon_ingresses;
+                scan_body(moon, false, u.ingresses, &moon_ingresses);
+                find_voids(moon_ingresses);
+                break;
+            }
+            case Unit::lunations: scan_lunations(); break;
+            case Unit::solar_eclipses: scan_eclipses(false); break;
+            case Unit::lunar_eclipses: scan_eclipses(true); break;
         }
-        if (k.void_moon) {
-            // From three days back: the void that ends first needs the ingress before it.
-            const bool listed = k.ingresses && std::count(s_.bodies.begin(), s_.bodies.end(), moon) != 0;
-            scan_body(moon, false, listed, &moon_ingresses);
-            find_voids(moon_ingresses);
-        }
-        if (k.lunations) scan_lunations();
-        if (k.eclipses && eclipses_ != nullptr) {
-            scan_eclipses(false);
-            scan_eclipses(true);
-        }
-        std::stable_sort(out_.events.begin(), out_.events.end(),
-                         [](const SkyEvent& a, const SkyEvent& b) { return a.jd < b.jd; });
     }
 
 private:
@@ -152,35 +181,98 @@ private:
         out_.events.push_back(e);
     }
 
+    struct BodyScan {
+        int body;
+        bool stations, ingresses;
+        std::vector<double>* ingress_times;
+    };
+
     void scan_body(int body, bool stations, bool ingresses, std::vector<double>* ingress_times) {
         const std::size_t first_event = out_.events.size();
+        const BodyScan scan{body, stations, ingresses, ingress_times};
         const double h = step_for(body);
         const double from = ingress_times ? s_.from_jd - 3.0 : s_.from_jd;
         const auto n = static_cast<long>(std::ceil((s_.to_jd - from) / h));
-        Sample a = at(body, from);
-        const bool turns = !never_stations(body);
+        // Each step is looked at once the sample after it is known, for a loop hidden between samples.
+        Sample a = at(body, from), c;
+        bool have_c = false;
         for (long k = 1; k <= n && failed_ < 0 && !stop(); ++k) {
-            const Sample c = at(body, k == n ? s_.to_jd : from + static_cast<double>(k) * h);
-            if (turns && (a.speed < 0.0) != (c.speed < 0.0)) {
-                // Split at the station: each part moves one way only.
-                const Sample st = station(body, a, c);
-                if (stations) {
-                    SkyEvent e;
-                    e.kind = SkyEventKind::station;
-                    e.body = body;
-                    e.jd = st.t;
-                    e.longitude = st.lon;
-                    e.retrograde = c.speed < 0.0;
-                    add(e);
-                }
-                crossing(body, a, st, ingresses, ingress_times);
-                crossing(body, st, c, ingresses, ingress_times);
-            } else {
-                crossing(body, a, c, ingresses, ingress_times);
+            const Sample next = at(body, k == n ? s_.to_jd : from + static_cast<double>(k) * h);
+            if (!have_c) {
+                c = next;
+                have_c = true;
+                continue;
             }
-            a = c;
+            if (step(scan, a, c, &next)) {
+                a = next;
+                have_c = false;
+            } else {
+                a = c;
+                c = next;
+            }
         }
+        if (have_c && failed_ < 0 && !out_.cancelled) step(scan, a, c, nullptr);
         if (!succeeded(first_event) && ingress_times) ingress_times->clear();
+    }
+
+    // The events between samples a and c; true when they reach on to `next` (a short loop found
+    // around c), so that the step after is done too.
+    bool step(const BodyScan& scan, const Sample& a, const Sample& c, const Sample* next) {
+        std::vector<Sample> points = {a};
+        bool through_next = false;
+        if (!never_stations(scan.body)) {
+            if ((a.speed < 0.0) != (c.speed < 0.0)) {
+                points.push_back(station(scan.body, a, c));
+            } else if (next && (next->speed < 0.0) == (c.speed < 0.0) && std::fabs(c.speed) < std::fabs(a.speed) &&
+                       std::fabs(c.speed) < std::fabs(next->speed)) {
+                // The speed comes nearest to zero around c: it may turn and turn back between samples.
+                if (const auto turned = hidden_turn(scan.body, a, *next)) {
+                    points.push_back(station(scan.body, a, *turned));
+                    points.push_back(station(scan.body, *turned, *next));
+                    through_next = true;
+                }
+            }
+        }
+        points.push_back(through_next ? *next : c);
+        for (std::size_t i = 1; i < points.size(); ++i) {
+            if (scan.stations && i + 1 < points.size()) {
+                SkyEvent e;
+                e.kind = SkyEventKind::station;
+                e.body = scan.body;
+                e.jd = points[i].t;
+                e.longitude = points[i].lon;
+                // A loop's first station leaves the direction of a and c, its second returns to it.
+                e.retrograde = through_next ? (i == 1) == (c.speed >= 0.0) : c.speed < 0.0;
+                add(e);
+            }
+            crossing(scan.body, points[i - 1], points[i], scan.ingresses, scan.ingress_times);
+        }
+        return through_next;
+    }
+
+    // A moment between a and c (whose speeds have one sign, smallest between them) where the speed
+    // has the other sign, by a golden-section search for the speed's extreme; none when the extreme
+    // keeps the sign.
+    std::optional<Sample> hidden_turn(int body, const Sample& a, const Sample& c) {
+        const double direction = a.speed < 0.0 ? -1.0 : 1.0;
+        const auto away = [&](const Sample& x) { return (x.speed < 0.0) != (a.speed < 0.0); };
+        constexpr double r = 0.6180339887498949;
+        double lo = a.t, hi = c.t;
+        Sample x1 = at(body, hi - r * (hi - lo)), x2 = at(body, lo + r * (hi - lo));
+        for (;;) {
+            if (away(x1)) return x1;
+            if (away(x2)) return x2;
+            if (hi - lo <= extreme_tolerance || failed_ >= 0) return std::nullopt;
+            if (direction * x1.speed < direction * x2.speed) {
+                hi = x2.t;
+                x2 = x1;
+                x1 = at(body, hi - r * (hi - lo));
+            } else {
+                lo = x1.t;
+                x1 = x2;
+                x2 = at(body, lo + r * (hi - lo));
+            }
+        }
     }
 
     Sample station(int body, const Sample& a, const Sample& c) {
@@ -270,21 +362,38 @@ private:
             if (ingresses[i] <= s_.from_jd) continue;
             const auto& p = at_ingress[i - 1];
             const auto& c = at_ingress[i];
-            double start = ingresses[i - 1];
+            // Each planet's last aspect in the stay, first placed by straight interpolation.
+            struct Candidate {
+                double estimate, target, sep0, sep1;
+                int j;
+            };
+            std::vector<Candidate> candidates;
             for (std::size_t j = 0; j < planets.size(); ++j) {
                 const double sep0 = Mod360(p[0].lon - p[j + 1].lon);
                 const double sep1 = sep0 + Mod360(c[0].lon - c[j + 1].lon - sep0);  // the Moon is always faster
                 double target = -1.0;
                 for (double x : targets)
                     if (x > sep0 && x <= sep1) target = x;
-                if (target < 0.0) continue;
+                if (target >= 0.0)
+                    candidates.push_back({p[0].t + (target - sep0) / (sep1 - sep0) * (c[0].t - p[0].t), target, sep0,
+                                          sep1, static_cast<int>(j)});
+            }
+            std::sort(candidates.begin(), candidates.end(),
+                      [](const Candidate& a, const Candidate& b) { return a.estimate > b.estimate; });
+            double start = ingresses[i - 1];
+            for (const Candidate& k : candidates) {
+                // Over a stay of under three days the Moon's and the planets' accelerations (see
+                // motion_bounds) move a straight estimate by under 0.1 day: earlier candidates
+                // cannot be the last aspect.
+                if (k.estimate < start - void_estimate_margin) break;
+                const auto j = static_cast<std::size_t>(k.j);
                 const int planet = planets[j];
                 const double t = find_root(
                     [&](double x) {
                         const Sample m = at(moon, x), q = at(planet, x);
-                        return Value{wrap180(m.lon - q.lon - target), m.speed - q.speed};
+                        return Value{wrap180(m.lon - q.lon - k.target), m.speed - q.speed};
                     },
-                    p[0].t, sep0 - target, c[0].t, sep1 - target, p[0].speed - p[j + 1].speed);
+                    p[0].t, k.sep0 - k.target, c[0].t, k.sep1 - k.target, p[0].speed - p[j + 1].speed);
                 start = std::max(start, t);
             }
             SkyEvent e;
@@ -333,8 +442,37 @@ private:
 }  // namespace
 
 SkyEventsResult find_sky_events(Ephemeris& eph, EclipseApi* eclipses, const SkyEventSearch& search) {
+    const std::vector<Unit> units = plan(search, eclipses != nullptr);
+    std::vector<SkyEventsResult> parts(units.size());
+    std::atomic<std::size_t> next{0};
+    const auto work = [&](Ephemeris& e) {
+        for (std::size_t i = next++; i < units.size(); i = next++) Finder(e, eclipses, search, parts[i]).run(units[i]);
+    };
+    std::vector<std::thread> workers;
+    for (int k = 1; k < search.threads && static_cast<std::size_t>(k) < units.size(); ++k) {
+        std::shared_ptr<SweApi> api = eph.api().for_worker_thread();
+        if (!api) break;
+        workers.emplace_back([&work, api, &eph] {
+            LibraryThreadScope scope(*api);
+            Ephemeris own(*api);
+            own.set_options(eph.use_et(), eph.apparent_pos());
+            work(own);
+        });
+    }
+    work(eph);
+    for (std::thread& w : workers) w.join();
+
     SkyEventsResult out;
-    Finder(eph, eclipses, search, out).run();
+    for (SkyEventsResult& p : parts) {
+        out.events.insert(out.events.end(), p.events.begin(), p.events.end());
+        for (auto& e : p.errors) {
+            if (std::none_of(out.errors.begin(), out.errors.end(), [&](const auto& x) { return x.first == e.first; }))
+                out.errors.push_back(std::move(e));
+        }
+        out.cancelled = out.cancelled || p.cancelled;
+    }
+    std::stable_sort(out.events.begin(), out.events.end(),
+                     [](const SkyEvent& a, const SkyEvent& b) { return a.jd < b.jd; });
     return out;
 }
 

@@ -54,8 +54,10 @@ struct SkyEventSearch {
     // distance from its natal place), on the progressed scale. Only their sign ingresses.
     bool solar_arc = false;
     std::array<double, body_count> natal_lon{};
-    // Asked regularly; true stops the search, keeping what was found.
+    // Asked regularly, from every thread of the search; true stops it, keeping what was found.
     std::function<bool()> cancelled;
+    // Threads to share the bodies and kinds among, when the ephemeris can serve other threads.
+    int threads = 1;
 };
 
 struct SkyEventsResult {

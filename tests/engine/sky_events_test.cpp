@@ -2,6 +2,7 @@
 // logic (steps, loops, wraps, failures, cancelling) on scripted motions.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <functional>
@@ -141,6 +142,15 @@ std::function<void(double, int, double*)> turning(double lon0, double t0, double
     };
 }
 
+// Backwards at about 0.05 degrees a day, but forwards for some 12 minutes around t = 5.1, between
+// two samples of the scan.
+void short_loop(double t, int, double* xx) {
+    const double x = t - 5.1;
+    xx[0] = 100 - 0.05 * t - 0.001 * x * x * x / 3 + 0.06 * 0.01 * std::sqrt(M_PI) / 2 * std::erf(x / 0.01);
+    xx[3] = -0.05 - 0.001 * x * x + 0.06 * std::exp(-(x / 0.01) * (x / 0.01));
+}
+const double loop_half = 0.01 * std::sqrt(std::log(1.2));
+
 struct Expected {
     SkyEventKind kind;
     int body;
@@ -178,6 +188,8 @@ TEST(SkyEventsScripted, EveryEventOnceAtItsMoment) {
         {"Moon ingresses one just after the start", {{1, linear(29.99, 15)}}, {1}, stations_ingresses, 0, 5,
          {{K::ingress, 1, 0.01 / 15, false, 2}, {K::ingress, 1, 2 + 0.01 / 15, false, 3},
           {K::ingress, 1, 4 + 0.01 / 15, false, 4}}},
+        {"a loop between two samples", {{11, short_loop}}, {11}, stations_ingresses, 0, 10,
+         {{K::station, 11, 5.1 - loop_half, false}, {K::station, 11, 5.1 + loop_half, true}}},
         {"backwards over 0 Aries", {{11, linear(2, -0.5)}}, {11}, stations_ingresses, 0, 10,
          {{K::ingress, 11, 4, true, 12}}},
         {"a failing body is named, the others still found", {{5, linear(29, 0.2)}, {6, linear(25, 0.5)}}, {5, 6},
@@ -193,37 +205,40 @@ TEST(SkyEventsScripted, EveryEventOnceAtItsMoment) {
          {{K::ingress, 4, 2 * 365.242199, false, 3}}, {}, {}, -1, true},
     };
     for (const ScriptedCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        FakeSwe swe;
-        swe.motions = c.motions;
-        swe.failing_between = c.failing;
-        Ephemeris eph(swe);
-        SkyEventSearch s;
-        s.from_jd = c.from;
-        s.to_jd = c.to;
-        s.bodies = c.bodies;
-        s.kinds = c.kinds;
-        s.solar_arc = c.solar_arc;
-        s.natal_lon[0] = 100;
-        s.natal_lon[4] = 58;
-        int checks = 0;
-        if (c.cancel_after >= 0) s.cancelled = [&] { return ++checks > c.cancel_after; };
-        const SkyEventsResult r = find_sky_events(eph, nullptr, s);
-        EXPECT_EQ(r.cancelled, c.cancel_after >= 0);
-        std::vector<int> errors;
-        for (const auto& e : r.errors) errors.push_back(e.first);
-        EXPECT_EQ(errors, c.errors);
-        ASSERT_EQ(r.events.size(), c.expected.size());
-        for (std::size_t i = 0; i < c.expected.size(); ++i) {
-            const SkyEvent& e = r.events[i];
-            const Expected& x = c.expected[i];
-            EXPECT_EQ(e.kind, x.kind) << i;
-            EXPECT_EQ(e.body, x.body) << i;
-            EXPECT_NEAR(e.jd, x.jd, 1e-5) << i;
-            EXPECT_EQ(e.retrograde, x.retrograde) << i;
-            EXPECT_EQ(x.kind == K::lunation ? static_cast<int>(e.phase) : e.sign, x.sign_or_phase) << i;
-            if (x.kind == K::void_of_course) {
-                EXPECT_NEAR(e.end_jd, x.end_jd, 1e-5) << i;
+        for (int threads : {1, 2}) {
+            SCOPED_TRACE(std::string(c.name) + ", threads " + std::to_string(threads));
+            FakeSwe swe;
+            swe.motions = c.motions;
+            swe.failing_between = c.failing;
+            Ephemeris eph(swe);
+            SkyEventSearch s;
+            s.from_jd = c.from;
+            s.to_jd = c.to;
+            s.bodies = c.bodies;
+            s.kinds = c.kinds;
+            s.solar_arc = c.solar_arc;
+            s.natal_lon[0] = 100;
+            s.natal_lon[4] = 58;
+            s.threads = threads;
+            std::atomic<int> checks{0};
+            if (c.cancel_after >= 0) s.cancelled = [&] { return ++checks > c.cancel_after; };
+            const SkyEventsResult r = find_sky_events(eph, nullptr, s);
+            EXPECT_EQ(r.cancelled, c.cancel_after >= 0);
+            std::vector<int> errors;
+            for (const auto& e : r.errors) errors.push_back(e.first);
+            EXPECT_EQ(errors, c.errors);
+            ASSERT_EQ(r.events.size(), c.expected.size());
+            for (std::size_t i = 0; i < c.expected.size(); ++i) {
+                const SkyEvent& e = r.events[i];
+                const Expected& x = c.expected[i];
+                EXPECT_EQ(e.kind, x.kind) << i;
+                EXPECT_EQ(e.body, x.body) << i;
+                EXPECT_NEAR(e.jd, x.jd, 1e-5) << i;
+                EXPECT_EQ(e.retrograde, x.retrograde) << i;
+                EXPECT_EQ(x.kind == K::lunation ? static_cast<int>(e.phase) : e.sign, x.sign_or_phase) << i;
+                if (x.kind == K::void_of_course) {
+                    EXPECT_NEAR(e.end_jd, x.end_jd, 1e-5) << i;
+                }
             }
         }
     }
