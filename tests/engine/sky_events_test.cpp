@@ -4,9 +4,9 @@
 
 #include <atomic>
 #include <cmath>
-#include <filesystem>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <swephexp.h>
@@ -21,14 +21,11 @@ namespace {
 
 double ut(int y, int m, int d, int h, int mi) { return swe_julday(y, m, d, h + mi / 60.0, SE_GREG_CAL); }
 
-SkyEventKinds all_kinds() { return {true, true, true, true, true}; }
-
 struct Published {
     const char* name;
     SkyEventKind kind;
     int body;
     double jd;
-    std::vector<int> bodies;
     bool retrograde = false;
     int sign = 0;
     EclipseType eclipse = EclipseType::none;
@@ -42,20 +39,19 @@ TEST(SkyEventsReal, PublishedMoments) {
     Ephemeris eph(swe);
     LibSweEclipses eclipses;
     const std::vector<Published> cases = {
-        {"Mercury stations retrograde", SkyEventKind::station, 2, ut(2024, 4, 1, 22, 14), {2}, true},
-        {"Mercury stations direct", SkyEventKind::station, 2, ut(2024, 4, 25, 12, 54), {2}, false},
-        {"Saturn enters Pisces", SkyEventKind::ingress, 6, ut(2023, 3, 7, 13, 34), {6}, false, 12},
-        {"total solar eclipse", SkyEventKind::eclipse, 0, ut(2024, 4, 8, 18, 17), {}, false, 0,
-         EclipseType::total_solar},
-        {"new moon", SkyEventKind::lunation, 1, ut(2024, 4, 8, 18, 21), {}},
+        {"Mercury stations retrograde", SkyEventKind::station, 2, ut(2024, 4, 1, 22, 14), true},
+        {"Mercury stations direct", SkyEventKind::station, 2, ut(2024, 4, 25, 12, 54)},
+        {"Saturn enters Pisces", SkyEventKind::ingress, 6, ut(2023, 3, 7, 13, 34), false, 12},
+        {"total solar eclipse", SkyEventKind::eclipse, 0, ut(2024, 4, 8, 18, 17), false, 0, EclipseType::total_solar},
+        {"new moon", SkyEventKind::lunation, 1, ut(2024, 4, 8, 18, 21)},
     };
     for (const Published& c : cases) {
         SCOPED_TRACE(c.name);
         SkyEventSearch s;
         s.from_jd = c.jd - 2.0;
         s.to_jd = c.jd + 2.0;
-        s.bodies = c.bodies;
-        s.kinds = all_kinds();
+        s.bodies = {c.body};
+        s.kinds = {true, true, true, true, false};
         const SkyEventsResult r = find_sky_events(eph, &eclipses, s);
         EXPECT_TRUE(r.errors.empty());
         int found = 0;
@@ -102,28 +98,6 @@ TEST(SkyEventsReal, ProgressedMoonDatedInLife) {
     }
     EXPECT_EQ(ingresses, 13);  // 30 days of the Moon's motion, about 396 degrees
     EXPECT_EQ(lunations, 4);   // one synodic month, 29.5 days
-}
-
-// Without its data file Eris cannot be computed and is named; the planets' events (from
-// the library's built-in theory) are still found.
-TEST(SkyEventsReal, MissingAsteroidFileNamesTheBody) {
-    const std::string no_ephe = (std::filesystem::temp_directory_path() / "tavrolin-no-ephe").string();
-    std::filesystem::create_directories(no_ephe);
-    set_ephemeris_path(no_ephe);
-    LibSwe swe;
-    Ephemeris eph(swe);
-    SkyEventSearch s;
-    s.from_jd = ut(2023, 3, 1, 0, 0);
-    s.to_jd = ut(2023, 3, 31, 0, 0);
-    s.bodies = {21, 6};
-    s.kinds.ingresses = s.kinds.stations = true;
-    const SkyEventsResult r = find_sky_events(eph, nullptr, s);
-    set_ephemeris_path(TAVROLIN_BIN_DIR);
-    ASSERT_EQ(r.errors.size(), 1u);
-    EXPECT_EQ(r.errors[0].first, 21);
-    ASSERT_EQ(r.events.size(), 1u);
-    EXPECT_EQ(r.events[0].body, 6);
-    EXPECT_NEAR(r.events[0].jd, ut(2023, 3, 7, 13, 34), 90.0 / 86400.0);
 }
 
 // Scripted motions. A body moving `rate` degrees a day from `lon` at t = 0.
@@ -231,14 +205,11 @@ TEST(SkyEventsScripted, EveryEventOnceAtItsMoment) {
             for (std::size_t i = 0; i < c.expected.size(); ++i) {
                 const SkyEvent& e = r.events[i];
                 const Expected& x = c.expected[i];
-                EXPECT_EQ(e.kind, x.kind) << i;
-                EXPECT_EQ(e.body, x.body) << i;
+                const int what = x.kind == K::lunation ? static_cast<int>(e.phase) : e.sign;
+                EXPECT_EQ(std::tuple(e.kind, e.body, e.retrograde, what),
+                          std::tuple(x.kind, x.body, x.retrograde, x.sign_or_phase)) << i;
                 EXPECT_NEAR(e.jd, x.jd, 1e-5) << i;
-                EXPECT_EQ(e.retrograde, x.retrograde) << i;
-                EXPECT_EQ(x.kind == K::lunation ? static_cast<int>(e.phase) : e.sign, x.sign_or_phase) << i;
-                if (x.kind == K::void_of_course) {
-                    EXPECT_NEAR(e.end_jd, x.end_jd, 1e-5) << i;
-                }
+                EXPECT_NEAR(e.end_jd, x.kind == K::void_of_course ? x.end_jd : x.jd, 1e-5) << i;
             }
         }
     }
