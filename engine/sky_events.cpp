@@ -18,6 +18,7 @@ constexpr double time_tolerance = 1e-5;  // days, under a second
 constexpr int moon = 1;
 // A loop shorter than this (a few seconds) is not looked for between two samples.
 constexpr double extreme_tolerance = 5e-5;  // days
+constexpr double shortest_loop = 1.0 / 1440;  // days
 constexpr double void_estimate_margin = 0.2;  // days
 constexpr double no_derivative = std::numeric_limits<double>::quiet_NaN();
 
@@ -212,7 +213,29 @@ private:
             }
         }
         if (have_c && failed_ < 0 && !out_.cancelled) step(scan, a, c, nullptr);
+        drop_blips(first_event);
         if (!succeeded(first_event) && ingress_times) ingress_times->clear();
+    }
+
+    // The library's speed of the true node is off for some seconds at a few moments (2024-07-23
+    // 22:54 UT, 2029-02-02 0h UT) while the longitude goes on; a sample there looks like a loop.
+    // Two stations less than a minute apart are dropped: no real loop is that short.
+    void drop_blips(std::size_t first_event) {
+        auto& ev = out_.events;
+        const double shortest = dated(shortest_loop) - dated(0.0);  // events are dated already
+        std::size_t last = ev.size();  // the last station kept
+        for (std::size_t i = first_event; i < ev.size(); ++i) {
+            if (ev[i].kind != SkyEventKind::station) continue;
+            if (last < ev.size() && ev[i].jd - ev[last].jd < shortest) {
+                ev[i].body = ev[last].body = -1;
+                last = ev.size();
+            } else {
+                last = i;
+            }
+        }
+        ev.erase(std::remove_if(ev.begin() + static_cast<std::ptrdiff_t>(first_event), ev.end(),
+                                [](const SkyEvent& e) { return e.body < 0; }),
+                 ev.end());
     }
 
     // The events between samples a and c; true when they reach on to `next` (a short loop found

@@ -125,6 +125,13 @@ void short_loop(double t, int, double* xx) {
 }
 const double loop_half = 0.01 * std::sqrt(std::log(1.2));
 
+// As the library's true node at a few moments: backwards, with a wrong speed for 17 seconds
+// around t = 5 (a sample time), the longitude going on.
+void speed_blip(double t, int, double* xx) {
+    xx[0] = 100 - 0.05 * t;
+    xx[3] = std::fabs(t - 5) < 1e-4 ? 0.013 : -0.05;
+}
+
 struct Expected {
     SkyEventKind kind;
     int body;
@@ -164,6 +171,7 @@ TEST(SkyEventsScripted, EveryEventOnceAtItsMoment) {
           {K::ingress, 1, 4 + 0.01 / 15, false, 4}}},
         {"a loop between two samples", {{11, short_loop}}, {11}, stations_ingresses, 0, 10,
          {{K::station, 11, 5.1 - loop_half, false}, {K::station, 11, 5.1 + loop_half, true}}},
+        {"a blip of the speed is no loop", {{11, speed_blip}}, {11}, stations_ingresses, 0, 10, {}},
         {"backwards over 0 Aries", {{11, linear(2, -0.5)}}, {11}, stations_ingresses, 0, 10,
          {{K::ingress, 11, 4, true, 12}}},
         {"a failing body is named, the others still found", {{5, linear(29, 0.2)}, {6, linear(25, 0.5)}}, {5, 6},
