@@ -29,15 +29,15 @@ double wrap180(double x) { return x - 360.0 * std::floor((x + 180.0) / 360.0); }
 bool never_stations(int body) { return body == 0 || body == moon || body == 10 || body == 12; }
 
 // Scan step in days. Within one step a body must move less than a sign (so that at most one
-// boundary lies between two samples of one direction) and must not turn twice (so that a short
-// retrograde loop always has a sample inside it). The planets' shortest loops last about three
-// weeks (Mercury); the osculating node and apogee follow the Moon's perturbations and can reverse
-// within a few days. bench/events_bench checks these against a fine scan.
+// boundary lies between two samples of one direction). The planets' shortest loops last about
+// three weeks (Mercury), so a sample always falls inside one; the osculating node and apogee follow
+// the Moon's perturbations and make loops of hours, found where the speed comes nearest to zero
+// (see step). bench/events_bench checks these steps against a fine scan.
 double step_for(int body) {
     switch (body) {
         case moon: return 1.5;  // at most 16 degrees a day
         case 2: return 4.0;     // Mercury
-        case 11: case 13: return 0.25;
+        case 11: case 13: return 0.5;
         case 3: case 4: case 17: case 18: case 19: case 20: return 6.0;
         default: return 10.0;
     }
