@@ -30,9 +30,9 @@ bool never_stations(int body) { return body == 0 || body == moon || body == 10 |
 
 // Scan step in days. Within one step a body must move less than a sign (so that at most one
 // boundary lies between two samples of one direction). The planets' shortest loops last about
-// three weeks (Mercury), so a sample always falls inside one; the osculating node and apogee follow
-// the Moon's perturbations and make loops of hours, found where the speed comes nearest to zero
-// (see step). bench/events_bench checks these steps against a fine scan.
+// three weeks (Mercury), so a sample always falls inside one; the osculating node and apogee
+// follow the Moon's perturbations and make loops shorter than a step, found where the speed comes
+// nearest to zero (see step). bench/events_bench checks these steps against a fine scan.
 double step_for(int body) {
     switch (body) {
         case moon: return 1.5;  // at most 16 degrees a day
