@@ -1,0 +1,79 @@
+// The sky's own events over a time range: stations, sign ingresses, lunations, eclipses and the
+// void-of-course Moon, in time order. Positions come through the Ephemeris (geocentric tropical
+// longitudes and their speeds), eclipses from the library's own eclipse search.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/bodies.h"
+#include "engine/eclipse_api.h"
+#include "engine/ephemeris.h"
+
+namespace tavrolin {
+
+enum class SkyEventKind { station, ingress, lunation, eclipse, void_of_course };
+
+enum class LunationPhase { new_moon, first_quarter, full_moon, last_quarter };
+
+struct SkyEvent {
+    SkyEventKind kind = SkyEventKind::station;
+    // The moving body; the Moon for lunations, lunar eclipses and voids, the Sun for solar eclipses.
+    int body = 0;
+    double jd = 0.0;      // Universal Time, dated in life on a progressed scale; a void's start
+    double end_jd = 0.0;  // a void's end (the Moon's ingress); jd for the other kinds
+    double longitude = 0.0;
+    // Station: stations retrograde (else direct). Ingress: the sign was entered moving backwards,
+    // for a planet the re-entry into the sign it had left.
+    bool retrograde = false;
+    int sign = 0;  // ingress: the sign entered, 1..12
+    LunationPhase phase = LunationPhase::new_moon;
+    EclipseType eclipse = EclipseType::none;
+    double magnitude = 0.0;
+};
+
+struct SkyEventKinds {
+    bool stations = false, ingresses = false, lunations = false, eclipses = false, void_moon = false;
+};
+
+struct SkyEventSearch {
+    // The scan's time range, [from_jd, to_jd]; an event exactly at from_jd belongs to the range
+    // before it, so that consecutive ranges list it once.
+    double from_jd = 0.0, to_jd = 0.0;
+    std::vector<int> bodies;  // for stations and ingresses; lunations, eclipses and voids need none
+    SkyEventKinds kinds;
+    // Progressed scale: the range is in progressed days (one day after birth is one year of life),
+    // events are found there and dated in life. Only stations, ingresses and lunations.
+    bool progressed = false;
+    double natal_jd = 0.0;
+    // Solar arc: the bodies directed by the progressed Sun's arc (natal longitude plus the Sun's
+    // distance from its natal place), on the progressed scale. Only their sign ingresses.
+    bool solar_arc = false;
+    std::array<double, body_count> natal_lon{};
+    // Asked regularly, from every thread of the search; true stops it, keeping what was found.
+    std::function<bool()> cancelled;
+    // Threads to share the bodies and kinds among, when the ephemeris can serve other threads.
+    int threads = 1;
+};
+
+struct SkyEventsResult {
+    std::vector<SkyEvent> events;
+    // Bodies whose positions could not be computed, with the library's message; none of their
+    // events are listed.
+    std::vector<std::pair<int, std::string>> errors;
+    bool cancelled = false;
+};
+
+// eclipses may be nullptr when no eclipse is asked for.
+SkyEventsResult find_sky_events(Ephemeris& eph, EclipseApi* eclipses, const SkyEventSearch& search);
+
+// The natal body (of `natal`: body index and longitude) nearest to `longitude` within `orb`
+// degrees, for "stations retrograde on natal Sun"; none when no body is that close.
+std::optional<int> natal_point_at(double longitude, const std::vector<std::pair<int, double>>& natal,
+                                  double orb = 1.0);
+
+}  // namespace tavrolin
