@@ -209,25 +209,29 @@ TEST(ParallelScan, CancelledWithOneThreadEndsWhereTheSingleThreadedScanStops) {
     armed(one, cancel);
     Engine& ref = reference.engine;
     ScanOutcome ref_outcome;
-    ScanPlan plan;
-    ASSERT_TRUE(ref.begin_calcs(ref_outcome, {}, plan));
+    ScanInputs in;
+    ASSERT_TRUE(ref.begin_calcs(ref_outcome, {}, in));
+    const ScanPlan& plan = in.plan;
     PairHooks hooks;
     hooks.stop_before_step = [&](double) { return ref_cancel.load(); };
+    PairScan scan(in, ref.eph);
+    ResultMerge merge(in, ref_outcome);
     PairEnd end;
     for (const auto& [p1, p2] : plan.pairs) {
-        ref.p1_num = p1;
-        ref.p2_num = p2;
-        if ((end = ref.scan_pair(plan, hooks)).kind == PairEnd::Kind::stopped) break;
+        PairResult pair = scan.scan(p1, p2, in.row_limit, hooks);
+        end = pair.end;
+        if (merge.add(std::move(pair))) break;
     }
-    ASSERT_EQ(ref.p1_num, 2) << "the trigger lies in Mercury's first pair";
+    ref.end_calcs(std::move(merge).finish(), ref_outcome);
+    ASSERT_EQ(scan.p1_num, 2) << "the trigger lies in Mercury's first pair";
     ASSERT_GT(ref.result_table.size(), 10u);
     const ScanOutcome out =
         Start_Calcs_parallel(one.engine, {.threads = 1, .cancel = &cancel, .progress = {}, .grid_budget_bytes = 0});
     EXPECT_TRUE(out.cancelled && one.engine.last_outcome.cancelled);
     EXPECT_EQ(std::tuple(out.cancelled_p1, out.cancelled_p2, out.cancelled_at_date),
-              std::tuple(ref.p1_num, ref.p2_num, plan.calendar_date(end.at, ref.cv.date_order)));
-    EXPECT_EQ(one.engine.result_count, ref.result_count - 1);
-    EXPECT_TRUE(std::equal(ref.result_table.begin() + 1, ref.result_table.begin() + ref.result_count,
+              std::tuple(scan.p1_num, scan.p2_num, plan.calendar_date(end.at, ref.cv.date_order)));
+    EXPECT_EQ(one.engine.result_count, ref.result_count);
+    EXPECT_TRUE(std::equal(ref.result_table.begin() + 1, ref.result_table.begin() + ref.result_count + 1,
                            one.engine.result_table.begin() + 1));
     EXPECT_EQ(one.engine.near_miss_text, ref.near_miss_text);
 }
