@@ -1,6 +1,6 @@
 // The calculation driver: reads the inputs, decides the range and the meaning of P1 and P2 from
-// the mode, walks every allowed body pair through the range one day at a time and collects the
-// exact aspects into result_table and the near misses into near_miss_text.
+// the mode, walks every allowed body pair through the range one day at a time (PairScan) and
+// puts the pairs' exact aspects and near misses together (ResultMerge).
 #include <cmath>
 #include <limits>
 #include <string>

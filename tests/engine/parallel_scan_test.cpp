@@ -192,51 +192,28 @@ TEST(ParallelScan, SameResultsAsTheSingleThreadedScanWhateverTheThreads) {
     EXPECT_TRUE(cancelled_with_rows) << "no run was cancelled after finding rows";
 }
 
-// The merge alone, on made-up pair results: stretches come aspect by aspect, in time order,
-// whatever order a pair closed them in (a pair scanned past the row limit closes them in another
-// order than one stopped there); the pair at the limit keeps its rows, errors, moments outside the
-// calendar and stretches up to the row that reaches it, the stretches only of aspects met by then.
+// The merge alone: stretches aspect by aspect, whatever order closed them; cut at the row's step.
 TEST(ParallelScan, MergeCutsAtTheLimitAndOrdersEachPairsStretches) {
     ScanInputs in;
-    in.cv.date_order = 0;
-    in.plan.pairs = {{4, 5}, {4, 6}, {5, 6}};
-    const auto row = [](const char* aspect) { return ResultRow{"4", aspect, "5"}; };
-    const auto at = [](int p2, int aspect, double from, double to) {
-        return OrbStretch{4, aspect, p2, jan1_2000 + from, jan1_2000 + to};
-    };
-    struct Case { int row_limit; bool cancel; int rows; std::vector<OrbStretch> second; std::size_t errors; int outside;
-                  const char* stopped_at; };
-    const Case cases[] = {
-        {Engine::max_result_rows, false, 5, {at(6, 0, 9, 12), at(6, 5, 4, 5), at(6, 7, 1, 3), at(6, 14, 19, 21)}, 3, 2, ""},
-        {3, false, 3, {at(6, 0, 9, 10), at(6, 7, 1, 3)}, 1, 1, "01/11/2000"},
-        {Engine::max_result_rows, true, 4, {at(6, 0, 9, 12), at(6, 5, 4, 5), at(6, 7, 1, 3), at(6, 14, 19, 21)}, 3, 0,
-         "01/16/2000"},
-    };
-    for (const Case& c : cases) {
-        in.row_limit = c.row_limit;
-        std::vector<PairResult> pairs(3);
-        pairs[0].rows = {row("0")};
-        pairs[0].row_steps = {jan1_2000 + 3};
-        pairs[0].row_errors = {0};
-        pairs[0].row_outside_calendar = {0};
-        pairs[0].stretches = {at(5, 7, 1, 2), at(5, 0, 2, 4), at(5, 7, 5, 6), at(5, 0, 8, 9)};
-        pairs[1].rows = {row("7"), row("0"), row("14")};
-        pairs[1].row_steps = {jan1_2000 + 2, jan1_2000 + 10, jan1_2000 + 20};
-        pairs[1].row_errors = {0, 1, 2};
-        pairs[1].row_outside_calendar = {0, 1, 1};
-        pairs[1].rows_outside_calendar = 2;
-        pairs[1].errors = {{6, "a"}, {5, "b"}, {1, "c"}};
-        pairs[1].stretches = {at(6, 14, 19, 21), at(6, 0, 9, 12), at(6, 5, 4, 5), at(6, 7, 1, 3)};
-        if (c.cancel) pairs[1].end = {PairEnd::Kind::stopped, jan1_2000 + 15};
-        pairs[2].rows = {row("0")};
+    in.plan.pairs = {{4, 6}};
+    const auto at = [](int aspect, double from, double to) { return OrbStretch{4, aspect, 6, jan1_2000 + from, jan1_2000 + to}; };
+    for (const int limit : {Engine::max_result_rows, 2}) {
+        in.row_limit = limit;
+        PairResult p;
+        p.rows = {ResultRow{"4", "7", "6"}, ResultRow{"4", "0", "6"}, ResultRow{"4", "14", "6"}};
+        p.row_steps = {jan1_2000 + 2, jan1_2000 + 10, jan1_2000 + 20};
+        p.row_errors = {0, 0, 0};
+        p.row_outside_calendar = {0, 1, 1};
+        p.rows_outside_calendar = 2;
+        p.stretches = {at(7, 1, 2), at(0, 1, 3), at(0, 9, 12), at(5, 4, 5), at(7, 5, 6), at(14, 19, 21)};  // as closed
         ScanOutcome out;
-        const ScanResults r = merge_pair_results(std::move(pairs), in, out);
-        std::vector<OrbStretch> stretches = {at(5, 0, 2, 4), at(5, 0, 8, 9), at(5, 7, 1, 2), at(5, 7, 5, 6)};
-        stretches.insert(stretches.end(), c.second.begin(), c.second.end());
-        EXPECT_EQ(std::tuple(r.result_count, r.result_table.size(), r.orb_stretches, r.errors.size(), r.rows_outside_calendar,
-                             out.row_limit_reached ? out.stopped_at_date : out.cancelled_at_date),
-                  std::tuple(c.rows, std::size_t(c.rows) + 1, stretches, c.errors, c.outside, std::string(c.stopped_at)))
-            << c.row_limit;
+        const ScanResults r = merge_pair_results({p}, in, out);
+        EXPECT_EQ(std::tuple(r.result_count, r.rows_outside_calendar, out.stopped_at_date, r.orb_stretches),
+                  limit == 2 ? std::tuple(2, 1, std::string("01/11/2000"),
+                                          std::vector{at(0, 1, 3), at(0, 9, 10), at(7, 1, 2), at(7, 5, 6)})
+                             : std::tuple(3, 2, std::string(),
+                                          std::vector{at(0, 1, 3), at(0, 9, 12), at(5, 4, 5), at(7, 1, 2), at(7, 5, 6),
+                                                      at(14, 19, 21)}));
     }
 }
 
@@ -263,14 +240,11 @@ TEST(ParallelScan, CancelledWithOneThreadEndsWhereTheSingleThreadedScanStops) {
     PairHooks hooks;
     hooks.stop_before_step = [&](double) { return ref_cancel.load(); };
     PairScan scan(in, ref.eph);
-    ResultMerge merge(in, ref_outcome);
-    PairEnd end;
-    for (const auto& [p1, p2] : plan.pairs) {
-        PairResult pair = scan.scan(p1, p2, in.row_limit, hooks);
-        end = pair.end;
-        if (merge.add(std::move(pair))) break;
-    }
-    ref.end_calcs(std::move(merge).finish(), ref_outcome);
+    std::vector<PairResult> pairs;
+    for (const auto& [p1, p2] : plan.pairs)
+        if (pairs.emplace_back(scan.scan(p1, p2, in.row_limit, hooks)).end.kind == PairEnd::Kind::stopped) break;
+    const PairEnd end = pairs.back().end;
+    ref.end_calcs(merge_pair_results(std::move(pairs), in, ref_outcome), ref_outcome);
     ASSERT_EQ(scan.p1_num, 2) << "the trigger lies in Mercury's first pair";
     ASSERT_GT(ref.result_table.size(), 10u);
     const ScanOutcome out =
