@@ -1,6 +1,6 @@
 // The calculation driver: reads the inputs, decides the range and the meaning of P1 and P2 from
-// the mode, walks every allowed body pair through the range one day at a time and collects the
-// exact aspects into result_table and the near misses into near_miss_text.
+// the mode, walks every allowed body pair through the range one day at a time (PairScan) and
+// puts the pairs' exact aspects and near misses together (ResultMerge).
 #include <cmath>
 #include <limits>
 #include <string>
@@ -49,7 +49,7 @@ bool Engine::natal_needed(int body) const {
     return false;
 }
 
-bool Engine::refine_and_record(int a, double current) {
+bool PairScan::refine_and_record(int a, double current) {
     const long long errors_before = eph.error_count();
     SecantMethod(current, current + 1.0, secant_tolerance, secant_max_iterations, a);
     if (!(current <= exact_jd && exact_jd <= current + 1.0)) return false;
@@ -61,11 +61,11 @@ bool Engine::refine_and_record(int a, double current) {
     // listing, the Universal Time of the exports and, in the progressed modes, the moment in life
     // that the exports give (a day of the scan for a year).
     const bool progressed = cv.mode == 2 || cv.mode == 3;
-    const double life_jd = progressed_to_calendar(exact_jd, natal_jd);
+    const double life_jd = progressed_to_calendar(exact_jd, in.natal_jd);
     if (!parse_date(when.exact_date_str, date_order_mdy) || calendar_side(exact_jd) != 0 ||
         (progressed && (calendar_side(life_jd) != 0 ||
                         calendar_side(life_jd - hours_behind_ut(cv.tz, life_jd) / 24.0) != 0))) {
-        ++rows_outside_calendar;
+        ++result_.rows_outside_calendar;
         return false;
     }
     const std::string exact_text = when.exact_date_str + " " + when.exact_time_str;
@@ -80,15 +80,16 @@ bool Engine::refine_and_record(int a, double current) {
             if (d < 0.0) d += 360.0;
             direction = d <= 180.0 ? "1" : "-1";
         }
-        result_table[static_cast<std::size_t>(result_count)] = ResultRow{
+        ResultRow& row = result_.rows.emplace_back(ResultRow{
             std::to_string(p1_num), std::to_string(a), std::to_string(p2_num), exact_text, speed_text,
             number_to_text(p1_lon), number_to_text(p2_lon), direction, number_to_text(p1_speed),
-            number_to_text(p2_speed), number_to_text(p1_decl), number_to_text(p2_decl)};
-        result_table[static_cast<std::size_t>(result_count)].exact_jd = exact_jd;
-        ++result_count;
-        result_table.emplace_back();
-        near_miss_state = "exact";
-        exact_aspects[static_cast<std::size_t>(a)] = true;
+            number_to_text(p2_speed), number_to_text(p1_decl), number_to_text(p2_decl)});
+        row.exact_jd = exact_jd;
+        result_.row_steps.push_back(current);
+        result_.row_errors.push_back(eph.error_order().size() - errors_at_start_);
+        result_.row_outside_calendar.push_back(result_.rows_outside_calendar);
+        near_miss_state_ = "exact";
+        exact_aspects_[static_cast<std::size_t>(a)] = true;
     }
     // Refinement overwrote the positions of the step, which the remaining aspects still need.
     Get_Initial_Planet_Positions(current, current + 1.0);
@@ -121,7 +122,7 @@ std::string ScanPlan::calendar_date(double scan_time, int date_order) const {
     return GetCalendarDay(calendar_time(scan_time), date_order);
 }
 
-ScanPlan Engine::make_plan(double natal_midnight) {
+ScanPlan Engine::make_plan(double natal_midnight, double start_jd, double end_jd) {
     ScanPlan plan;
     // Progressed and solar-arc modes scan progressed days (one day for one year of life) from
     // "Yrs back" years before to as many after the whole-year age at the start date.
@@ -168,7 +169,7 @@ ScanPlan Engine::make_plan(double natal_midnight) {
     return plan;
 }
 
-bool Engine::begin_calcs(ScanOutcome& outcome, const std::function<void()>& started, ScanPlan& plan) {
+bool Engine::begin_calcs(ScanOutcome& outcome, const std::function<void()>& started, ScanInputs& inputs) {
     apply_options();
 
     // A box that refuses its text ends the command before anything changes.
@@ -205,11 +206,8 @@ bool Engine::begin_calcs(ScanOutcome& outcome, const std::function<void()>& star
 
     double natal_midnight = 0.0;
     compute_natal_moment(&natal_midnight);
-    start_jd = GetJulianDay(start->month, start->day, start->year);
-    end_jd = GetJulianDay(end->month, end->day, end->year);
-
-    result_table.assign(2, ResultRow{});
-    result_count = 1;
+    const double start_jd = GetJulianDay(start->month, start->day, start->year);
+    const double end_jd = GetJulianDay(end->month, end->day, end->year);
 
     natal_failed.fill(false);
     // Every mode but transit to transit reads natal positions, also when no mode button is
@@ -224,31 +222,49 @@ bool Engine::begin_calcs(ScanOutcome& outcome, const std::function<void()>& star
         }
     }
 
-    plan = make_plan(natal_midnight);
-    near_miss_text = crlf + "Within 1 deg. of exact:" + crlf;
-    near_misses.clear();
-    orb_stretches.clear();
-    rows_outside_calendar = 0;
+    ScanPlan plan = make_plan(natal_midnight, start_jd, end_jd);
     last_run = RunInputs{cv, calc_kind, natal_jd, plan.progressed, plan.calendar_time(plan.scan_start),
                          plan.calendar_time(plan.scan_end + 1.0)};
+    inputs = ScanInputs{cv, calc_kind, natal_jd, natal_lon, natal_speed, natal_decl, row_limit, std::move(plan)};
     return true;
 }
 
-PairEnd Engine::scan_pair(const ScanPlan& plan, const PairHooks& hooks) {
-    near_miss_state.clear();
-    near_miss_from_jd = 0.0;
-    near_miss_to_jd = plan.scan_end;
-    near_miss_aspect = -1;
-    for (auto& open : open_stretches) open.from = std::nan("");
-    exact_aspects.fill(false);
-    const std::size_t first_stretch = orb_stretches.size();
+PairScan::PairScan(const ScanInputs& inputs, Ephemeris& ephemeris)
+    : eph(ephemeris),
+      in(inputs),
+      cv(inputs.cv),
+      calc_kind(inputs.calc_kind),
+      natal_lon(inputs.natal_lon),
+      natal_speed(inputs.natal_speed),
+      natal_decl(inputs.natal_decl) {}
+
+PairResult PairScan::scan(int p1, int p2, int row_limit, const PairHooks& hooks) {
+    const ScanPlan& plan = in.plan;
+    p1_num = p1;
+    p2_num = p2;
+    result_ = PairResult{};
+    errors_at_start_ = eph.error_order().size();
+    near_miss_state_.clear();
+    near_miss_from_jd_ = 0.0;
+    near_miss_to_jd_ = plan.scan_end;
+    near_miss_aspect_ = -1;
+    for (auto& open : open_stretches_) open.from = std::nan("");
+    exact_aspects_.fill(false);
+    // Whatever way the loop ends, the pair's stretches are closed and its new errors are noted.
+    const auto finish = [&](PairEnd end) {
+        close_stretches();
+        if (end.kind == PairEnd::Kind::row_limit) cut_stretches(result_.stretches, 0, plan.calendar_time(end.at));
+        const auto& order = eph.error_order();
+        for (std::size_t i = errors_at_start_; i < order.size(); ++i)
+            result_.errors.emplace_back(order[i], eph.errors().at(order[i]));
+        result_.end = end;
+        return std::move(result_);
+    };
     double current = plan.scan_start;
 
     while (current <= plan.scan_end) {
-        if (hooks.stop_before_step && hooks.stop_before_step(current)) {
-            close_stretches(plan, first_stretch);
-            return {PairEnd::Kind::stopped, current};
-        }
+        if (hooks.stop_before_step && hooks.stop_before_step(current))
+            return finish({PairEnd::Kind::stopped, current});
         const long long errors_before = eph.error_count();
         Get_Initial_Planet_Positions(current, current + 1.0);
         // A step with a position the library could not compute is left out.
@@ -263,75 +279,69 @@ PairEnd Engine::scan_pair(const ScanPlan& plan, const PairHooks& hooks) {
             const int s2 = sign_of(p2_decl);
             const bool qualifies =
                 !((a == last_aspect_index - 1 && s1 != s2) || (a == last_aspect_index && s1 == s2));
-            if (near_miss_state.empty() && std::fabs(orb_later) <= 1.0 && qualifies) {
-                near_miss_state = " from ";
-                near_miss_from_jd = current;
-                near_miss_aspect = a;
+            if (near_miss_state_.empty() && std::fabs(orb_later) <= 1.0 && qualifies) {
+                near_miss_state_ = " from ";
+                near_miss_from_jd_ = current;
+                near_miss_aspect_ = a;
             }
             // Only an open window can close: an aspect leaving its orb before any window opened
             // would end the window before it starts.
-            if (near_miss_state == " from " && std::fabs(orb_earlier) <= 1.0 && std::fabs(orb_later) > 1.0 &&
+            if (near_miss_state_ == " from " && std::fabs(orb_earlier) <= 1.0 && std::fabs(orb_later) > 1.0 &&
                 qualifies) {
-                near_miss_to_jd = current;
-                near_miss_aspect = a;
+                near_miss_to_jd_ = current;
+                near_miss_aspect_ = a;
             }
 
             const double orb_at_start = orb_earlier, orb_at_end = orb_later;
             const bool row = std::fabs(r) < 1.001 && !refinement_is_futile(a, r) && refine_and_record(a, current);
-            track_stretch(plan, a, current, orb_at_start, orb_at_end, qualifies, row ? exact_jd : std::nan(""));
-            if (row) {
-                if (hooks.row_added) hooks.row_added(current);
-                if (result_count - 1 >= row_limit) {
-                    close_stretches(plan, first_stretch);
-                    cut_stretches(orb_stretches, first_stretch, plan.calendar_time(current));
-                    return {PairEnd::Kind::row_limit, current};
-                }
-            }
+            track_stretch(a, current, orb_at_start, orb_at_end, qualifies, row ? exact_jd : std::nan(""));
+            if (row && static_cast<int>(result_.rows.size()) >= row_limit)
+                return finish({PairEnd::Kind::row_limit, current});
         }
         current = current + 1.0;
     }
-    close_stretches(plan, first_stretch);
 
-    if (near_miss_state != " from " || near_miss_aspect < 0) return {};
-    if (calendar_side(plan.calendar_time(near_miss_from_jd)) != 0 ||
-        calendar_side(plan.calendar_time(near_miss_to_jd)) != 0) {
-        ++rows_outside_calendar;
-    } else {
-        near_miss_text += ControlValues::body_caption(p1_num) + " " + cv.aspect_caption(near_miss_aspect) + " " +
-                          ControlValues::body_caption(p2_num) + ": " +
-                          plan.calendar_date(near_miss_from_jd, cv.date_order) + " - " +
-                          plan.calendar_date(near_miss_to_jd, cv.date_order) + crlf;
-        near_misses.push_back(NearMiss{p1_num, near_miss_aspect, p2_num, plan.calendar_time(near_miss_from_jd),
-                                       plan.calendar_time(near_miss_to_jd)});
+    if (near_miss_state_ == " from " && near_miss_aspect_ >= 0) {
+        if (calendar_side(plan.calendar_time(near_miss_from_jd_)) != 0 ||
+            calendar_side(plan.calendar_time(near_miss_to_jd_)) != 0) {
+            ++result_.rows_outside_calendar;
+        } else {
+            result_.near_miss_line = ControlValues::body_caption(p1_num) + " " + cv.aspect_caption(near_miss_aspect_) +
+                                     " " + ControlValues::body_caption(p2_num) + ": " +
+                                     plan.calendar_date(near_miss_from_jd_, cv.date_order) + " - " +
+                                     plan.calendar_date(near_miss_to_jd_, cv.date_order) + crlf;
+            result_.near_misses.push_back(NearMiss{p1_num, near_miss_aspect_, p2_num,
+                                                   plan.calendar_time(near_miss_from_jd_),
+                                                   plan.calendar_time(near_miss_to_jd_)});
+        }
     }
-    return {};
+    return finish({});
 }
 
-void Engine::end_calcs(const ScanOutcome& outcome) {
-    result_count = result_count - 1;
-    result_table.resize(static_cast<std::size_t>(result_count) + 1);
+void Engine::end_calcs(ScanResults&& results, const ScanOutcome& outcome) {
+    static_cast<ScanResults&>(*this) = std::move(results);
     last_outcome = outcome;
 }
 
 ScanOutcome Engine::Start_Calcs(const std::function<void()>& started) {
     ScanOutcome outcome;
-    ScanPlan plan;
+    ScanInputs inputs;
     const long long calls_before = eph.calls();
-    if (!begin_calcs(outcome, started, plan)) return outcome;
+    if (!begin_calcs(outcome, started, inputs)) return outcome;
 
-    for (const auto& [p1, p2] : plan.pairs) {
-        p1_num = p1;
-        p2_num = p2;
-        const PairEnd end = scan_pair(plan);
-        if (end.kind == PairEnd::Kind::row_limit) {
-            outcome.row_limit_reached = true;
-            outcome.stopped_at_date = plan.calendar_date(end.at, cv.date_order);
-            break;
-        }
+    // The pairs one after another on this thread, each with the rows left to the limit; the
+    // ephemeris keeps every error it notes.
+    ResultMerge merge(inputs, outcome);
+    PairScan scan(inputs, eph);
+    int rows = 0;
+    for (const auto& [p1, p2] : inputs.plan.pairs) {
+        PairResult pair = scan.scan(p1, p2, inputs.row_limit - rows);
+        rows += static_cast<int>(pair.rows.size());
+        if (merge.add(std::move(pair))) break;
     }
 
     outcome.library_calls = eph.calls() - calls_before;
-    end_calcs(outcome);
+    end_calcs(std::move(merge).finish(), outcome);
     return outcome;
 }
 

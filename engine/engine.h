@@ -1,5 +1,6 @@
-// The state that lives as long as the main window: the natal tables, the calculation state and
-// the result table. Commands are its methods; the window hands it the control values first.
+// The engine's state, split by lifetime: the main window's Engine (control values, natal tables, the
+// last run's results), the read-only inputs of a run, the working state of one pair's scan, and the
+// results, pair by pair and merged.
 #pragma once
 
 #include <array>
@@ -64,12 +65,10 @@ struct PairEnd {
     double at = 0.0;
 };
 
-// Optional observers of a pair's day loop.
+// Optional observer of a pair's day loop: asked before each step with the step's start; true
+// ends the pair there.
 struct PairHooks {
-    // Asked before each step with the step's start; true ends the pair there.
     std::function<bool(double)> stop_before_step;
-    // Told after each row with the start of its step.
-    std::function<void(double)> row_added;
 };
 
 // A pair's span of time at an aspect, in calendar time (the progressed modes' scan days turned
@@ -103,10 +102,172 @@ struct RunInputs {
     double to_jd = 0.0;
 };
 
-class Engine {
+// Beyond this many rows a scan stops cleanly, to bound memory.
+inline constexpr int max_result_rows = 1000000;
+
+// The read-only inputs of a scan, taken from the engine once the dates have been found good and
+// shared by every thread that scans its pairs.
+struct ScanInputs {
+    ControlValues cv;
+    int calc_kind = 1;
+    double natal_jd = 0.0;
+    std::array<double, body_count> natal_lon{};
+    std::array<double, body_count> natal_speed{};
+    std::array<double, body_count> natal_decl{};
+    int row_limit = max_result_rows;
+    ScanPlan plan;
+};
+
+// What the scan of one pair found, in the order it found it.
+struct PairResult {
+    std::vector<ResultRow> rows;
+    std::vector<double> row_steps;         // start of the step of each row
+    std::vector<std::size_t> row_errors;   // entries of `errors` before each row was added
+    std::vector<int> row_outside_calendar;  // moments counted outside the calendar up to each row
+    std::string near_miss_line;
+    std::vector<NearMiss> near_misses;
+    std::vector<OrbStretch> stretches;
+    int rows_outside_calendar = 0;
+    std::vector<std::pair<int, std::string>> errors;  // bodies that first failed in this pair, in order
+    PairEnd end;
+};
+
+// The results of a scan. result_table[0] is unused: rows are 1..result_count.
+struct ScanResults {
+    std::vector<ResultRow> result_table;
+    int result_count = 0;
+    std::string near_miss_text;
+    std::vector<NearMiss> near_misses;      // the windows of near_miss_text, in its order
+    std::vector<OrbStretch> orb_stretches;  // every pair's stretches within orb, pair by pair
+    // Exact moments and near-miss windows whose dates fell outside the years 0100 to 9999: the
+    // program's dates cannot hold them, so they are counted instead of listed.
+    int rows_outside_calendar = 0;
+    // First failure of each body during the pair scans, in order (the ephemeris that a run
+    // reports from holds them too).
+    std::vector<std::pair<int, std::string>> errors;
+};
+
+// Puts the pairs' results together in the plan's order, as one thread scanning them in turn
+// would have found them: the run ends after the row that reaches the row limit (the rest of that
+// pair's rows, stretches and errors dropped) or with a pair stopped before its end (cancelled).
+// Each pair's stretches come in one order, whoever scanned them and wherever the pair ended:
+// aspect by aspect, each aspect's in time order.
+class ResultMerge {
 public:
-    // Beyond this many rows a scan stops cleanly, to bound memory.
-    static constexpr int max_result_rows = 1000000;
+    ResultMerge(const ScanInputs& inputs, ScanOutcome& outcome);
+    // Adds the next pair's result; true when the run ends with it.
+    bool add(PairResult&& pair);
+    std::size_t pairs_added() const { return pairs_; }
+    // Room for this many rows, so that a large table is not copied while it grows.
+    void reserve(std::size_t rows) { results_.result_table.reserve(rows + 1); }
+    ScanResults finish() &&;
+
+private:
+    const ScanInputs& inputs_;
+    ScanOutcome& outcome_;
+    ScanResults results_;
+    std::size_t pairs_ = 0;
+};
+
+// Merges a whole run's pair results at once (the pairs of inputs.plan, in order).
+ScanResults merge_pair_results(std::vector<PairResult> pairs, const ScanInputs& inputs, ScanOutcome& outcome);
+
+// The working state of one pair's scan: the positions at the two ends of the current step, the
+// orbs, the near-miss window and the open stretches. One thread owns it; it reads the run's
+// inputs and asks its own ephemeris.
+class PairScan {
+public:
+    PairScan(const ScanInputs& inputs, Ephemeris& ephemeris);
+
+    // The day loop of the pair p1, p2; it stops after the row that brings its rows to
+    // `row_limit`. Errors of the ephemeris noted from here on are the result's.
+    PairResult scan(int p1, int p2, int row_limit, const PairHooks& hooks = {});
+
+    // Refinement tolerance (about six seconds) and iteration bound.
+    static constexpr double secant_tolerance = 0.00007;
+    static constexpr int secant_max_iterations = 100;
+
+    // Set by the fast scan for a pair whose library calls cannot fail near the scan range: a
+    // refinement that provably cannot add a row is then not run (futile_refinement.cpp).
+    bool skip_futile_refinements = false;
+    bool refinement_is_futile(int aspect_num, double r) const;
+
+    Ephemeris& eph;
+    const ScanInputs& in;
+    const ControlValues& cv;
+    const int calc_kind;
+    const std::array<double, body_count>& natal_lon;
+    const std::array<double, body_count>& natal_speed;
+    const std::array<double, body_count>& natal_decl;
+
+    int p1_num = 0;
+    int p2_num = 0;
+    float aspect_angle = 0.0f;  // single precision on purpose: 51.7 is searched as 51.70000076
+    double exact_jd = 0.0;      // 0 when refinement found nothing
+
+    // Positions at the two ends of a step (declinations are heliocentric latitudes in a
+    // heliocentric column). Get_Planet_Positions_at_Exact overwrites p1_lon, p1_decl, p2_lon,
+    // p2_decl and the speeds with the values at the exact moment.
+    double p1_lon = 0.0, p1_lon_later = 0.0;
+    double p1_decl = 0.0, p1_decl_later = 0.0;
+    double p2_lon = 0.0, p2_lon_later = 0.0;
+    double p2_decl = 0.0, p2_decl_later = 0.0;
+    double p1_speed = 0.0, p2_speed = 0.0;
+    double solar_arc_earlier = 0.0, solar_arc_later = 0.0;
+    double decl_arc_earlier = 0.0, decl_arc_later = 0.0;
+    double orb_earlier = 0.0, orb_later = 0.0;
+    double secant_speed = 0.0;
+
+    // Aspect detection: positions of the current pair at both ends of a step, and the signed
+    // orbs with the linear estimate r of the zero (in steps back from later_jd; 1000 when the
+    // orb does not change).
+    void Get_Initial_Planet_Positions(double earlier_jd, double later_jd);
+    double Get_separation_for_this_aspect(int aspect_num);
+
+    // Refinement: sets exact_jd (0 on failure) and secant_speed.
+    void SecantMethod(double earlier_jd, double later_jd, double e, int m, int aspect_num);
+    void Get_Planet_Positions_at_Exact(int p1, int p2, double t);
+
+private:
+    // The stretch within orb of each aspect of the current pair that the last step reached
+    // (from is NaN when none is open).
+    struct OpenStretch {
+        double from = 0.0;
+        double to = 0.0;
+    };
+    // Adds the part of the step [current, current + 1] in which aspect a stood within orb, from
+    // the orbs at its ends (and the exact moment `exact` when the step found one, else NaN).
+    void track_stretch(int a, double current, double orb_at_start, double orb_at_end, bool qualifies, double exact);
+    // Ends the pair's open stretches, then keeps of its stretches those of the aspects its
+    // listing names: the ones it met exactly, or its near-miss window's. The others are never shown.
+    void close_stretches();
+    void add_stretch(int a, const OpenStretch& stretch);
+
+    // One body's longitude or declination (latitude) by a column's Helio tick.
+    double body_lon(double t, int p, int helio_tick);
+    double body_decl(double t, int p, int helio_tick);
+    // Mode 3: the progressed Sun's (heliocentric: the Earth's) distance from its natal place.
+    void compute_solar_arcs(double earlier_jd, double later_jd);
+    // Refines aspect a in the step [current, current + 1] and appends its row when the exact
+    // moment lies inside the step; false when no row was added.
+    bool refine_and_record(int a, double current);
+
+    PairResult result_;
+    std::size_t errors_at_start_ = 0;
+    std::array<OpenStretch, aspect_count> open_stretches_{};  // in scan time
+    std::array<bool, aspect_count> exact_aspects_{};
+    // Near-miss window: state "" (none), " from " (open) or "exact".
+    std::string near_miss_state_;
+    double near_miss_from_jd_ = 0.0;
+    double near_miss_to_jd_ = 0.0;
+    int near_miss_aspect_ = -1;
+};
+
+// The state that lives as long as the main window: the control values, the natal tables, and the
+// results of the last run (ScanResults).
+class Engine : public ScanResults {
+public:
+    static constexpr int max_result_rows = tavrolin::max_result_rows;
 
     explicit Engine(Ephemeris& ephemeris) : eph(ephemeris) {}
 
@@ -133,16 +294,7 @@ public:
     std::string natal_lon_report;
     std::string natal_decl_lat_report;
 
-    // Calculation state of the last run. result_table[0] is unused: rows are 1..result_count.
     int calc_kind = 1;  // 1 aspects between bodies, 0 transit to a zodiac degree
-    std::vector<ResultRow> result_table;
-    int result_count = 0;
-    std::string near_miss_text;
-    std::vector<NearMiss> near_misses;  // the windows of near_miss_text, in its order
-    std::vector<OrbStretch> orb_stretches;  // every pair's stretches within orb, pair by pair
-    // Exact moments and near-miss windows whose dates fell outside the years 0100 to 9999: the
-    // program's dates cannot hold them, so they are counted instead of listed.
-    int rows_outside_calendar = 0;
     RunInputs last_run;
     ScanOutcome last_outcome;
 
@@ -156,93 +308,19 @@ public:
     ScanOutcome Start_Calcs(const std::function<void()>& started = {});
 
     // The parts of Start_Calcs, for a driver that scans the pairs in another way: the steps up
-    // to the pair loop (false: a date is not a date, reported in `outcome`), the day loop of the
-    // pair p1_num, p2_num (rows appended to result_table, its near-miss line to near_miss_text),
-    // and the end (result_count made the number of rows, last_outcome set).
-    bool begin_calcs(ScanOutcome& outcome, const std::function<void()>& started, ScanPlan& plan);
-    PairEnd scan_pair(const ScanPlan& plan, const PairHooks& hooks = {});
-    void end_calcs(const ScanOutcome& outcome);
+    // to the pair loop (false: a date is not a date, reported in `outcome`; else the run's
+    // inputs), and the end (the merged results taken, last_outcome set).
+    bool begin_calcs(ScanOutcome& outcome, const std::function<void()>& started, ScanInputs& inputs);
+    void end_calcs(ScanResults&& results, const ScanOutcome& outcome);
 
     // Rows at which a scan stops (max_result_rows unless a test wants it smaller).
     int row_limit = max_result_rows;
-
-    // Refinement tolerance (about six seconds) and iteration bound.
-    static constexpr double secant_tolerance = 0.00007;
-    static constexpr int secant_max_iterations = 100;
-
-    // Set by the fast scan for a pair whose library calls cannot fail near the scan range: a
-    // refinement that provably cannot add a row is then not run (futile_refinement.cpp).
-    bool skip_futile_refinements = false;
-    bool refinement_is_futile(int aspect_num, double r) const;
-
-    // Scan state, shared by the driver, aspect detection and refinement.
-    double start_jd = 0.0;
-    double end_jd = 0.0;
-    int p1_num = 0;
-    int p2_num = 0;
-    float aspect_angle = 0.0f;  // single precision on purpose: 51.7 is searched as 51.70000076
-    double exact_jd = 0.0;      // 0 when refinement found nothing
-
-    // Positions at the two ends of a step (declinations are heliocentric latitudes in a
-    // heliocentric column). Get_Planet_Positions_at_Exact overwrites p1_lon, p1_decl, p2_lon,
-    // p2_decl and the speeds with the values at the exact moment.
-    double p1_lon = 0.0, p1_lon_later = 0.0;
-    double p1_decl = 0.0, p1_decl_later = 0.0;
-    double p2_lon = 0.0, p2_lon_later = 0.0;
-    double p2_decl = 0.0, p2_decl_later = 0.0;
-    double p1_speed = 0.0, p2_speed = 0.0;
-    double solar_arc_earlier = 0.0, solar_arc_later = 0.0;
-    double decl_arc_earlier = 0.0, decl_arc_later = 0.0;
-    double orb_earlier = 0.0, orb_later = 0.0;
-    double secant_speed = 0.0;
-
-    // The stretch within orb of each aspect of the current pair that the last step reached
-    // (from is NaN when none is open).
-    struct OpenStretch {
-        double from = 0.0;
-        double to = 0.0;
-    };
-    std::array<OpenStretch, aspect_count> open_stretches{};  // in scan time
-    // Adds the part of the step [current, current + 1] in which aspect a stood within orb, from
-    // the orbs at its ends (and the exact moment `exact` when the step found one, else NaN).
-    void track_stretch(const ScanPlan& plan, int a, double current, double orb_at_start, double orb_at_end,
-                       bool qualifies, double exact);
-    // Ends the current pair's open stretches and adds them to orb_stretches, then keeps of the
-    // pair's stretches (from index `first` on) those of the aspects its listing names: the ones
-    // it met exactly, or its near-miss window's. The others are never shown.
-    void close_stretches(const ScanPlan& plan, std::size_t first);
-    std::array<bool, aspect_count> exact_aspects{};  // of the current pair
-    void add_stretch(const ScanPlan& plan, int a, const OpenStretch& stretch);
-
-    // Near-miss window of the current pair: state "" (none), " from " (open) or "exact".
-    std::string near_miss_state;
-    double near_miss_from_jd = 0.0;
-    double near_miss_to_jd = 0.0;
-    int near_miss_aspect = -1;
-
-    // Aspect detection: positions of the current pair at both ends of a step, and the signed
-    // orbs with the linear estimate r of the zero (in steps back from later_jd; 1000 when the
-    // orb does not change).
-    void Get_Initial_Planet_Positions(double earlier_jd, double later_jd);
-    double Get_separation_for_this_aspect(int aspect_num);
-
-    // Refinement: sets exact_jd (0 on failure) and secant_speed.
-    void SecantMethod(double earlier_jd, double later_jd, double e, int m, int aspect_num);
-    void Get_Planet_Positions_at_Exact(int p1, int p2, double t);
 
     // Applies the option ticks of cv to the ephemeris (done at the start of every command).
     void apply_options() { eph.set_options(cv.use_et, cv.apparent_pos); }
 
 private:
-    // One body's longitude or declination (latitude) by a column's Helio tick.
-    double body_lon(double t, int p, int helio_tick);
-    double body_decl(double t, int p, int helio_tick);
-    // Mode 3: the progressed Sun's (heliocentric: the Earth's) distance from its natal place.
-    void compute_solar_arcs(double earlier_jd, double later_jd);
-    // Refines aspect a in the step [current, current + 1] and appends its row when the exact
-    // moment lies inside the step; false when no row was added.
-    bool refine_and_record(int a, double current);
-    ScanPlan make_plan(double natal_midnight);
+    ScanPlan make_plan(double natal_midnight, double start_jd, double end_jd);
     bool natal_needed(int body) const;
 
     // Bodies whose natal position the library could not compute in this run.

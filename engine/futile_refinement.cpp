@@ -26,7 +26,7 @@
 
 namespace tavrolin {
 
-bool Engine::refinement_is_futile(int aspect_num, double r) const {
+bool PairScan::refinement_is_futile(int aspect_num, double r) const {
     // Solar arcs move every body with the Sun's arc: those refinements are simply run.
     if (!skip_futile_refinements || cv.mode == 3) return false;
     const bool declination = is_declination_aspect(aspect_num);

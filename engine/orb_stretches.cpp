@@ -14,8 +14,7 @@ constexpr double orb_limit = 1.0;
 
 }  // namespace
 
-void Engine::track_stretch(const ScanPlan& plan, int a, double current, double orb_at_start, double orb_at_end, bool qualifies,
-                           double exact) {
+void PairScan::track_stretch(int a, double current, double orb_at_start, double orb_at_end, bool qualifies, double exact) {
     const double e = std::fabs(orb_at_start);
     const double l = std::fabs(orb_at_end);
     const bool in_start = qualifies && e <= orb_limit;
@@ -41,32 +40,32 @@ void Engine::track_stretch(const ScanPlan& plan, int a, double current, double o
         return;
     }
 
-    OpenStretch& open = open_stretches[static_cast<std::size_t>(a)];
+    OpenStretch& open = open_stretches_[static_cast<std::size_t>(a)];
     if (!std::isnan(open.from) && lo <= open.to) {
         open.to = std::max(open.to, hi);
         return;
     }
-    if (!std::isnan(open.from)) add_stretch(plan, a, open);
+    if (!std::isnan(open.from)) add_stretch(a, open);
     open = OpenStretch{lo, hi};
 }
 
-void Engine::close_stretches(const ScanPlan& plan, std::size_t first) {
+void PairScan::close_stretches() {
     for (int a = 0; a <= last_aspect_index; ++a) {
-        OpenStretch& open = open_stretches[static_cast<std::size_t>(a)];
-        if (!std::isnan(open.from)) add_stretch(plan, a, open);
+        OpenStretch& open = open_stretches_[static_cast<std::size_t>(a)];
+        if (!std::isnan(open.from)) add_stretch(a, open);
         open.from = std::nan("");
     }
-    const bool near_miss_listed = near_miss_state == " from " && near_miss_aspect >= 0;
+    const bool near_miss_listed = near_miss_state_ == " from " && near_miss_aspect_ >= 0;
     const auto shown = [&](const OrbStretch& s) {
-        return exact_aspects[static_cast<std::size_t>(s.aspect)] || (near_miss_listed && s.aspect == near_miss_aspect);
+        return exact_aspects_[static_cast<std::size_t>(s.aspect)] || (near_miss_listed && s.aspect == near_miss_aspect_);
     };
-    orb_stretches.erase(std::remove_if(orb_stretches.begin() + static_cast<std::ptrdiff_t>(first), orb_stretches.end(),
-                                       [&](const OrbStretch& s) { return !shown(s); }),
-                        orb_stretches.end());
+    auto& stretches = result_.stretches;
+    stretches.erase(std::remove_if(stretches.begin(), stretches.end(), [&](const OrbStretch& s) { return !shown(s); }),
+                    stretches.end());
 }
 
-void Engine::add_stretch(const ScanPlan& plan, int a, const OpenStretch& s) {
-    orb_stretches.push_back(OrbStretch{p1_num, a, p2_num, plan.calendar_time(s.from), plan.calendar_time(s.to)});
+void PairScan::add_stretch(int a, const OpenStretch& s) {
+    result_.stretches.push_back(OrbStretch{p1_num, a, p2_num, in.plan.calendar_time(s.from), in.plan.calendar_time(s.to)});
 }
 
 void cut_stretches(std::vector<OrbStretch>& stretches, std::size_t first, double limit) {

@@ -41,51 +41,30 @@ struct Task {
     int pair = 0;  // the pair scanned, or (fill) the first pair that needs the tracks
 };
 
-// What scanning a pair found, as the single-threaded scan would have added it.
-struct PairResult {
-    std::vector<ResultRow> rows;
-    std::vector<double> row_steps;         // start of the step of each row
-    std::vector<std::size_t> row_errors;   // bodies with an error before each row was added
-    std::string near_miss_line;
-    std::vector<NearMiss> near_misses;
-    std::vector<OrbStretch> stretches;
-    int rows_outside_calendar = 0;
-    std::vector<std::pair<int, std::string>> errors;  // first error of each body, in order
-    PairEnd end;
+// A pair's result, once its worker has handed it over.
+struct PairSlot {
+    PairResult result;
     bool finished = false;
 };
 
-// The state the scan of a pair reads from the engine.
-void copy_scan_inputs(const Engine& from, Engine& to) {
-    to.cv = from.cv;
-    to.calc_kind = from.calc_kind;
-    to.natal_date_str = from.natal_date_str;
-    to.natal_hours = from.natal_hours;
-    to.natal_jd = from.natal_jd;
-    to.natal_lon = from.natal_lon;
-    to.natal_speed = from.natal_speed;
-    to.natal_decl = from.natal_decl;
-    to.start_jd = from.start_jd;
-    to.end_jd = from.end_jd;
-    to.row_limit = from.row_limit;
-}
-
 class ParallelScan {
 public:
-    ParallelScan(Engine& engine, const ScanControl& control, const ScanPlan& plan)
+    ParallelScan(Engine& engine, const ScanControl& control, const ScanInputs& inputs, ScanOutcome& outcome)
         : main_(engine),
           control_(control),
-          plan_(plan),
+          inputs_(inputs),
+          plan_(inputs.plan),
           skip_futile_(control.skip_futile_refinements && engine.eph.api().motion_bounds_hold()),
-          results_(plan.pairs.size()) {}
+          slots_(inputs.plan.pairs.size()),
+          merge_(inputs, outcome) {}
 
-    // Scans every pair and leaves the outcome's rows, near misses and errors in the engine.
-    void run(ScanOutcome& outcome);
+    // Scans every pair; the merged results, whose errors the engine's ephemeris has noted too.
+    ScanResults run(ScanOutcome& outcome);
 
 private:
     void plan_grid();
     void work(SweApi& api);
-    void scan_pair(Engine& engine, Ephemeris& eph, const Task& task);
+    void scan_pair(PairScan& scan, Ephemeris& eph, const Task& task);
     bool pair_needed(int pair) const {
         return pair <= stop_after_.load(std::memory_order_acquire) && !cancel_requested();
     }
@@ -98,13 +77,11 @@ private:
     }
     void report_progress(bool force);
     // Puts the finished pairs together in order; true once the run is complete or has ended.
-    bool merge_ready(ScanOutcome& outcome);
-    void append_stretches(const std::vector<OrbStretch>& stretches) {
-        main_.orb_stretches.insert(main_.orb_stretches.end(), stretches.begin(), stretches.end());
-    }
+    bool merge_ready(const ScanOutcome& outcome);
 
     Engine& main_;
     const ScanControl& control_;
+    const ScanInputs& inputs_;
     const ScanPlan& plan_;
     const bool skip_futile_;
     int steps_ = 0;
@@ -118,13 +95,9 @@ private:
     std::mutex mutex_;
     std::condition_variable pair_finished_;  // to the merging thread
     std::condition_variable track_filled_;   // to workers waiting for a pair's tracks
-    std::vector<PairResult> results_;
+    std::vector<PairSlot> slots_;
 
-    // Merging.
-    std::size_t merged_ = 0;
-    int rows_ = 0;
-    std::vector<std::pair<int, std::string>> errors_;
-    std::vector<ResultRow> table_{1};  // row 0 is never used, as in result_table
+    ResultMerge merge_;
     std::exception_ptr failure_;
 
     std::atomic<long long> steps_done_{0};
@@ -137,7 +110,7 @@ private:
 
 void ParallelScan::plan_grid() {
     steps_ = plan_.steps();
-    const Engine& e = main_;
+    const ScanInputs& e = inputs_;
     const int arc_body = e.cv.p1_helio == 0 ? 0 : earth_index;
     // The tracks each pair reads at the scan times, in the order the pairs need them.
     std::vector<std::pair<int, int>> track_keys;  // (body, helio)
@@ -167,7 +140,7 @@ void ParallelScan::plan_grid() {
             if (fill_groups_.empty() || fill_groups_.back().size() == tracks_per_fill) fill_groups_.emplace_back();
             fill_groups_.back().push_back(track);
             // A refinement's points stay within its iteration bound of its step.
-            if (skip_futile_) grid_->probe_margins(track, (Engine::secant_max_iterations + 2) * 1.001, main_.eph);
+            if (skip_futile_) grid_->probe_margins(track, (PairScan::secant_max_iterations + 2) * 1.001, main_.eph);
         }
     }
     std::vector<bool> emitted(fill_groups_.size(), false);
@@ -199,7 +172,7 @@ void ParallelScan::plan_grid() {
     if (total_work_ <= 0.0) total_work_ = 1.0;
 }
 
-void ParallelScan::scan_pair(Engine& engine, Ephemeris& eph, const Task& task) {
+void ParallelScan::scan_pair(PairScan& scan, Ephemeris& eph, const Task& task) {
     PairResult result;
     const auto pair_index = static_cast<std::size_t>(task.pair);
     bool wanted = pair_needed(task.pair);
@@ -219,17 +192,9 @@ void ParallelScan::scan_pair(Engine& engine, Ephemeris& eph, const Task& task) {
         // Not scanned: ended before its first step.
         result.end = {PairEnd::Kind::stopped, plan_.scan_start};
     } else {
-        engine.p1_num = plan_.pairs[pair_index].first;
-        engine.p2_num = plan_.pairs[pair_index].second;
-        engine.skip_futile_refinements = skip_futile_ && grid_ != nullptr;
+        scan.skip_futile_refinements = skip_futile_ && grid_ != nullptr;
         if (grid_)
-            for (int t : pair_tracks_[pair_index]) engine.skip_futile_refinements &= grid_->clean(t);
-        engine.result_table.assign(2, ResultRow{});
-        engine.result_count = 1;
-        engine.near_miss_text.clear();
-        engine.near_misses.clear();
-        engine.orb_stretches.clear();
-        engine.rows_outside_calendar = 0;
+            for (int t : pair_tracks_[pair_index]) scan.skip_futile_refinements &= grid_->clean(t);
         eph.clear_errors();
 
         int uncounted = 0;
@@ -241,36 +206,22 @@ void ParallelScan::scan_pair(Engine& engine, Ephemeris& eph, const Task& task) {
             }
             return !pair_needed(task.pair);
         };
-        hooks.row_added = [&](double step) {
-            result.row_steps.push_back(step);
-            result.row_errors.push_back(eph.error_order().size());
-        };
-        result.end = engine.scan_pair(plan_, hooks);
+        const auto [p1, p2] = plan_.pairs[pair_index];
+        result = scan.scan(p1, p2, inputs_.row_limit, hooks);
         steps_done_.fetch_add(uncounted, std::memory_order_relaxed);
-
-        const auto rows = static_cast<std::size_t>(engine.result_count - 1);
-        result.rows.reserve(rows);
-        for (std::size_t r = 1; r <= rows; ++r) result.rows.push_back(std::move(engine.result_table[r]));
-        result.near_miss_line = std::move(engine.near_miss_text);
-        result.near_misses = std::move(engine.near_misses);
-        result.stretches = std::move(engine.orb_stretches);
-        result.rows_outside_calendar = engine.rows_outside_calendar;
-        for (int body : eph.error_order()) result.errors.emplace_back(body, eph.errors().at(body));
     }
 
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        result.finished = true;
-        results_[pair_index] = std::move(result);
+        slots_[pair_index] = PairSlot{std::move(result), true};
     }
     pair_finished_.notify_all();
 }
 
 void ParallelScan::work(SweApi& api) {
     Ephemeris eph(api);
-    Engine engine(eph);
-    copy_scan_inputs(main_, engine);
-    engine.apply_options();
+    eph.set_options(inputs_.cv.use_et, inputs_.cv.apparent_pos);
+    PairScan scan(inputs_, eph);
     eph.use_grid(grid_.get());
     eph.keep_recent_calls(true);
 
@@ -279,7 +230,7 @@ void ParallelScan::work(SweApi& api) {
         if (i >= tasks_.size()) break;
         const Task& task = tasks_[i];
         if (task.kind == Task::Kind::pair) {
-            scan_pair(engine, eph, task);
+            scan_pair(scan, eph, task);
             continue;
         }
         // Tracks nobody will read any more are left unfilled.
@@ -312,70 +263,34 @@ void ParallelScan::report_progress(bool force) {
     control_.progress(done);
 }
 
-bool ParallelScan::merge_ready(ScanOutcome& outcome) {
-    while (merged_ < results_.size()) {
+bool ParallelScan::merge_ready(const ScanOutcome& outcome) {
+    while (merge_.pairs_added() < slots_.size()) {
+        const std::size_t next = merge_.pairs_added();
         PairResult result;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (!results_[merged_].finished) return false;
-            result = std::move(results_[merged_]);
+            if (!slots_[next].finished) return false;
+            result = std::move(slots_[next].result);
         }
-        const auto [p1, p2] = plan_.pairs[merged_];
-
-        if (result.end.kind == PairEnd::Kind::stopped) {
-            // Cancelled: this pair's rows up to the step it reached are the last ones kept.
-            for (auto& row : result.rows) table_.push_back(std::move(row));
-            rows_ += static_cast<int>(result.rows.size());
-            append_stretches(result.stretches);
-            errors_.insert(errors_.end(), result.errors.begin(), result.errors.end());
-            outcome.cancelled = true;
-            outcome.cancelled_at_date = plan_.calendar_date(result.end.at, main_.cv.date_order);
-            outcome.cancelled_p1 = p1;
-            outcome.cancelled_p2 = p2;
-            stop_after_.store(-1);
+        if (merge_.add(std::move(result))) {
+            // Pairs after a cut at the row limit are not needed; after a cancel, none is.
+            stop_after_.store(outcome.cancelled ? -1 : static_cast<int>(next));
             return true;
         }
-
-        // The single-threaded scan stops right after the row that reaches the limit.
-        const int last_row = std::max(1, main_.row_limit - rows_);
-        if (static_cast<int>(result.rows.size()) >= last_row) {
-            const auto n = static_cast<std::size_t>(last_row);
-            for (std::size_t r = 0; r < n; ++r) table_.push_back(std::move(result.rows[r]));
-            rows_ += last_row;
-            const std::size_t errors_before = result.row_errors[n - 1];
-            errors_.insert(errors_.end(), result.errors.begin(),
-                           result.errors.begin() + static_cast<std::ptrdiff_t>(errors_before));
-            const std::size_t first_stretch = main_.orb_stretches.size();
-            append_stretches(result.stretches);
-            cut_stretches(main_.orb_stretches, first_stretch, plan_.calendar_time(result.row_steps[n - 1]));
-            outcome.row_limit_reached = true;
-            outcome.stopped_at_date = plan_.calendar_date(result.row_steps[n - 1], main_.cv.date_order);
-            stop_after_.store(static_cast<int>(merged_));
-            return true;
-        }
-
-        for (auto& row : result.rows) table_.push_back(std::move(row));
-        rows_ += static_cast<int>(result.rows.size());
-        main_.near_miss_text += result.near_miss_line;
-        main_.near_misses.insert(main_.near_misses.end(), result.near_misses.begin(), result.near_misses.end());
-        append_stretches(result.stretches);
-        main_.rows_outside_calendar += result.rows_outside_calendar;
-        errors_.insert(errors_.end(), result.errors.begin(), result.errors.end());
-        ++merged_;
     }
     return true;
 }
 
-void ParallelScan::run(ScanOutcome& outcome) {
+ScanResults ParallelScan::run(ScanOutcome& outcome) {
     const long long calls_before = main_.eph.calls();
     plan_grid();
     outcome.library_calls += main_.eph.calls() - calls_before;
     // Room for every row the run can find (one per pair, step and aspect, up to the limit), so
     // that the table never moves to a larger copy of itself; pages not filled take no memory.
     const double most_rows = std::min(static_cast<double>(plan_.pairs.size()) * steps_ * plan_.aspects.size(),
-                                      static_cast<double>(std::max(main_.row_limit, 1)));
+                                      static_cast<double>(std::max(inputs_.row_limit, 1)));
     try {
-        table_.reserve(static_cast<std::size_t>(most_rows) + 2);
+        merge_.reserve(static_cast<std::size_t>(most_rows));
     } catch (const std::bad_alloc&) {
         // Then it grows as it must.
     }
@@ -430,7 +345,8 @@ void ParallelScan::run(ScanOutcome& outcome) {
             {
                 std::unique_lock<std::mutex> lock(mutex_);
                 pair_finished_.wait_for(lock, std::chrono::milliseconds(50), [&] {
-                    return (merged_ < results_.size() && results_[merged_].finished) || cancel_requested() || failure_;
+                    const std::size_t next = merge_.pairs_added();
+                    return (next < slots_.size() && slots_[next].finished) || cancel_requested() || failure_;
                 });
                 if (failure_) break;
             }
@@ -444,26 +360,24 @@ void ParallelScan::run(ScanOutcome& outcome) {
 
     if (failure_) std::rethrow_exception(failure_);
 
-    for (const auto& [body, message] : errors_) main_.eph.note_error(body, message);
-    // As during the single-threaded scan: rows 1..result_count - 1 and an empty row after them.
-    table_.emplace_back();
-    main_.result_table = std::move(table_);
-    main_.result_count = rows_ + 1;
+    ScanResults results = std::move(merge_).finish();
+    for (const auto& [body, message] : results.errors) main_.eph.note_error(body, message);
     outcome.library_calls += worker_calls_.load();
+    return results;
 }
 
 }  // namespace
 
 ScanOutcome Start_Calcs_parallel(Engine& engine, const ScanControl& control, const std::function<void()>& started) {
     ScanOutcome outcome;
-    ScanPlan plan;
+    ScanInputs inputs;
     const long long calls_before = engine.eph.calls();
-    if (!engine.begin_calcs(outcome, started, plan)) return outcome;
+    if (!engine.begin_calcs(outcome, started, inputs)) return outcome;
     outcome.library_calls = engine.eph.calls() - calls_before;
 
-    ParallelScan scan(engine, control, plan);
-    scan.run(outcome);
-    engine.end_calcs(outcome);
+    ParallelScan scan(engine, control, inputs, outcome);
+    ScanResults results = scan.run(outcome);
+    engine.end_calcs(std::move(results), outcome);
     return outcome;
 }
 

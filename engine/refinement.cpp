@@ -8,7 +8,7 @@
 
 namespace tavrolin {
 
-void Engine::SecantMethod(double earlier_jd, double later_jd, double e, int m, int aspect_num) {
+void PairScan::SecantMethod(double earlier_jd, double later_jd, double e, int m, int aspect_num) {
     const bool decl_aspect = aspect_num >= last_aspect_index - 1;
     const auto k1 = static_cast<std::size_t>(p1_num);
     const auto k2 = static_cast<std::size_t>(p2_num);
@@ -107,7 +107,7 @@ void Engine::SecantMethod(double earlier_jd, double later_jd, double e, int m, i
     exact_jd = i <= m ? x1 : 0.0;
 }
 
-void Engine::Get_Planet_Positions_at_Exact(int p1, int p2, double t) {
+void PairScan::Get_Planet_Positions_at_Exact(int p1, int p2, double t) {
     const auto k1 = static_cast<std::size_t>(p1);
     const auto k2 = static_cast<std::size_t>(p2);
     if (cv.mode == 3) {

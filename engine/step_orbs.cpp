@@ -41,15 +41,15 @@ double progressed_to_calendar(double progressed_jd, double natal_jd) {
     return (progressed_jd - natal_jd) * 365.242199 + natal_jd;
 }
 
-double Engine::body_lon(double t, int p, int helio_tick) {
+double PairScan::body_lon(double t, int p, int helio_tick) {
     return helio_tick == 0 ? eph.Get_1_Planet_geo(t, p) : eph.Get_1_Planet_helio(t, p);
 }
 
-double Engine::body_decl(double t, int p, int helio_tick) {
+double PairScan::body_decl(double t, int p, int helio_tick) {
     return helio_tick == 0 ? eph.Get_1_Planet_decl(t, p) : eph.Get_1_Planet_latitude(t, p);
 }
 
-void Engine::compute_solar_arcs(double earlier_jd, double later_jd) {
+void PairScan::compute_solar_arcs(double earlier_jd, double later_jd) {
     // The scan runs in progressed days, so this is the progressed Sun's distance from the natal
     // Sun (heliocentric: the Earth's).
     const int arc_body = cv.p1_helio == 0 ? 0 : earth_index;
@@ -64,7 +64,7 @@ void Engine::compute_solar_arcs(double earlier_jd, double later_jd) {
     decl_arc_later = decl_later - natal_decl[k];
 }
 
-void Engine::Get_Initial_Planet_Positions(double earlier_jd, double later_jd) {
+void PairScan::Get_Initial_Planet_Positions(double earlier_jd, double later_jd) {
     const auto k1 = static_cast<std::size_t>(p1_num);
     if (cv.mode == 3) {
         compute_solar_arcs(earlier_jd, later_jd);
@@ -98,7 +98,7 @@ void Engine::Get_Initial_Planet_Positions(double earlier_jd, double later_jd) {
     }
 }
 
-double Engine::Get_separation_for_this_aspect(int aspect_num) {
+double PairScan::Get_separation_for_this_aspect(int aspect_num) {
     if (aspect_num >= last_aspect_index - 1) {
         orb_later = aspect_orb(aspect_num, p1_decl_later, p2_decl_later, aspect_angle);
         orb_earlier = aspect_orb(aspect_num, p1_decl, p2_decl, aspect_angle);

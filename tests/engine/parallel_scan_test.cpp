@@ -193,6 +193,31 @@ TEST(ParallelScan, SameResultsAsTheSingleThreadedScanWhateverTheThreads) {
     EXPECT_TRUE(cancelled_with_rows) << "no run was cancelled after finding rows";
 }
 
+// The merge alone: stretches aspect by aspect, whatever order closed them; cut at the row's step.
+TEST(ParallelScan, MergeCutsAtTheLimitAndOrdersEachPairsStretches) {
+    ScanInputs in;
+    in.plan.pairs = {{4, 6}};
+    const auto at = [](int aspect, double from, double to) { return OrbStretch{4, aspect, 6, jan1_2000 + from, jan1_2000 + to}; };
+    for (const int limit : {Engine::max_result_rows, 2}) {
+        in.row_limit = limit;
+        PairResult p;
+        p.rows = {ResultRow{"4", "7", "6"}, ResultRow{"4", "0", "6"}, ResultRow{"4", "14", "6"}};
+        p.row_steps = {jan1_2000 + 2, jan1_2000 + 10, jan1_2000 + 20};
+        p.row_errors = {0, 0, 0};
+        p.row_outside_calendar = {0, 1, 1};
+        p.rows_outside_calendar = 2;
+        p.stretches = {at(7, 1, 2), at(0, 1, 3), at(0, 9, 12), at(5, 4, 5), at(7, 5, 6), at(14, 19, 21)};  // as closed
+        ScanOutcome out;
+        const ScanResults r = merge_pair_results({p}, in, out);
+        EXPECT_EQ(std::tuple(r.result_count, r.rows_outside_calendar, out.stopped_at_date, r.orb_stretches),
+                  limit == 2 ? std::tuple(2, 1, std::string("01/11/2000"),
+                                          std::vector{at(0, 1, 3), at(0, 9, 10), at(7, 1, 2), at(7, 5, 6)})
+                             : std::tuple(3, 2, std::string(),
+                                          std::vector{at(0, 1, 3), at(0, 9, 12), at(5, 4, 5), at(7, 1, 2), at(7, 5, 6),
+                                                      at(14, 19, 21)}));
+    }
+}
+
 TEST(ParallelScan, CancelledWithOneThreadEndsWhereTheSingleThreadedScanStops) {
     const Case c{.name = "cancel", .mode = 0, .end = "12/31/2000"};
     // With one thread and without the grid the calls come in the single-threaded order: cancelled
@@ -210,25 +235,26 @@ TEST(ParallelScan, CancelledWithOneThreadEndsWhereTheSingleThreadedScanStops) {
     armed(one, cancel);
     Engine& ref = reference.engine;
     ScanOutcome ref_outcome;
-    ScanPlan plan;
-    ASSERT_TRUE(ref.begin_calcs(ref_outcome, {}, plan));
+    ScanInputs in;
+    ASSERT_TRUE(ref.begin_calcs(ref_outcome, {}, in));
+    const ScanPlan& plan = in.plan;
     PairHooks hooks;
     hooks.stop_before_step = [&](double) { return ref_cancel.load(); };
-    PairEnd end;
-    for (const auto& [p1, p2] : plan.pairs) {
-        ref.p1_num = p1;
-        ref.p2_num = p2;
-        if ((end = ref.scan_pair(plan, hooks)).kind == PairEnd::Kind::stopped) break;
-    }
-    ASSERT_EQ(ref.p1_num, 2) << "the trigger lies in Mercury's first pair";
+    PairScan scan(in, ref.eph);
+    std::vector<PairResult> pairs;
+    for (const auto& [p1, p2] : plan.pairs)
+        if (pairs.emplace_back(scan.scan(p1, p2, in.row_limit, hooks)).end.kind == PairEnd::Kind::stopped) break;
+    const PairEnd end = pairs.back().end;
+    ref.end_calcs(merge_pair_results(std::move(pairs), in, ref_outcome), ref_outcome);
+    ASSERT_EQ(scan.p1_num, 2) << "the trigger lies in Mercury's first pair";
     ASSERT_GT(ref.result_table.size(), 10u);
     const ScanOutcome out =
         Start_Calcs_parallel(one.engine, {.threads = 1, .cancel = &cancel, .progress = {}, .grid_budget_bytes = 0});
     EXPECT_TRUE(out.cancelled && one.engine.last_outcome.cancelled);
     EXPECT_EQ(std::tuple(out.cancelled_p1, out.cancelled_p2, out.cancelled_at_date),
-              std::tuple(ref.p1_num, ref.p2_num, plan.calendar_date(end.at, ref.cv.date_order)));
-    EXPECT_EQ(one.engine.result_count, ref.result_count - 1);
-    EXPECT_TRUE(std::equal(ref.result_table.begin() + 1, ref.result_table.begin() + ref.result_count,
+              std::tuple(scan.p1_num, scan.p2_num, plan.calendar_date(end.at, ref.cv.date_order)));
+    EXPECT_EQ(one.engine.result_count, ref.result_count);
+    EXPECT_TRUE(std::equal(ref.result_table.begin() + 1, ref.result_table.begin() + ref.result_count + 1,
                            one.engine.result_table.begin() + 1));
     EXPECT_EQ(one.engine.near_miss_text, ref.near_miss_text);
 }

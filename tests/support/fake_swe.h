@@ -44,11 +44,11 @@ public:
     std::unique_ptr<SweApi> for_worker_thread() const override { return std::make_unique<FakeSwe>(*this); }
 };
 
-// Everything of a run that the listing, the near-miss section and the error lines show, to
-// compare the fast scan with the single-threaded one.
+// Everything of a run that the listing, the near-miss section, the error lines and the timeline
+// show, to compare the fast scan with the single-threaded one.
 inline auto shown(const Engine& e, const ScanOutcome& out) {
     return std::tuple(e.result_count, e.result_table, e.near_miss_text, e.eph.errors(), out.ran, out.row_limit_reached,
-                      out.stopped_at_date, out.cancelled, e.last_outcome.row_limit_reached);
+                      out.stopped_at_date, out.cancelled, e.last_outcome.row_limit_reached, e.orb_stretches);
 }
 
 inline constexpr double jan1_2000 = 2451544.5;  // 0h of 01/01/2000
