@@ -728,6 +728,13 @@ void frmTavrolin::Start_Calcs(int calc_kind) {
         box->setPlainText(text);
         mnuFileExportResults->setEnabled(true);
         timeline_command_.timeline_after_run();
+        // What the listing says at its end must not go unseen: a cancelled run and the bodies
+        // that could not be computed are named in the status bar too.
+        QStringList notes;
+        if (engine_.last_outcome.cancelled) notes << QString::fromStdString(tavrolin::cancelled_note(engine_));
+        const QString missing = QString::fromStdString(tavrolin::not_computed_summary(engine_.eph));
+        if (!missing.isEmpty()) notes << missing;
+        show_status(notes.join(' '));
     } else {
         statusBar()->showMessage(QString::fromStdString(outcome.invalid_date));
     }

@@ -17,10 +17,8 @@ void NatalReportCommands::natal_report_command(NatalReportKind kind) {
         host_.show_status(QString::fromStdString(outcome.invalid_date));
         return;
     }
-    // The report shows what the library returned; a body it could not compute is named.
-    QString message = QString::fromStdString(outcome.not_computed).trimmed();
-    message.replace("\r\n", "; ");
-    host_.show_status(message);
+    // Every body the library could not compute is named; the report shows no position for it.
+    host_.show_status(QString::fromStdString(not_computed_summary(engine_.eph)));
 
     // At most one natal positions window, always showing the latest report. The command runs
     // from the main window, never from inside the old window's own event handling, so the old

@@ -156,6 +156,9 @@ TEST_F(Batch, BadInputsAndTheOtherCommands) {
     edge.start_date = "01/01/0100";
     edge.end_date = "01/03/0100";
     edge.tz = "24";
+    // A birth before the asteroid files begin: those bodies are named, in the report without a position.
+    ControlValues early = initial_state();
+    early.natal_date = "06/15/1750";
     const std::string ex = "'" + example.string() + "'";
     // `out`: what standard output holds ("" for nothing at all).
     struct Case { std::string args; int status; std::vector<std::string> in_stderr; std::string out = ""; };
@@ -191,6 +194,8 @@ TEST_F(Batch, BadInputsAndTheOtherCommands) {
         {"--export out.ics --report longitude " + ex, 2, {"--report"}},
         // A file that cannot be written: the listing stands, the export says why and leaves nothing.
         {"--export '" + path("missing/out.ics") + "' " + ex, 1, {"missing/out.ics"}, "Jupiter 060 Saturn"},
+        {"--report longitude " + settings("early.opt", early), 1, {"Chiron: position not computed: ", "Vesta: position not computed: "},
+         "\nChiron      position not computed\n"},
         {settings("edge.opt", edge), 0, {}, " results fell on dates outside the years 0100 to 9999 and are not listed."},
         // The birth time converter: Greenwich date and natal time, both answers of a repeated hour.
         {"--date-order 1 --local-birth-time '27/10/2024 01:30 Europe/London'", 0, {},

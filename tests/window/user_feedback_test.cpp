@@ -92,6 +92,43 @@ private slots:
         QVERIFY(tz->width() >= tz->fontMetrics().horizontalAdvance(buenos_aires) + 8);
     }
 
+    // A 1750 birth: every asteroid whose file does not reach back that far is named in the
+    // status bar and written without a position in each report; a run over 1700 names the
+    // transiting body it could not compute.
+    void bodiesNotComputedAreNamed() {
+        WindowFixture f;
+        f.get("txtNatalDate")->setText("06/15/1750");
+        const QStringList missing = {"Chiron", "Pholus", "Ceres", "Pallas", "Juno", "Vesta"};
+        const std::tuple<const char*, int> reports[] = {
+            {"mnuNatalPlanetPositionsLongitude", 41},
+            {"mnuNatalPlanetPositionsDecl_Lat", 34},
+            {"mnuNatalPlanetPositionsLongitude_SIDEREAL", 41},
+        };
+        for (const auto& [menu, width] : reports) {
+            f.get<QAction>(menu)->trigger();
+            const QString status = f.w->statusBar()->currentMessage();
+            QVERIFY2(status.startsWith("Positions not computed: "), qPrintable(status));
+            const QString text = f.w->natal_pos_window()->RichText1->toPlainText();
+            for (const QString& body : missing) {
+                QVERIFY2(status.contains(body), qPrintable(menu + (": " + status)));
+                QCOMPARE(text.split('\n').filter(QRegularExpression("^" + body + " ")), QStringList(body.leftJustified(11) + " position not computed"));
+            }
+            // The other bodies keep their positions, and no line shows the library's zero.
+            QVERIFY(text.contains("Sun ") && !text.contains("00 ARI 00m 00s"));
+            QVERIFY(text.split('\n').filter("Saturn").first().size() == width);
+        }
+
+        f.set_run("01/01/1701", "12/31/1701", 0, {15}, {0}, {0});
+        QTest::mouseClick(f.get<QPushButton>("cmdTavrolin"), Qt::LeftButton);
+        QVERIFY2(f.w->statusBar()->currentMessage().startsWith("Positions not computed: Chiron"),
+                 qPrintable(f.w->statusBar()->currentMessage()));
+        // A run within the files says nothing.
+        f.set_run("01/01/2001", "12/31/2001", 0, {15}, {0}, {0});
+        f.get("txtNatalDate")->setText("09/22/1949");
+        QTest::mouseClick(f.get<QPushButton>("cmdTavrolin"), Qt::LeftButton);
+        QCOMPARE(f.w->statusBar()->currentMessage(), QString());
+    }
+
 };
 
 int main(int argc, char** argv) {
