@@ -667,22 +667,40 @@ void frmTavrolin::apply_wide_screen_layout() {
 }
 
 void frmTavrolin::closeEvent(QCloseEvent* event) {
-    // Closing cannot be refused: the values are saved if possible and the program ends.
-    Form_Unload();
+    // The help window's unsaved edits first: its question may keep both windows open.
+    if (help_window_ && !help_window_->close()) {
+        event->ignore();
+        return;
+    }
+    if (!Form_Unload()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     QCoreApplication::quit();
 }
 
-void frmTavrolin::Form_Unload() {
-    std::string error;
-    if (tavrolin::prepare_folder(places_, places_.config_folder, &error) &&
-        tavrolin::SaveINIFile(places_.config_folder, control_values(), &error)) {
-        ini_save_error_.clear();
-        return;
+bool frmTavrolin::Form_Unload() {
+    for (;;) {
+        std::string error;
+        if (tavrolin::prepare_folder(places_, places_.config_folder, &error) &&
+            tavrolin::SaveINIFile(places_.config_folder, control_values(), &error)) {
+            ini_save_error_.clear();
+            return true;
+        }
+        ini_save_error_ = QString::fromLocal8Bit(error.c_str());
+        std::fprintf(stderr, "tavrolin: %s\n", error.c_str());
+        statusBar()->showMessage(ini_save_error_);
+        // A desktop user never sees the line on standard error: ask before the values are lost.
+        const std::optional<int> choice =
+            file_dialogs().ask(this, ini_save_failed_title,
+                               ini_save_error_ + "\n\nThe dates, the natal data and the time zone will not be there "
+                                                 "when the program starts again.",
+                               {ini_retry_answer, ini_close_answer});
+        if (choice == 0) continue;
+        // Cancel keeps the window open, with its values.
+        return choice == 1;
     }
-    ini_save_error_ = QString::fromLocal8Bit(error.c_str());
-    std::fprintf(stderr, "tavrolin: %s\n", error.c_str());
-    statusBar()->showMessage(ini_save_error_);
 }
 
 void frmTavrolin::cmdTavrolin_Click() {

@@ -102,6 +102,17 @@ public:
     int twips_to_px_x(int twips) const;
     int twips_to_px_y(int twips) const;
 
+    // The question when the INI file cannot be written on closing, and its answers (Cancel, the
+    // third, keeps the window open).
+    static constexpr const char* ini_save_failed_title = "Settings not saved";
+    static constexpr const char* ini_retry_answer = "Try again";
+    static constexpr const char* ini_close_answer = "Close anyway";
+    // The title, and the results box's tooltip, when input was refused and the listing on screen
+    // is the previous run's.
+    static constexpr const char* previous_results_title = "Tavrolin - not calculated: the results shown are the previous run's";
+    static constexpr const char* previous_results_tooltip =
+        "The results of the previous run: the last calculation was refused and computed nothing.";
+
     // Why the last INI write failed; empty when it succeeded or has not happened.
     const QString& ini_save_error() const { return ini_save_error_; }
 
@@ -177,7 +188,9 @@ private:
     void connect_commands();
     void set_tab_order();
     void Form_Load();
-    void Form_Unload();
+    // Writes the INI file; when that fails, asks whether to try again or close anyway. False:
+    // the window stays open.
+    bool Form_Unload();
     void place_on_screen();
     void apply_wide_screen_layout();
     void adjust_dates(tavrolin::DateCommand command);

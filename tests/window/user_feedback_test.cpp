@@ -129,6 +129,35 @@ private slots:
         QCOMPARE(f.w->statusBar()->currentMessage(), QString());
     }
 
+    // The INI file that cannot be written on closing is asked about: Cancel keeps the window
+    // open, "Try again" writes it once the folder is usable, "Close anyway" closes without it.
+    void unwritableIniIsAskedAboutOnClose() {
+        struct Case { std::vector<std::optional<int>> choices; bool fix_before_retry, closes, saved; };
+        const Case cases[] = {
+            {{std::nullopt}, false, false, false},
+            {{1}, false, true, false},
+            {{0, 1}, false, true, false},  // still failing: asked again
+            {{0}, true, true, true},
+        };
+        for (const Case& c : cases) {
+            QTemporaryDir dir;
+            QVERIFY(write_file(dir.filePath("config"), "a file where the folder belongs"));
+            auto dialogs = std::make_shared<AskingDialogs>();
+            auto w = make_window(dir.filePath("config"), 12000, 0, dialogs);
+            control(*w, "txtTZ")->setText("-5.5");
+            for (const auto& choice : c.choices) dialogs->choices.push_back(choice);
+            // While the question is open, the user makes room for the folder.
+            if (c.fix_before_retry) dialogs->on_ask = [&] { QFile::remove(dir.filePath("config")) && QDir(dir.path()).mkdir("config"); };
+            QCOMPARE(w->close(), c.closes);
+            QVERIFY(dialogs->choices.empty());
+            QCOMPARE(w->isVisible(), !c.closes);
+            QCOMPARE(QFile::exists(dir.filePath("config/Tavrolin.ini")), c.saved);
+            if (!c.saved) {
+                QVERIFY2(w->ini_save_error().contains("Not a directory"), qPrintable(w->ini_save_error()));
+            }
+        }
+    }
+
 };
 
 int main(int argc, char** argv) {
