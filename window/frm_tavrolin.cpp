@@ -902,7 +902,12 @@ void frmTavrolin::apply_birth_time(const tavrolin::UniversalTime& gmt) {
 frmHelpFiles* frmTavrolin::help_window() const { return help_window_; }
 
 void frmTavrolin::mnuHelp_Click() {
-    if (help_window_) help_window_->close();
+    // An open help window with unsaved edits asks first; kept, it comes forward instead.
+    if (help_window_ && !help_window_->close()) {
+        help_window_->raise();
+        help_window_->activateWindow();
+        return;
+    }
     help_window_ = new frmHelpFiles(places(), file_dialogs(), this);
     // Left to itself the window manager may put part of the window below the screen's edge:
     // place it near the main window, wholly on the screen (frame included).

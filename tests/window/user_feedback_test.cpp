@@ -129,6 +129,49 @@ private slots:
         QCOMPARE(f.w->statusBar()->currentMessage(), QString());
     }
 
+    // Closing the help window with edits asks: Cancel keeps it open with the edits, Discard
+    // closes it and leaves the file, Save writes the file through the save dialog and closes.
+    // Without edits, and after a save, it closes without asking.
+    void helpWindowAsksBeforeLosingEdits() {
+        struct Case { std::optional<int> choice; bool save_dialog_cancelled, closes, saved; };
+        const Case cases[] = {
+            {std::nullopt, false, false, false},  // Cancel
+            {1, false, true, false},               // Discard
+            {0, false, true, true},                // Save
+            {0, true, false, false},               // Save, but its dialog is cancelled
+        };
+        for (const Case& c : cases) {
+            WindowFixture f;
+            QVERIFY(write_file(f.path("own.txt"), "first line\r\n"));
+            f.get<QAction>("mnuHelp")->trigger();
+            frmHelpFiles* help = f.w->help_window();
+            f.dialogs->answer(f.path("own.txt"));
+            help->cmdLoadFile_Click();
+            QVERIFY(help->close());  // nothing edited yet: no question
+            f.get<QAction>("mnuHelp")->trigger();
+            help = f.w->help_window();
+            f.dialogs->answer(f.path("own.txt"));
+            help->cmdLoadFile_Click();
+            QTest::keyClick(help->RichText1, Qt::Key_End, Qt::ControlModifier);
+            QTest::keyClicks(help->RichText1, "added");
+            f.dialogs->choices.push_back(c.choice);
+            if (c.choice == 0) {
+                if (c.save_dialog_cancelled) f.dialogs->cancel();
+                else f.dialogs->answer(f.path("own.txt"));
+            }
+            QCOMPARE(help->close(), c.closes);
+            QVERIFY(f.dialogs->choices.empty() && f.dialogs->answers.empty());
+            QCOMPARE(read_file(f.path("own.txt")), QByteArray(c.saved ? "first line\r\nadded" : "first line\r\n"));
+            if (!c.closes) {
+                QVERIFY(help->isVisible() && help->RichText1->toPlainText().endsWith("added"));
+                // The main window does not close past the question either.
+                f.dialogs->choices.push_back(std::nullopt);
+                QVERIFY(!f.w->close());
+                QVERIFY(f.w->isVisible() && help->isVisible());
+            }
+        }
+    }
+
     // The INI file that cannot be written on closing is asked about: Cancel keeps the window
     // open, "Try again" writes it once the folder is usable, "Close anyway" closes without it.
     void unwritableIniIsAskedAboutOnClose() {
