@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -354,6 +355,10 @@ void frmTavrolin::build_results(QWidget* c) {
         box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
         box->setTabChangesFocus(true);
+        // Results are the program's, not the user's: they select and copy but take no typing,
+        // so that an edited listing cannot pass for a computed one.
+        box->setReadOnly(true);
+        box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
         txtResults[static_cast<std::size_t>(i)] = box;
     }
     place(txtResults[0], margin, results0_top, left_column_width, results1_top + results1_height - results0_top);
@@ -707,15 +712,34 @@ void frmTavrolin::cmdTavrolin_Click() {
     setWindowTitle("Tavrolin");
     QElapsedTimer timer;
     timer.start();
-    Start_Calcs(1);
+    if (!Start_Calcs(1)) {
+        // Nothing was computed: no time to show, and the listing is the previous run's.
+        setWindowTitle(previous_results_title);
+        return;
+    }
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     setWindowTitle(QString::fromStdString("Tavrolin - " + tavrolin::format_fixed(seconds, 2) + " secs."));
     txtResults[1]->setFocus();
 }
 
+void frmTavrolin::mark_previous_results(int calc_kind, bool previous) {
+    QPlainTextEdit* box = txtResults[static_cast<std::size_t>(calc_kind)];
+    box->setProperty("previousResults", previous);
+    // Greyed text and a tooltip: the listing stays to be read and copied, but does not pass for
+    // the answer to the inputs now in the boxes.
+    QPalette palette = box->palette();
+    const QPalette normal = QApplication::palette(box);
+    palette.setColor(QPalette::Active, QPalette::Text,
+                     previous ? normal.color(QPalette::Disabled, QPalette::Text) : normal.color(QPalette::Active, QPalette::Text));
+    palette.setColor(QPalette::Inactive, QPalette::Text,
+                     previous ? normal.color(QPalette::Disabled, QPalette::Text) : normal.color(QPalette::Inactive, QPalette::Text));
+    box->setPalette(palette);
+    box->setToolTip(previous && !box->document()->isEmpty() ? QString(previous_results_tooltip) : QString());
+}
+
 void frmTavrolin::cmdCalculate_T_to_Point_Click() { Start_Calcs(0); }
 
-void frmTavrolin::Start_Calcs(int calc_kind) {
+bool frmTavrolin::Start_Calcs(int calc_kind) {
     engine_.cv = control_values();
     QPlainTextEdit* box = txtResults[static_cast<std::size_t>(calc_kind)];
     bool busy = false;
@@ -744,6 +768,7 @@ void frmTavrolin::Start_Calcs(int calc_kind) {
         // box builds its document from the wide one.
         const QString text = QString::fromStdString(tavrolin::to_platform_line_ends(std::move(outcome.text)));
         box->setPlainText(text);
+        mark_previous_results(calc_kind, false);
         mnuFileExportResults->setEnabled(true);
         timeline_command_.timeline_after_run();
         // What the listing says at its end must not go unseen: a cancelled run and the bodies
@@ -754,9 +779,11 @@ void frmTavrolin::Start_Calcs(int calc_kind) {
         if (!missing.isEmpty()) notes << missing;
         show_status(notes.join(' '));
     } else {
+        mark_previous_results(calc_kind, true);
         statusBar()->showMessage(QString::fromStdString(outcome.invalid_date));
     }
     if (busy) QApplication::restoreOverrideCursor();
+    return outcome.ran;
 }
 
 void frmTavrolin::optNatal_Transit_Progressed_Click(int Index) {

@@ -169,8 +169,11 @@ private:
     void with_commands_disabled(const std::function<void()>& work) override;
 
     // Runs a calculation command with the current control values and writes its listing into
-    // txtResults(calc_kind); a date that is not a date is reported in the status bar instead.
-    void Start_Calcs(int calc_kind);
+    // txtResults(calc_kind); a date that is not a date is reported in the status bar instead, and
+    // the listing left in the box is marked as the previous run's. Returns whether it ran.
+    bool Start_Calcs(int calc_kind);
+    void mark_previous_results(int calc_kind, bool previous);
+    void set_date_tooltips();
     // One builder per panel of the client area, then the menus and the commands behind them.
     void build_controls();
     void build_dates_and_zone(QWidget* c);

@@ -172,6 +172,37 @@ private slots:
         }
     }
 
+    // The results boxes take no typing but still select and copy; a run that was refused leaves
+    // the old listing marked as the previous run's, and the next run that computes clears the mark.
+    void resultsAreReadOnlyAndAnOldListingIsMarked() {
+        WindowFixture f;
+        activate(*f.w);
+        f.great_conjunction();
+        QTest::mouseClick(f.get<QPushButton>("cmdTavrolin"), Qt::LeftButton);
+        auto* box = f.get<QPlainTextEdit>("txtResults_1");
+        const QString listing = box->toPlainText();
+        QTest::keyClicks(box, "typed");
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QCOMPARE(box->toPlainText(), listing);
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), listing);
+
+        const std::tuple<QString, QString, bool> runs[] = {  // start date, title, marked
+            {"12/32/2020", frmTavrolin::previous_results_title, true},
+            {"12/01/2020", "Tavrolin - ", false},
+        };
+        for (const auto& [start, title, marked] : runs) {
+            f.get("txtStartdate")->setText(start);
+            QTest::mouseClick(f.get<QPushButton>("cmdTavrolin"), Qt::LeftButton);
+            QVERIFY2(f.w->windowTitle().startsWith(title), qPrintable(f.w->windowTitle()));
+            QCOMPARE(box->property("previousResults").toBool(), marked);
+            QCOMPARE(box->toolTip().isEmpty(), !marked);
+            QCOMPARE(box->palette().color(QPalette::Text) == box->palette().color(QPalette::Disabled, QPalette::Text), marked);
+            QCOMPARE(box->toPlainText(), listing);
+        }
+    }
+
     // The INI file that cannot be written on closing is asked about: Cancel keeps the window
     // open, "Try again" writes it once the folder is usable, "Close anyway" closes without it.
     void unwritableIniIsAskedAboutOnClose() {
