@@ -39,6 +39,8 @@ void TimelineCommand::show_timeline_in_window() {
         if (host_.calculation_running()) return QString();
         return QString::fromStdString(timeline_row_text(engine_, row));
     });
+    // A cancelled run's timeline ends where the run stopped: it says so, as the listing does.
+    timeline_window_->set_note(engine_.last_outcome.cancelled ? QString::fromStdString(cancelled_note(engine_)) : QString());
 }
 
 void TimelineCommand::select_result_row(int row) {

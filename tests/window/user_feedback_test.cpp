@@ -203,6 +203,35 @@ private slots:
         }
     }
 
+    // After Cancel the status bar says up to which date the run went, and so does the open
+    // timeline, in its status bar and its legend.
+    void cancelledRunIsNamedInTheStatusBarAndTheTimeline() {
+        WindowFixture f;
+        f.get<QAction>("mnuViewTimeline")->trigger();
+        activate(*f.w);
+        f.long_run();
+        repeat_until(f.w.get(), [&] {
+            auto* cancel = f.w->findChild<QPushButton*>("cmdCancelCalc");
+            if (cancel == nullptr || !cancel->isVisible() || f.w->findChild<QProgressBar*>("prgCalc")->value() < 20) return false;
+            QTest::mouseClick(cancel, Qt::LeftButton);
+            return true;
+        });
+        QTest::mouseClick(f.get<QPushButton>("cmdTavrolin"), Qt::LeftButton);
+        const QString status = f.w->statusBar()->currentMessage();
+        QVERIFY2(QRegularExpression("^The run was cancelled at \\d\\d/\\d\\d/\\d{4}, while scanning .+\\.").match(status).hasMatch(),
+                 qPrintable(status));
+        QVERIFY(f.get<QPlainTextEdit>("txtResults_1")->toPlainText().contains(status.section('.', 0, 0)));
+        frmTimeline* timeline = f.w->timeline_window();
+        QVERIFY(status.startsWith(timeline->note()) && !timeline->note().isEmpty());
+        QCOMPARE(timeline->statusBar()->currentMessage(), timeline->note());
+        QCOMPARE(timeline->view().note, timeline->note());
+
+        // A run to its end clears both.
+        f.great_conjunction();
+        QTest::mouseClick(f.get<QPushButton>("cmdTavrolin"), Qt::LeftButton);
+        QCOMPARE(f.w->statusBar()->currentMessage() + timeline->note() + timeline->statusBar()->currentMessage(), QString());
+    }
+
     // The INI file that cannot be written on closing is asked about: Cancel keeps the window
     // open, "Try again" writes it once the folder is usable, "Close anyway" closes without it.
     void unwritableIniIsAskedAboutOnClose() {
