@@ -46,6 +46,7 @@
 #include "window/file_dialogs.h"
 #include "window/frm_birth_time.h"
 #include "window/frm_help_files.h"
+#include "window/screen_placement.h"
 #include "files/ini_file.h"
 #include "files/regional.h"
 
@@ -142,6 +143,15 @@ QStringList to_q_list(const std::vector<std::string>& texts) {
     QStringList list;
     for (const auto& text : texts) list << to_q(text);
     return list;
+}
+
+// The form a date box expects in a date order: "MM/DD/YYYY", "DD/MM/YYYY" or "YYYY/MM/DD".
+QString date_form_hint(int date_order) {
+    switch (date_order) {
+        case 1: return "DD/MM/YYYY";
+        case 2: return "YYYY/MM/DD";
+        default: return "MM/DD/YYYY";
+    }
 }
 
 int tick(const QCheckBox* box) { return box->isChecked() ? 1 : 0; }
@@ -912,6 +922,9 @@ void frmTavrolin::adjust_dates(tavrolin::DateCommand command) {
 
 void frmTavrolin::mnuConvertLocalBirthTime_Click() {
     frmBirthTime dialog(DateOrder(), txtNatalDate->text(), txtTZ->text(), this);
+    dialog.adjustSize();
+    dialog.move(geometry().center() - dialog.rect().center());
+    tavrolin::keep_on_screen(dialog, *this);
     if (dialog.exec() == QDialog::Accepted && dialog.chosen()) apply_birth_time(*dialog.chosen());
 }
 
@@ -936,16 +949,16 @@ void frmTavrolin::mnuHelp_Click() {
         return;
     }
     help_window_ = new frmHelpFiles(places(), file_dialogs(), this);
-    // Left to itself the window manager may put part of the window below the screen's edge:
-    // place it near the main window, wholly on the screen (frame included).
-    const QRect avail = screen()->availableGeometry();
-    const QMargins frame(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
-                         frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom());
-    const QSize outer = help_window_->size().grownBy(frame);
-    const int x = std::clamp(frameGeometry().left() + 40, avail.left(), std::max(avail.left(), avail.right() + 1 - outer.width()));
-    const int y = std::clamp(frameGeometry().top() + 40, avail.top(), std::max(avail.top(), avail.bottom() + 1 - outer.height()));
-    help_window_->move(x, y);
+    // Near the main window, wholly on its screen.
+    help_window_->move(geometry().topLeft() + QPoint(40, 40));
     help_window_->show();
+    tavrolin::keep_on_screen(*help_window_, *this);
+}
+
+void frmTavrolin::set_date_tooltips() {
+    // A first-time user learns the order of the session's dates here.
+    const QString form = date_form_hint(DateOrder());
+    for (QLineEdit* box : {txtStartdate, txtEndDate, txtNatalDate}) box->setToolTip(form);
 }
 
 // What the command objects ask of the window.

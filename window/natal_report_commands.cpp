@@ -5,6 +5,7 @@
 
 #include "output/calculation_command.h"
 #include "window/frm_natal_pos.h"
+#include "window/screen_placement.h"
 
 namespace tavrolin {
 
@@ -35,6 +36,21 @@ void NatalReportCommands::natal_report_command(NatalReportKind kind) {
     natal_pos_window_->set_report(text);
     // Once shown the window has its frame, which the placement counts in.
     natal_pos_window_->place_beside(*main_window);
+    keep_on_screen(*natal_pos_window_, *main_window);
+}
+
+QString NatalReportCommands::report_title(NatalReportKind kind) {
+    switch (kind) {
+        case NatalReportKind::DeclLat: return "Natal Positions - decl/lat";
+        case NatalReportKind::SiderealLongitude: return "Natal Positions - sidereal (Lahiri) longitude";
+        case NatalReportKind::Longitude: break;
+    }
+    return "Natal Positions - longitude";
+}
+
+QString NatalReportCommands::natal_data_heading(const ControlValues& cv) {
+    return QString::fromStdString("Natal data: " + cv.natal_date + ", " + cv.natal_time + " GMT" +
+                                  (cv.p2_helio == 1 ? ", heliocentric" : ""));
 }
 
 }  // namespace tavrolin

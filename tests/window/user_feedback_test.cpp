@@ -24,6 +24,7 @@
 #include "window/frm_help_files.h"
 #include "window/frm_natal_pos.h"
 #include "window/frm_timeline.h"
+#include "window/screen_placement.h"
 
 namespace {
 
@@ -230,6 +231,46 @@ private slots:
         f.great_conjunction();
         QTest::mouseClick(f.get<QPushButton>("cmdTavrolin"), Qt::LeftButton);
         QCOMPARE(f.w->statusBar()->currentMessage() + timeline->note() + timeline->statusBar()->currentMessage(), QString());
+    }
+
+    // A frame is moved as little as possible to lie on the screen; one larger than the screen
+    // keeps its top left corner there.
+    void framePositionOnScreen() {
+        const QRect screen(100, 50, 1000, 600);
+        const std::tuple<QRect, QPoint> cases[] = {
+            {QRect(200, 100, 300, 200), QPoint(200, 100)},   // inside: stays
+            {QRect(900, 500, 300, 200), QPoint(800, 450)},   // past the right and the bottom
+            {QRect(-50, 0, 300, 200), QPoint(100, 50)},      // past the left and the top
+            {QRect(300, 200, 1200, 800), QPoint(100, 50)},   // larger than the screen
+            {QRect(800, 449, 300, 200), QPoint(800, 449)},   // exactly on the bottom-right edges
+        };
+        for (const auto& [frame, expected] : cases) QCOMPARE(tavrolin::frame_position_on_screen(frame, screen), expected);
+    }
+
+    // On a screen lower than the timeline window's first size, every secondary window opens
+    // wholly on the main window's screen.
+    void secondaryWindowsOpenOnTheScreen() {
+        WindowFixture f;
+        QCOMPARE(f.w->screen()->availableGeometry(), test_screen);
+        f.w->move(test_screen.right() - 200, test_screen.bottom() - 150);  // main window near the corner
+        f.great_conjunction();
+        QTest::mouseClick(f.get<QPushButton>("cmdTavrolin"), Qt::LeftButton);
+        f.get<QAction>("mnuViewTimeline")->trigger();
+        QVERIFY(QTest::qWaitForWindowExposed(f.w->timeline_window()));
+        QVERIFY2(on_screen(*f.w->timeline_window()), qPrintable(QString("%1,%2 %3x%4").arg(f.w->timeline_window()->frameGeometry().x()).arg(f.w->timeline_window()->frameGeometry().y()).arg(f.w->timeline_window()->frameGeometry().width()).arg(f.w->timeline_window()->frameGeometry().height())));
+        f.get<QAction>("mnuNatalPlanetPositionsLongitude")->trigger();
+        QVERIFY(on_screen(*f.w->natal_pos_window()));
+        f.get<QAction>("mnuHelp")->trigger();
+        QVERIFY(on_screen(*f.w->help_window()));
+        bool dialog_on_screen = false;
+        QTimer::singleShot(0, [&] {
+            if (QWidget* dialog = QApplication::activeModalWidget()) {
+                dialog_on_screen = on_screen(*dialog);
+                dialog->close();
+            }
+        });
+        f.get<QAction>("mnuConvertLocalBirthTime")->trigger();
+        QVERIFY(dialog_on_screen);
     }
 
     // The INI file that cannot be written on closing is asked about: Cancel keeps the window
