@@ -273,6 +273,32 @@ private slots:
         QVERIFY(dialog_on_screen);
     }
 
+    // Each family is shown with the colour of its stretches beside the colour of its exact moments.
+    void legendShowsEachFamilysStretchColour() {
+        tavrolin::Timeline timeline;
+        timeline.has_run = true;
+        timeline.from_jd = 2451545.0;
+        timeline.to_jd = 2451910.0;
+        QFont font;
+        tavrolin::TimelinePainter painter(timeline, font);
+        tavrolin::TimelineView view;
+        view.from_jd = timeline.from_jd;
+        view.to_jd = timeline.to_jd;
+        view.size = QSize(1400, 300);
+        const tavrolin::TimelineColours colours = tavrolin::timeline_colours(QApplication::palette());
+        QImage image(view.size, QImage::Format_RGB32);
+        QPainter p(&image);
+        painter.paint(p, view, colours);
+        p.end();
+        std::set<QRgb> legend;
+        for (int y = 0; y < painter.legend_height(); ++y)
+            for (int x = 0; x < image.width(); ++x) legend.insert(image.pixel(x, y) | 0xFF000000u);
+        for (int family = 0; family < tavrolin::aspect_family_count; ++family) {
+            for (const QColor& c : {colours.marks[static_cast<std::size_t>(family)], colours.stretches[static_cast<std::size_t>(family)]})
+                QVERIFY2(legend.count(c.rgb()), qPrintable(QString("family %1: %2").arg(family).arg(c.name())));
+        }
+    }
+
     // The INI file that cannot be written on closing is asked about: Cancel keeps the window
     // open, "Try again" writes it once the folder is usable, "Close anyway" closes without it.
     void unwritableIniIsAskedAboutOnClose() {
