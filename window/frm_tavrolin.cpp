@@ -643,6 +643,7 @@ void frmTavrolin::Form_Load() {
     txtTZ->setText(to_q(cut_tz_text(cv.tz)));
     txtStartdate->setText(to_q(cut_to_max_length(cv.start_date, max_len_start_date)));
     txtEndDate->setText(to_q(cut_to_max_length(cv.end_date, max_len_end_date)));
+    set_date_tooltips();
 
     resize_to_twips();
     show();

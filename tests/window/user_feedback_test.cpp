@@ -328,6 +328,42 @@ private slots:
         }
     }
 
+    // The status bar confirms each file saved or opened; the natal report's window names the
+    // report and the natal data; the date boxes' tooltips show the form of the session's dates.
+    void confirmationsTitlesAndDateHints() {
+        WindowFixture f;
+        const std::tuple<const char*, QString, QString> files[] = {  // command, file, message
+            {"mnuFileSaveSettings", "mine.opt", "Saved the settings to "},
+            {"mnuFileLoadSettings", "mine.opt", "Loaded the settings from "},
+            {"cmdSave", "natal.dat", "Saved the natal data to "},
+            {"cmdOpen", "natal.dat", "Opened the natal data of "},
+        };
+        for (const auto& [command, file, message] : files) {
+            f.w->statusBar()->clearMessage();
+            f.dialogs->answer(f.path(file));
+            if (auto* button = f.get<QPushButton>(command)) QTest::mouseClick(button, Qt::LeftButton);
+            else f.get<QAction>(command)->trigger();
+            QCOMPARE(f.w->statusBar()->currentMessage(), message + f.path(file));
+        }
+
+        const std::tuple<const char*, QString> reports[] = {
+            {"mnuNatalPlanetPositionsLongitude", "Natal Positions - longitude"},
+            {"mnuNatalPlanetPositionsDecl_Lat", "Natal Positions - decl/lat"},
+            {"mnuNatalPlanetPositionsLongitude_SIDEREAL", "Natal Positions - sidereal (Lahiri) longitude"},
+        };
+        for (const auto& [menu, title] : reports) {
+            f.get<QAction>(menu)->trigger();
+            frmNatalPos* natal = f.w->natal_pos_window();
+            QCOMPARE(natal->windowTitle(), title);
+            QCOMPARE(natal->findChild<QLabel*>("lblHeading")->text(), QString("Natal data: 09/22/1949, 16.43 GMT"));
+            QVERIFY(natal->findChild<QLabel*>("lblHeading")->geometry().bottom() < natal->RichText1->geometry().top());
+        }
+
+        for (const auto& [order, form] : {std::pair(0, "MM/DD/YYYY"), std::pair(1, "DD/MM/YYYY"), std::pair(2, "YYYY/MM/DD")}) {
+            WindowFixture g(12000, order);
+            for (const char* box : {"txtStartdate", "txtEndDate", "txtNatalDate"}) QCOMPARE(g.get(box)->toolTip(), QString(form));
+        }
+    }
 };
 
 int main(int argc, char** argv) {
