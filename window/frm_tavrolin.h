@@ -147,7 +147,8 @@ public slots:
     // and, when the day changed, its date into the natal date box.
     void mnuConvertLocalBirthTime_Click();
     void apply_birth_time(const tavrolin::UniversalTime& gmt);
-    // Help: a fresh help window (one that is open is closed, unsaved edits and all).
+    // Help: a fresh help window; one that is open is closed first, asking about unsaved edits
+    // (kept and brought forward when the user cancels).
     void mnuHelp_Click();
 
     // Options menu: the listing style of the following calculations. Run when an entry has been
