@@ -52,6 +52,19 @@ std::vector<int> listing_row_lines(const Engine& engine) {
                                row_entry_in_style(engine.last_run.cv.style));
 }
 
+std::string cancelled_note(const Engine& engine) {
+    const ScanOutcome& out = engine.last_outcome;
+    std::string text = "The run was cancelled at " + out.cancelled_at_date + ", while scanning " + caption_of_body(out.cancelled_p1);
+    if (engine.calc_kind == 1) text += " to " + caption_of_body(out.cancelled_p2);
+    return text + ".";
+}
+
+std::string not_computed_summary(const Ephemeris& eph) {
+    std::string text;
+    for (const int body : eph.error_order()) text += (text.empty() ? "" : ", ") + caption_of_body(body);
+    return text.empty() ? text : "Positions not computed: " + text + ".";
+}
+
 std::string results_box_text(Engine& engine) {
     const int rows = std::min(engine.result_count, static_cast<int>(engine.result_table.size()) - 1);
     if (engine.cv.sort_output == 1 && rows >= 2) QuickSortStringsAscending(engine.result_table, 1, rows);
@@ -63,10 +76,7 @@ std::string results_box_text(Engine& engine) {
         text += crlf;
     }
     if (engine.last_outcome.cancelled) {
-        const ScanOutcome& out = engine.last_outcome;
-        text += "The run was cancelled at " + out.cancelled_at_date + ", while scanning " + caption_of_body(out.cancelled_p1);
-        if (engine.calc_kind == 1) text += " to " + caption_of_body(out.cancelled_p2);
-        text += ".";
+        text += cancelled_note(engine);
         text += crlf;
     }
     if (engine.rows_outside_calendar > 0) {

@@ -32,6 +32,13 @@ CommandOutcome run_calculation_command(Engine& engine, int calc_kind, const std:
 // the ephemeris could not compute.
 std::string results_box_text(Engine& engine);
 
+// "The run was cancelled at 03/04/1990, while scanning Sun to Moon.": the note of a cancelled run
+// (engine.last_outcome), in the listing and in the window's status bar.
+std::string cancelled_note(const Engine& engine);
+// "Positions not computed: Chiron, Ceres.": every body the ephemeris could not compute since its
+// errors were last cleared, in the order met; empty when there is none.
+std::string not_computed_summary(const Ephemeris& eph);
+
 // The listing of the engine's table in the style of engine.cv.style.
 std::string listing_in_style(const Engine& engine);
 // The entry of one row in a listing style.

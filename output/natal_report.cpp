@@ -45,7 +45,11 @@ std::string build_report(const Engine& engine, const std::array<double, body_cou
     std::string report;
     for (int i = 0; i <= last_body_index; ++i) {
         if (!body_excluded(i, engine.cv.p2_helio)) {
-            report += line(names(body_number(i)), values[static_cast<std::size_t>(i)]);
+            // What the library returns for a position it could not compute (often zero) would
+            // pass for a real one: the line says so instead.
+            const std::string name = names(body_number(i));
+            report += engine.eph.failed(i) ? natal_not_computed_line(name)
+                                           : line(name, values[static_cast<std::size_t>(i)]);
         }
         if (i == 9 || i == 14 || i == 16) report += crlf;
     }
@@ -58,6 +62,12 @@ std::string library_body_name(int body_number) { return planet_name(body_number)
 
 std::string natal_longitude_line(const std::string& name, double longitude) {
     std::string line = name_field(name) + " " + PrintSignDataSeconds(longitude) + longitude_value_field(longitude) + "   ";
+    line += crlf;
+    return line;
+}
+
+std::string natal_not_computed_line(const std::string& name) {
+    std::string line = name_field(name) + " " + not_computed_text;
     line += crlf;
     return line;
 }

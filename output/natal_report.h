@@ -24,6 +24,11 @@ std::string natal_longitude_line(const std::string& name, double longitude);
 // value with five decimals right-aligned in 11 characters, three blanks, CRLF (34 characters).
 std::string natal_decl_lat_line(const std::string& name, double decl_lat);
 
+// "Chiron      position not computed": the line of a body whose position the library could not
+// compute, in place of a position.
+inline constexpr const char* not_computed_text = "position not computed";
+std::string natal_not_computed_line(const std::string& name);
+
 // The report of engine.natal_lon (engine.natal_decl) as it stands, bodies chosen by the P2 Helio
 // tick, a blank line after Pluto, after the Earth's place and after Pholus. Kept in
 // engine.natal_lon_report (engine.natal_decl_lat_report) and returned.
@@ -37,7 +42,7 @@ struct NatalReportOutcome {
     std::string invalid_date;  // when !ran: "Natal date: "..." is not a date"
     InputField invalid_field = InputField::none;  // when !ran: the box that refused its text
     // One line per reported body whose position the library could not compute (the report
-    // shows what the library returned for it).
+    // names it without a position).
     std::string not_computed;
 };
 

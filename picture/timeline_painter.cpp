@@ -324,15 +324,23 @@ void TimelinePainter::paint_legend(QPainter& painter, const TimelineView& view, 
         painter.drawText(QRect(x, 0, advance + 1, legend_height_), Qt::AlignLeft | Qt::AlignVCenter, caption);
         x += advance + 3 * text_pad;
     };
-    for (int f = 0; f < aspect_family_count; ++f)
-        item(colours.marks[static_cast<std::size_t>(f)], swatch, swatch, aspect_family_caption(static_cast<AspectFamily>(f)));
-    // The two kinds of marks, in the conjunction's colours; the diamond is a character, so that a
-    // picture's only diamonds are exact moments.
+    // Each family with both of its colours: the exact moment's square, then the bar of its
+    // stretches within one degree, which are paler and differ from family to family.
+    const int bar_height = swatch / 2 + 1;
+    for (int f = 0; f < aspect_family_count; ++f) {
+        const auto family = static_cast<std::size_t>(f);
+        painter.fillRect(QRect(x, mid - swatch / 2, swatch, swatch), colours.marks[family]);
+        x += swatch + 1;
+        painter.fillRect(QRect(x, mid - bar_height / 2, swatch, bar_height), colours.stretches[family]);
+        x += swatch;
+        item(Qt::transparent, 0, 0, aspect_family_caption(static_cast<AspectFamily>(f)));
+    }
+    // The two kinds of marks in words; the diamond is a character, so that a picture's only
+    // diamonds are exact moments.
     painter.setPen(colours.text);
-    const QString exact = QString::fromUtf8("\u25C6 exact");
-    painter.drawText(QRect(x, 0, metrics_.horizontalAdvance(exact) + 1, legend_height_), Qt::AlignLeft | Qt::AlignVCenter, exact);
-    x += metrics_.horizontalAdvance(exact) + 3 * text_pad;
-    item(colours.stretches[0], 2 * swatch, swatch / 2 + 1, QString::fromUtf8("within 1\u00B0"));
+    const QString kinds = QString::fromUtf8("\u25C6 exact; bars: within 1\u00B0, in the paler colour of each family");
+    painter.drawText(QRect(x, 0, metrics_.horizontalAdvance(kinds) + 1, legend_height_), Qt::AlignLeft | Qt::AlignVCenter, kinds);
+    x += metrics_.horizontalAdvance(kinds) + 3 * text_pad;
     item(colours.now, 2, swatch + 2, "now");
     if (!view.note.isEmpty()) {
         painter.setPen(colours.text);

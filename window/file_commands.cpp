@@ -55,7 +55,11 @@ void FileCommands::mnuFileSaveSettings_Click() {
     GetOPTFileFilename(1);
     if (take_cancel()) return;
     std::string error;
-    if (!save_settings_file(native_path(opt_file_path), host_.control_values(), &error)) report_file_failure(error);
+    if (!save_settings_file(native_path(opt_file_path), host_.control_values(), &error)) {
+        report_file_failure(error);
+        return;
+    }
+    host_.show_status("Saved the settings to " + opt_file_path);
 }
 
 void FileCommands::mnuFileLoadSettings_Click() {
@@ -82,6 +86,7 @@ void FileCommands::load_settings_from(const QString& path, SettingsScope scope) 
         return;
     }
     host_.apply_control_values(cv);
+    host_.show_status("Loaded the settings from " + path);
 }
 
 // Natal data files.
@@ -101,13 +106,18 @@ void FileCommands::cmdOpen_Click() {
         return;
     }
     host_.set_natal_data(cv);
+    host_.show_status("Opened the natal data of " + dat_file_path);
 }
 
 void FileCommands::cmdSave_Click() {
     GetDATFileFilename(1);
     if (take_cancel()) return;
     std::string error;
-    if (!save_natal_data_file(native_path(dat_file_path), host_.control_values(), &error)) report_file_failure(error);
+    if (!save_natal_data_file(native_path(dat_file_path), host_.control_values(), &error)) {
+        report_file_failure(error);
+        return;
+    }
+    host_.show_status("Saved the natal data to " + dat_file_path);
 }
 
 }  // namespace tavrolin

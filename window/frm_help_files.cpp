@@ -95,6 +95,7 @@ void frmHelpFiles::Form_Load() {
     QString error;
     // The window stays usable without its text: the box says what could not be read.
     if (!load_into_box(help_file_path, &error)) RichText1->setPlainText("The help text could not be read.\n" + error);
+    RichText1->document()->setModified(false);
     setWindowTitle(caption_prefix + help_file_path);
 }
 
@@ -110,6 +111,7 @@ bool frmHelpFiles::load_into_box(const QString& path, QString* error) {
     QString text = loaded_as_latin1_ ? QString::fromLatin1(data) : QString::fromUtf8(data);
     text.replace("\r\n", "\n");
     RichText1->setPlainText(text);
+    RichText1->document()->setModified(false);
     return true;
 }
 
@@ -147,8 +149,10 @@ void frmHelpFiles::cmdLoadFile_Click() {
     setWindowTitle(caption_prefix + "help.txt");
 }
 
-void frmHelpFiles::cmdSaveAsFile_Click() {
-    if (GetHELPFileFilename(1)) return;
+void frmHelpFiles::cmdSaveAsFile_Click() { save_box(); }
+
+bool frmHelpFiles::save_box() {
+    if (GetHELPFileFilename(1)) return false;
     // The raw text keeps characters such as no-break spaces that the plain-text view would change;
     // its paragraph separators are the line ends.
     QString text = RichText1->document()->toRawText();
@@ -163,9 +167,11 @@ void frmHelpFiles::cmdSaveAsFile_Click() {
     if (!tavrolin::write_file_atomically(native_path(help_file_path),
                                          tavrolin::with_crlf_line_ends(bytes.toStdString()), &error)) {
         dialogs_.report_failure(this, QString::fromLocal8Bit(error.c_str()));
-        return;
+        return false;
     }
+    RichText1->document()->setModified(false);
     setWindowTitle(caption_prefix + help_file_path);
+    return true;
 }
 
 void frmHelpFiles::Form_Resize() {
@@ -189,6 +195,15 @@ void frmHelpFiles::changeEvent(QEvent* event) {
 }
 
 void frmHelpFiles::closeEvent(QCloseEvent* event) {
+    // Edits are asked about as in any editor: saved (through the save dialog), thrown away, or
+    // the window stays open. A save that is cancelled or fails keeps it open too.
+    if (RichText1->document()->isModified()) {
+        const std::optional<int> choice = dialogs_.ask(this, unsaved_title, unsaved_question, {save_answer, discard_answer});
+        if (!choice || (*choice == 0 && !save_box())) {
+            event->ignore();
+            return;
+        }
+    }
     QWidget::closeEvent(event);
     Form_Unload();
 }

@@ -39,6 +39,12 @@ public:
     // The box's size in twips, as last set.
     QSize box_size_twips() const { return box_twips_; }
 
+    // The question on closing with unsaved edits, and its answers (the third is Cancel).
+    static constexpr const char* unsaved_title = "Help";
+    static constexpr const char* unsaved_question = "The help text has changes that have not been saved. Save them?";
+    static constexpr const char* save_answer = "Save";
+    static constexpr const char* discard_answer = "Discard";
+
     // Shows the file dialog; on a choice sets help_file_path. Returns whether the user cancelled.
     bool GetHELPFileFilename(int load_save);
 
@@ -64,6 +70,8 @@ private:
     void Form_Load();
     void Form_Resize();
     void Form_Unload();
+    // The save dialog, then the box into the chosen file; false when cancelled or not written.
+    bool save_box();
     // Reads a text file into the box; on failure the box is left as it was and `error` says why.
     bool load_into_box(const QString& path, QString* error);
     void place(QWidget* control, int left, int top, int width, int height);

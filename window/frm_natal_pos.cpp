@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QResizeEvent>
 #include <QScreen>
@@ -25,13 +26,19 @@ frmNatalPos::frmNatalPos(QWidget* main_window) : QWidget(main_window, Qt::Window
     // Report lines keep their columns: they are never wrapped.
     RichText1->setLineWrapMode(QPlainTextEdit::NoWrap);
     RichText1->installEventFilter(this);
+    lblHeading = new QLabel(this);
+    lblHeading->setObjectName("lblHeading");
+    lblHeading->setContentsMargins(4, 2, 4, 2);
+    lblHeading->hide();  // until a heading is set
     resize(to_px_x(client_width), to_px_y(client_height));
     Form_Load();
 }
 
 void frmNatalPos::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    RichText1->setGeometry(rect());
+    const int top = heading_height();
+    lblHeading->setGeometry(0, 0, width(), top);
+    RichText1->setGeometry(rect().adjusted(0, top, 0, 0));
 }
 
 int frmNatalPos::to_px_x(int twips) const { return static_cast<int>(std::lround(twips * dpi_x_ / 1440.0)); }
@@ -48,6 +55,17 @@ void frmNatalPos::Form_Load() {
     RichText1->clear();
 }
 
+int frmNatalPos::heading_height() const { return lblHeading->isHidden() ? 0 : lblHeading->sizeHint().height(); }
+
+void frmNatalPos::set_heading(const QString& title, const QString& heading) {
+    setWindowTitle(title);
+    lblHeading->setText(heading);
+    lblHeading->setVisible(!heading.isEmpty());
+    const int top = heading_height();
+    lblHeading->setGeometry(0, 0, width(), top);
+    RichText1->setGeometry(rect().adjusted(0, top, 0, 0));
+}
+
 void frmNatalPos::set_report(const QString& text) {
     RichText1->setPlainText(text);
     // Room for the longest line and every line (the empty one after the last line end too) in
@@ -59,7 +77,7 @@ void frmNatalPos::set_report(const QString& text) {
     const int lines = RichText1->document()->blockCount();
     const qreal chrome = 2 * (RichText1->frameWidth() + RichText1->document()->documentMargin());
     const QSize needed(static_cast<int>(std::ceil(longest + chrome)) + RichText1->cursorWidth() + 2,
-                       static_cast<int>(std::ceil(lines * std::ceil(metrics.lineSpacing()) + chrome)) + 2);
+                       static_cast<int>(std::ceil(lines * std::ceil(metrics.lineSpacing()) + chrome)) + 2 + heading_height());
     resize(size().expandedTo(needed));
     // Scroll bars that the text called for in the box's earlier, smaller size keep each other
     // on (each narrows the room the other's text has); let them decide afresh.

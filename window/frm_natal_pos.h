@@ -8,6 +8,7 @@
 
 class QKeyEvent;
 class QResizeEvent;
+class QLabel;
 class QPlainTextEdit;
 
 class frmNatalPos : public QWidget {
@@ -25,6 +26,8 @@ public:
     // A separate top-level window owned by main_window, which gets the focus back on Escape.
     explicit frmNatalPos(QWidget* main_window);
 
+    // The window's title, and the line above the report that names the natal data.
+    void set_heading(const QString& title, const QString& heading);
     // Shows the report (platform line ends) in the box, the window large enough for all of it.
     void set_report(const QString& text);
     // Lines the window's right edge up with the main window's, `top_offset` below its top
@@ -32,6 +35,7 @@ public:
     void place_beside(const QWidget& main_window);
 
     QPlainTextEdit* RichText1 = nullptr;
+    QLabel* lblHeading = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -42,6 +46,7 @@ private:
     // Escape gives the focus back to the main window and types nothing; true when the key is
     // taken.
     bool RichText1_KeyPress(const QKeyEvent& event);
+    int heading_height() const;
     int to_px_x(int twips) const;
     int to_px_y(int twips) const;
 

@@ -10,13 +10,16 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFocusEvent>
+#include <QAbstractItemView>
 #include <QCompleter>
+#include <QStyle>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -43,6 +46,7 @@
 #include "window/file_dialogs.h"
 #include "window/frm_birth_time.h"
 #include "window/frm_help_files.h"
+#include "window/screen_placement.h"
 #include "files/ini_file.h"
 #include "files/regional.h"
 
@@ -77,6 +81,9 @@ protected:
 
     void focusInEvent(QFocusEvent* event) override {
         QLineEdit::focusInEvent(event);
+        // The focus comes back from the completer's list while the user types: selecting then
+        // would let the next key replace what has been typed so far.
+        if (event->reason() == Qt::PopupFocusReason) return;
         selectAll();
         // A mouse click that brings the focus places the caret after this event; select again
         // once it has been handled, so that typing still replaces the old value.
@@ -138,6 +145,15 @@ QStringList to_q_list(const std::vector<std::string>& texts) {
     return list;
 }
 
+// The form a date box expects in a date order: "MM/DD/YYYY", "DD/MM/YYYY" or "YYYY/MM/DD".
+QString date_form_hint(int date_order) {
+    switch (date_order) {
+        case 1: return "DD/MM/YYYY";
+        case 2: return "YYYY/MM/DD";
+        default: return "MM/DD/YYYY";
+    }
+}
+
 int tick(const QCheckBox* box) { return box->isChecked() ? 1 : 0; }
 
 // Layout in twips. The columns on the right, their row pitch and the middle results box are the
@@ -160,6 +176,8 @@ constexpr int results1_height = 6750;
 constexpr int left_column_width = results1_left - margin - 120;
 constexpr int below_top = results1_top + results1_height + 120;  // 6990
 
+constexpr int tz_box_top = 1230;  // below the "Time Zone: " label, the column's width
+constexpr int results0_top = tz_box_top + box_height + 90;
 constexpr int date_label_width = 1200;
 constexpr int date_field_left = margin + date_label_width;
 constexpr int natal_label_width = 1740;
@@ -321,13 +339,21 @@ void frmTavrolin::build_dates_and_zone(QWidget* c) {
     lblTZ = make_label(c, "lblTZ", "Time Zone: ");
     place(lblTZ, margin, 900, date_label_width, box_height);
     txtTZ = make_input(c, "txtTZ", KeyFilter::time_zone, max_len_tz_box, "8");
-    // The system's zone names offered while typing; the whole name in the tooltip, as the box is narrow.
-    auto* zones = new QCompleter(to_q_list(tavrolin::zone_names()), txtTZ);
+    // The system's zone names offered while typing, in a list that only replaces the text when
+    // one of them is chosen. The box has a row of its own below its label, as wide as the column,
+    // so that a long name such as "America/Argentina/Buenos_Aires" shows whole.
+    const QStringList names = to_q_list(tavrolin::zone_names());
+    auto* zones = new QCompleter(names, txtTZ);
     zones->setCaseSensitivity(Qt::CaseInsensitive);
     zones->setFilterMode(Qt::MatchContains);
+    zones->setCompletionMode(QCompleter::PopupCompletion);
     txtTZ->setCompleter(zones);
+    int longest = 0;
+    for (const QString& name : names) longest = std::max(longest, zones->popup()->fontMetrics().horizontalAdvance(name));
+    // The list is at least as wide as the longest name, its scroll bar and frame.
+    zones->popup()->setMinimumWidth(longest + zones->popup()->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 24);
     connect(txtTZ, &QLineEdit::textChanged, txtTZ, &QLineEdit::setToolTip);
-    place(txtTZ, date_field_left, 900, 900, box_height);
+    place(txtTZ, margin, tz_box_top, left_column_width, box_height);
 }
 
 // The degree run's results on the left, the main results in the middle.
@@ -339,9 +365,13 @@ void frmTavrolin::build_results(QWidget* c) {
         box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
         box->setTabChangesFocus(true);
+        // Results are the program's, not the user's: they select and copy but take no typing,
+        // so that an edited listing cannot pass for a computed one.
+        box->setReadOnly(true);
+        box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
         txtResults[static_cast<std::size_t>(i)] = box;
     }
-    place(txtResults[0], margin, 1320, left_column_width, results1_top + results1_height - 1320);
+    place(txtResults[0], margin, results0_top, left_column_width, results1_top + results1_height - results0_top);
     place(txtResults[1], results1_left, results1_top, results1_width, results1_height);
 }
 
@@ -613,6 +643,7 @@ void frmTavrolin::Form_Load() {
     txtTZ->setText(to_q(cut_tz_text(cv.tz)));
     txtStartdate->setText(to_q(cut_to_max_length(cv.start_date, max_len_start_date)));
     txtEndDate->setText(to_q(cut_to_max_length(cv.end_date, max_len_end_date)));
+    set_date_tooltips();
 
     resize_to_twips();
     show();
@@ -652,37 +683,74 @@ void frmTavrolin::apply_wide_screen_layout() {
 }
 
 void frmTavrolin::closeEvent(QCloseEvent* event) {
-    // Closing cannot be refused: the values are saved if possible and the program ends.
-    Form_Unload();
+    // The help window's unsaved edits first: its question may keep both windows open.
+    if (help_window_ && !help_window_->close()) {
+        event->ignore();
+        return;
+    }
+    if (!Form_Unload()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     QCoreApplication::quit();
 }
 
-void frmTavrolin::Form_Unload() {
-    std::string error;
-    if (tavrolin::prepare_folder(places_, places_.config_folder, &error) &&
-        tavrolin::SaveINIFile(places_.config_folder, control_values(), &error)) {
-        ini_save_error_.clear();
-        return;
+bool frmTavrolin::Form_Unload() {
+    for (;;) {
+        std::string error;
+        if (tavrolin::prepare_folder(places_, places_.config_folder, &error) &&
+            tavrolin::SaveINIFile(places_.config_folder, control_values(), &error)) {
+            ini_save_error_.clear();
+            return true;
+        }
+        ini_save_error_ = QString::fromLocal8Bit(error.c_str());
+        std::fprintf(stderr, "tavrolin: %s\n", error.c_str());
+        statusBar()->showMessage(ini_save_error_);
+        // A desktop user never sees the line on standard error: ask before the values are lost.
+        const std::optional<int> choice =
+            file_dialogs().ask(this, ini_save_failed_title,
+                               ini_save_error_ + "\n\nThe dates, the natal data and the time zone will not be there "
+                                                 "when the program starts again.",
+                               {ini_retry_answer, ini_close_answer});
+        if (choice == 0) continue;
+        // Cancel keeps the window open, with its values.
+        return choice == 1;
     }
-    ini_save_error_ = QString::fromLocal8Bit(error.c_str());
-    std::fprintf(stderr, "tavrolin: %s\n", error.c_str());
-    statusBar()->showMessage(ini_save_error_);
 }
 
 void frmTavrolin::cmdTavrolin_Click() {
     setWindowTitle("Tavrolin");
     QElapsedTimer timer;
     timer.start();
-    Start_Calcs(1);
+    if (!Start_Calcs(1)) {
+        // Nothing was computed: no time to show, and the listing is the previous run's.
+        setWindowTitle(previous_results_title);
+        return;
+    }
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     setWindowTitle(QString::fromStdString("Tavrolin - " + tavrolin::format_fixed(seconds, 2) + " secs."));
     txtResults[1]->setFocus();
 }
 
+void frmTavrolin::mark_previous_results(int calc_kind, bool previous) {
+    QPlainTextEdit* box = txtResults[static_cast<std::size_t>(calc_kind)];
+    box->setProperty("previousResults", previous);
+    // Greyed text and a tooltip: the listing stays to be read and copied, but does not pass for
+    // the answer to the inputs now in the boxes.
+    QPalette palette = box->palette();
+    const QPalette normal = QApplication::palette(box);
+    palette.setColor(QPalette::Active, QPalette::Text,
+                     previous ? normal.color(QPalette::Disabled, QPalette::Text) : normal.color(QPalette::Active, QPalette::Text));
+    palette.setColor(QPalette::Inactive, QPalette::Text,
+                     previous ? normal.color(QPalette::Disabled, QPalette::Text) : normal.color(QPalette::Inactive, QPalette::Text));
+    box->setPalette(palette);
+    box->setToolTip(previous && !box->document()->isEmpty() ? QString(previous_results_tooltip) : QString());
+}
+
 void frmTavrolin::cmdCalculate_T_to_Point_Click() { Start_Calcs(0); }
 
-void frmTavrolin::Start_Calcs(int calc_kind) {
+bool frmTavrolin::Start_Calcs(int calc_kind) {
     engine_.cv = control_values();
     QPlainTextEdit* box = txtResults[static_cast<std::size_t>(calc_kind)];
     bool busy = false;
@@ -711,12 +779,22 @@ void frmTavrolin::Start_Calcs(int calc_kind) {
         // box builds its document from the wide one.
         const QString text = QString::fromStdString(tavrolin::to_platform_line_ends(std::move(outcome.text)));
         box->setPlainText(text);
+        mark_previous_results(calc_kind, false);
         mnuFileExportResults->setEnabled(true);
         timeline_command_.timeline_after_run();
+        // What the listing says at its end must not go unseen: a cancelled run and the bodies
+        // that could not be computed are named in the status bar too.
+        QStringList notes;
+        if (engine_.last_outcome.cancelled) notes << QString::fromStdString(tavrolin::cancelled_note(engine_));
+        const QString missing = QString::fromStdString(tavrolin::not_computed_summary(engine_.eph));
+        if (!missing.isEmpty()) notes << missing;
+        show_status(notes.join(' '));
     } else {
+        mark_previous_results(calc_kind, true);
         statusBar()->showMessage(QString::fromStdString(outcome.invalid_date));
     }
     if (busy) QApplication::restoreOverrideCursor();
+    return outcome.ran;
 }
 
 void frmTavrolin::optNatal_Transit_Progressed_Click(int Index) {
@@ -845,6 +923,9 @@ void frmTavrolin::adjust_dates(tavrolin::DateCommand command) {
 
 void frmTavrolin::mnuConvertLocalBirthTime_Click() {
     frmBirthTime dialog(DateOrder(), txtNatalDate->text(), txtTZ->text(), this);
+    dialog.adjustSize();
+    dialog.move(geometry().center() - dialog.rect().center());
+    tavrolin::keep_on_screen(dialog, *this);
     if (dialog.exec() == QDialog::Accepted && dialog.chosen()) apply_birth_time(*dialog.chosen());
 }
 
@@ -862,18 +943,23 @@ void frmTavrolin::apply_birth_time(const tavrolin::UniversalTime& gmt) {
 frmHelpFiles* frmTavrolin::help_window() const { return help_window_; }
 
 void frmTavrolin::mnuHelp_Click() {
-    if (help_window_) help_window_->close();
+    // An open help window with unsaved edits asks first; kept, it comes forward instead.
+    if (help_window_ && !help_window_->close()) {
+        help_window_->raise();
+        help_window_->activateWindow();
+        return;
+    }
     help_window_ = new frmHelpFiles(places(), file_dialogs(), this);
-    // Left to itself the window manager may put part of the window below the screen's edge:
-    // place it near the main window, wholly on the screen (frame included).
-    const QRect avail = screen()->availableGeometry();
-    const QMargins frame(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
-                         frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom());
-    const QSize outer = help_window_->size().grownBy(frame);
-    const int x = std::clamp(frameGeometry().left() + 40, avail.left(), std::max(avail.left(), avail.right() + 1 - outer.width()));
-    const int y = std::clamp(frameGeometry().top() + 40, avail.top(), std::max(avail.top(), avail.bottom() + 1 - outer.height()));
-    help_window_->move(x, y);
+    // Near the main window, wholly on its screen.
+    help_window_->move(geometry().topLeft() + QPoint(40, 40));
     help_window_->show();
+    tavrolin::keep_on_screen(*help_window_, *this);
+}
+
+void frmTavrolin::set_date_tooltips() {
+    // A first-time user learns the order of the session's dates here.
+    const QString form = date_form_hint(DateOrder());
+    for (QLineEdit* box : {txtStartdate, txtEndDate, txtNatalDate}) box->setToolTip(form);
 }
 
 // What the command objects ask of the window.

@@ -102,6 +102,17 @@ public:
     int twips_to_px_x(int twips) const;
     int twips_to_px_y(int twips) const;
 
+    // The question when the INI file cannot be written on closing, and its answers (Cancel, the
+    // third, keeps the window open).
+    static constexpr const char* ini_save_failed_title = "Settings not saved";
+    static constexpr const char* ini_retry_answer = "Try again";
+    static constexpr const char* ini_close_answer = "Close anyway";
+    // The title, and the results box's tooltip, when input was refused and the listing on screen
+    // is the previous run's.
+    static constexpr const char* previous_results_title = "Tavrolin - not calculated: the results shown are the previous run's";
+    static constexpr const char* previous_results_tooltip =
+        "The results of the previous run: the last calculation was refused and computed nothing.";
+
     // Why the last INI write failed; empty when it succeeded or has not happened.
     const QString& ini_save_error() const { return ini_save_error_; }
 
@@ -136,7 +147,8 @@ public slots:
     // and, when the day changed, its date into the natal date box.
     void mnuConvertLocalBirthTime_Click();
     void apply_birth_time(const tavrolin::UniversalTime& gmt);
-    // Help: a fresh help window (one that is open is closed, unsaved edits and all).
+    // Help: a fresh help window; one that is open is closed first, asking about unsaved edits
+    // (kept and brought forward when the user cancels).
     void mnuHelp_Click();
 
     // Options menu: the listing style of the following calculations. Run when an entry has been
@@ -158,8 +170,11 @@ private:
     void with_commands_disabled(const std::function<void()>& work) override;
 
     // Runs a calculation command with the current control values and writes its listing into
-    // txtResults(calc_kind); a date that is not a date is reported in the status bar instead.
-    void Start_Calcs(int calc_kind);
+    // txtResults(calc_kind); a date that is not a date is reported in the status bar instead, and
+    // the listing left in the box is marked as the previous run's. Returns whether it ran.
+    bool Start_Calcs(int calc_kind);
+    void mark_previous_results(int calc_kind, bool previous);
+    void set_date_tooltips();
     // One builder per panel of the client area, then the menus and the commands behind them.
     void build_controls();
     void build_dates_and_zone(QWidget* c);
@@ -177,7 +192,9 @@ private:
     void connect_commands();
     void set_tab_order();
     void Form_Load();
-    void Form_Unload();
+    // Writes the INI file; when that fails, asks whether to try again or close anyway. False:
+    // the window stays open.
+    bool Form_Unload();
     void place_on_screen();
     void apply_wide_screen_layout();
     void adjust_dates(tavrolin::DateCommand command);

@@ -186,6 +186,15 @@ void frmTimeline::set_timeline(std::shared_ptr<const Timeline> timeline, std::fu
     fit_whole_range();
 }
 
+void frmTimeline::set_note(const QString& note) {
+    note_ = note;
+    if (note.isEmpty())
+        statusBar()->clearMessage();
+    else
+        statusBar()->showMessage(note);
+    canvas_->update();
+}
+
 void frmTimeline::set_clock(std::function<double()> clock) {
     clock_ = std::move(clock);
     canvas_->update();
@@ -198,6 +207,7 @@ TimelineView frmTimeline::view() const {
     v.lane_offset = lanes_bar_->value();
     v.size = canvas_->size();
     if (clock_) v.now_jd = clock_();
+    v.note = note_;
     return v;
 }
 

@@ -37,6 +37,9 @@ public:
     // row's listing line (empty: none to show now).
     void set_timeline(std::shared_ptr<const tavrolin::Timeline> timeline, std::function<QString(int)> row_text);
     const tavrolin::Timeline& timeline() const { return *timeline_; }
+    // A note at the right of the legend and in the status bar (a cancelled run's); empty: none.
+    void set_note(const QString& note);
+    const QString& note() const { return note_; }
     // The present moment (Julian day, UT) for its line; the system clock unless set.
     void set_clock(std::function<double()> clock);
 
@@ -77,6 +80,7 @@ private:
     tavrolin::FileDialogs& dialogs_;
     QString folder_;
     QString file_path_;
+    QString note_;
     std::shared_ptr<const tavrolin::Timeline> timeline_;
     std::unique_ptr<tavrolin::TimelinePainter> painter_;
     std::function<QString(int)> row_text_;

@@ -5,6 +5,7 @@
 
 #include "output/calculation_command.h"
 #include "window/frm_natal_pos.h"
+#include "window/screen_placement.h"
 
 namespace tavrolin {
 
@@ -17,10 +18,8 @@ void NatalReportCommands::natal_report_command(NatalReportKind kind) {
         host_.show_status(QString::fromStdString(outcome.invalid_date));
         return;
     }
-    // The report shows what the library returned; a body it could not compute is named.
-    QString message = QString::fromStdString(outcome.not_computed).trimmed();
-    message.replace("\r\n", "; ");
-    host_.show_status(message);
+    // Every body the library could not compute is named; the report shows no position for it.
+    host_.show_status(QString::fromStdString(not_computed_summary(engine_.eph)));
 
     // At most one natal positions window, always showing the latest report. The command runs
     // from the main window, never from inside the old window's own event handling, so the old
@@ -28,6 +27,7 @@ void NatalReportCommands::natal_report_command(NatalReportKind kind) {
     delete natal_pos_window_.data();
     QWidget* main_window = host_.parent_widget();
     natal_pos_window_ = new frmNatalPos(main_window);
+    natal_pos_window_->set_heading(report_title(kind), natal_data_heading(host_.control_values()));
 
     const QString text = QString::fromStdString(to_platform_line_ends(outcome.text));
     QClipboard* clipboard = QGuiApplication::clipboard();
@@ -37,6 +37,21 @@ void NatalReportCommands::natal_report_command(NatalReportKind kind) {
     natal_pos_window_->set_report(text);
     // Once shown the window has its frame, which the placement counts in.
     natal_pos_window_->place_beside(*main_window);
+    keep_on_screen(*natal_pos_window_, *main_window);
+}
+
+QString NatalReportCommands::report_title(NatalReportKind kind) {
+    switch (kind) {
+        case NatalReportKind::DeclLat: return "Natal Positions - decl/lat";
+        case NatalReportKind::SiderealLongitude: return "Natal Positions - sidereal (Lahiri) longitude";
+        case NatalReportKind::Longitude: break;
+    }
+    return "Natal Positions - longitude";
+}
+
+QString NatalReportCommands::natal_data_heading(const ControlValues& cv) {
+    return QString::fromStdString("Natal data: " + cv.natal_date + ", " + cv.natal_time + " GMT" +
+                                  (cv.p2_helio == 1 ? ", heliocentric" : ""));
 }
 
 }  // namespace tavrolin

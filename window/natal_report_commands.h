@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QString>
 
 #include "engine/engine.h"
 #include "output/natal_report.h"
@@ -22,6 +23,11 @@ public:
 
     // The open natal positions window, if any.
     frmNatalPos* natal_pos_window() const;
+
+    // The window's title for a report ("Natal Positions - longitude"), and the heading above the
+    // report that says whose positions they are ("Natal data: 09/22/1949, 16.43 GMT").
+    static QString report_title(NatalReportKind kind);
+    static QString natal_data_heading(const ControlValues& cv);
 
 private:
     void natal_report_command(NatalReportKind kind);

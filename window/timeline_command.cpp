@@ -4,6 +4,7 @@
 #include "output/timeline.h"
 #include "window/file_dialogs.h"
 #include "window/frm_timeline.h"
+#include "window/screen_placement.h"
 
 namespace tavrolin {
 
@@ -17,6 +18,10 @@ void TimelineCommand::mnuViewTimeline_Click() {
         timeline_window_ = new frmTimeline(host_.parent_widget(), host_.file_dialogs(), from_native_path(host_.places().dialog_folder));
         QObject::connect(timeline_window_, &frmTimeline::row_clicked, timeline_window_, [this](int row) { select_result_row(row); });
         show_timeline_in_window();
+        // Near the main window, wholly on its screen.
+        timeline_window_->move(host_.parent_widget()->geometry().topLeft() + QPoint(40, 40));
+        timeline_window_->show();
+        keep_on_screen(*timeline_window_, *host_.parent_widget());
     }
     timeline_window_->show();
     timeline_window_->raise();
@@ -39,6 +44,8 @@ void TimelineCommand::show_timeline_in_window() {
         if (host_.calculation_running()) return QString();
         return QString::fromStdString(timeline_row_text(engine_, row));
     });
+    // A cancelled run's timeline ends where the run stopped: it says so, as the listing does.
+    timeline_window_->set_note(engine_.last_outcome.cancelled ? QString::fromStdString(cancelled_note(engine_)) : QString());
 }
 
 void TimelineCommand::select_result_row(int row) {

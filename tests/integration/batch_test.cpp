@@ -159,6 +159,9 @@ TEST_F(Batch, BadInputsAndTheOtherCommands) {
     edge.end_date = "01/03/0100";
     edge.tz = "24";
     const std::string birth = " --local-birth-time '09/22/1949 17:43 Europe/London'";
+    // A birth before the asteroid files begin: those bodies are named, in the report without a position.
+    ControlValues early = initial_state();
+    early.natal_date = "06/15/1750";
     const std::string ex = "'" + example.string() + "'";
     // `out`: what standard output holds ("" for nothing at all).
     struct Case { std::string args; int status; std::vector<std::string> in_stderr; std::string out = ""; };
@@ -213,6 +216,8 @@ TEST_F(Batch, BadInputsAndTheOtherCommands) {
         // Chiron has no position in the year 100: named, and the exit is 1 (it was 0).
         {settings("edge.opt", edge), 1, {"Chiron: position not computed"},
          " results fell on dates outside the years 0100 to 9999 and are not listed."},
+        {"--report longitude " + settings("early.opt", early), 1, {"Chiron: position not computed: ", "Vesta: position not computed: "},
+         "\nChiron      position not computed\n"},
         // The birth time converter: Greenwich date and natal time, both answers of a repeated hour.
         {"--date-order 1 --local-birth-time '27/10/2024 01:30 Europe/London'", 0, {},
          "27/10/2024 0.30 (BST, UT+1)\n27/10/2024 1.30 (GMT, UT+0)\n"},

@@ -115,9 +115,11 @@ private slots:
         for (int i = 0; i < texts.size(); ++i) QCOMPARE(control(*w, boxes[i])->text(), texts[i]);
         QCOMPARE(control(*w, "txtYearsBack")->text(), QString("1"));
 
-        // A folder that cannot hold the file: the window still closes and says why.
+        // A folder that cannot hold the file: the window says why and, told to, closes all the same.
         QVERIFY(write_file(dir.filePath("plain"), "x"));
-        w = make_window(dir.filePath("plain/sub"));
+        auto dialogs = std::make_shared<ScriptedDialogs>();
+        dialogs->choices.push_back(1);  // "Close anyway"
+        w = make_window(dir.filePath("plain/sub"), 12000, 0, dialogs);
         QVERIFY(w->close());
         const QString error = w->ini_save_error();
         QVERIFY2(error.contains(dir.filePath("plain/sub/Tavrolin.ini")) && error.contains("Not a directory"), qPrintable(error));
