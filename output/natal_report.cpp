@@ -67,7 +67,7 @@ std::string natal_longitude_line(const std::string& name, double longitude) {
 }
 
 std::string natal_not_computed_line(const std::string& name) {
-    std::string line = name_field(name) + " " + not_computed_text;
+    std::string line = name_field(name) + " " + position_not_computed;
     line += crlf;
     return line;
 }

@@ -26,7 +26,7 @@ std::string natal_decl_lat_line(const std::string& name, double decl_lat);
 
 // "Chiron      position not computed": the line of a body whose position the library could not
 // compute, in place of a position.
-inline constexpr const char* not_computed_text = "position not computed";
+inline constexpr const char* position_not_computed = "position not computed";
 std::string natal_not_computed_line(const std::string& name);
 
 // The report of engine.natal_lon (engine.natal_decl) as it stands, bodies chosen by the P2 Helio
