@@ -153,7 +153,7 @@ TEST_F(AtomicWrites, TheFileBehindLinksIsReplacedWithItsOwnPermissionsOrRefusedA
             if (regular && (!c.error.empty() || c.signal != 0)) {
                 EXPECT_EQ(read_file(dir / c.holder), old_content);
             }
-            EXPECT_EQ(fs::status(dir / c.holder).permissions(), fs::perms(c.mode));
+            EXPECT_EQ(fs::status(dir / c.holder).permissions(), fs::perms(c.mode)) << std::oct << c.mode;
         }
         EXPECT_EQ(links(), links_before) << "a link was replaced";
     }
