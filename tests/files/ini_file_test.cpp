@@ -26,6 +26,7 @@ class IniFileReading : public testing::TempFolderTest {};
 TEST_F(IniFileReading, OnlyARegularFileOfSensibleSizeIsRead) {
     const std::string ini = ini_file_path(dir.string());
     const std::string lines = "natal_time=09.15\r\nzodiac_degree=12.5\r\n";
+    const std::string not_regular = ini + ": cannot be read: not a regular file";
     struct Case {
         const char* what;
         std::function<void()> setup;
@@ -35,9 +36,8 @@ TEST_F(IniFileReading, OnlyARegularFileOfSensibleSizeIsRead) {
     };
     const Case cases[] = {
         {"a regular file", [&] { std::ofstream(ini, std::ios::binary) << lines; }, true, "09.15", ""},
-        {"a pipe", [&] { ::mkfifo(ini.c_str(), 0600); }, false, "16.43", ini + ": cannot be read: not a regular file"},
-        {"a link to an endless device", [&] { fs::create_symlink("/dev/zero", ini); }, false, "16.43",
-         ini + ": cannot be read: not a regular file"},
+        {"a pipe", [&] { ::mkfifo(ini.c_str(), 0600); }, false, "16.43", not_regular},
+        {"a link to an endless device", [&] { fs::create_symlink("/dev/zero", ini); }, false, "16.43", not_regular},
         {"a file larger than any INI file",
          [&] { std::ofstream(ini, std::ios::binary) << std::string(max_ini_file_size, '\n') << lines; }, false, "16.43",
          ini + ": is too large to be the INI file"},

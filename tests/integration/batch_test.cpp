@@ -65,13 +65,11 @@ TEST_F(Batch, ListsWhatTheEngineFindsForTheFileAndTheOptions) {
     struct Case { std::string args; ControlValues cv; int calc_kind; std::string shown; };
     const std::string near_misses = "\nWithin 1 deg. of exact:\n";
     const Case cases[] = {
-        {"'" + example.string() + "'", initial_state(), 1, near_misses},
-        {busy_file, busy, 1, near_misses},
+        {"'" + example.string() + "'", initial_state(), 1, near_misses}, {busy_file, busy, 1, near_misses},
         // Dates read year first: the rows' times are still written month first, the near misses not.
         {"--date-order 2 " + ymd_file, ymd, 1, ": 2005/12/"},
         {"--degree --angle 33 " + degree_file, degree, 0, " 100.123 "},
-        {"--style quill " + busy_file, quill, 1, " = "},
-        {"--style lunetta " + busy_file, lunetta, 1, near_misses},
+        {"--style quill " + busy_file, quill, 1, " = "}, {"--style lunetta " + busy_file, lunetta, 1, near_misses},
     };
     std::vector<std::string> listings;
     for (const Case& c : cases) {
@@ -193,14 +191,10 @@ TEST_F(Batch, BadInputsAndTheOtherCommands) {
         {"--local-birth-time '03/31/2024 1:30'", 1, {"give a date, a local time hh:mm and a zone name"}},
         {"--local-birth-time '12/31/9999 23:00 America/New_York'", 1,
          {"23:00 on 12/31/9999 in America/New_York falls on a GMT date outside the years 0100 to 9999"}},
-        {"", 2, {"no settings file", "Usage:"}},
-        {"--frobnicate " + ex, 2, {"--frobnicate", "Usage:"}},
-        {ex + " " + ex, 2, {"more than one settings file"}},
-        {"--years-back 123 " + ex, 2, {"--years-back"}},
-        {"--angle", 2, {"--angle needs a value"}},
-        {"--style fancy " + ex, 2, {"--style \"fancy\""}},
-        {"--report ecliptic " + ex, 2, {"--report \"ecliptic\""}},
-        {"--to-spreadsheet --pipe 'a;b' " + ex, 2, {"--pipe"}},
+        {"", 2, {"no settings file", "Usage:"}}, {"--frobnicate " + ex, 2, {"--frobnicate", "Usage:"}},
+        {ex + " " + ex, 2, {"more than one settings file"}}, {"--years-back 123 " + ex, 2, {"--years-back"}},
+        {"--angle", 2, {"--angle needs a value"}}, {"--style fancy " + ex, 2, {"--style \"fancy\""}},
+        {"--report ecliptic " + ex, 2, {"--report \"ecliptic\""}}, {"--to-spreadsheet --pipe 'a;b' " + ex, 2, {"--pipe"}},
         {"--to-spreadsheet --report longitude " + ex, 2, {"--report"}},
         {"--export '" + path("out.txt") + "' " + ex, 1, {"out.txt", "must end in .ics (iCalendar) or .csv"}},
         {"--export - " + ex, 2, {"--export - needs --format"}},
