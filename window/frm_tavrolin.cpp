@@ -606,13 +606,10 @@ void frmTavrolin::Form_Load() {
     date_order_ = setup_.date_order ? *setup_.date_order : tavrolin::GetRegionalDateOrder();
 
     tavrolin::ControlValues cv = control_values();
+    // The INI gives the boxes and the set-up of the last session; what it lacks (an older
+    // copy's file, or none) keeps the initial state the controls were built with.
     tavrolin::LoadINIFile(places_.config_folder, cv);
-    txtNatalDate->setText(to_q(cv.natal_date));
-    txtNatalTime->setText(to_q(cut_to_max_length(cv.natal_time, max_len_natal_time)));
-    txtZodiacDegree->setText(to_q(cut_to_max_length(cv.zodiac_degree, max_len_zodiac_degree)));
-    txtTZ->setText(to_q(cut_tz_text(cv.tz)));
-    txtStartdate->setText(to_q(cut_to_max_length(cv.start_date, max_len_start_date)));
-    txtEndDate->setText(to_q(cut_to_max_length(cv.end_date, max_len_end_date)));
+    apply_control_values(cv);
 
     resize_to_twips();
     show();

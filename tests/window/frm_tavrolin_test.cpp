@@ -8,6 +8,8 @@
 #include <tuple>
 
 #include "engine/text_rules.h"
+#include "files/ini_file.h"
+#include "files/settings_file.h"
 #include "support/window_test_support.h"
 
 // glibc keeps the search path of a locale loaded through LOCPATH for the life of the process;
@@ -108,12 +110,12 @@ private slots:
         const char* boxes[] = {"txtStartdate", "txtEndDate", "txtNatalDate", "txtNatalTime", "txtZodiacDegree", "txtTZ"};
         auto w = make_window(dir.path());
         for (int i = 0; i < texts.size(); ++i) control(*w, boxes[i])->setText(texts[i]);
-        control(*w, "txtYearsBack")->setText("3");  // not kept
+        control(*w, "txtYearsBack")->setText("3");  // kept with the set-up
         QVERIFY(w->close());
         QVERIFY(w->ini_save_error().isEmpty());
         w = make_window(dir.path());
         for (int i = 0; i < texts.size(); ++i) QCOMPARE(control(*w, boxes[i])->text(), texts[i]);
-        QCOMPARE(control(*w, "txtYearsBack")->text(), QString("1"));
+        QCOMPARE(control(*w, "txtYearsBack")->text(), QString("3"));
 
         // A folder that cannot hold the file: the window still closes and says why.
         QVERIFY(write_file(dir.filePath("plain"), "x"));
@@ -122,6 +124,44 @@ private slots:
         const QString error = w->ini_save_error();
         QVERIFY2(error.contains(dir.filePath("plain/sub/Tavrolin.ini")) && error.contains("Not a directory"), qPrintable(error));
         QCOMPARE(w->statusBar()->currentMessage(), error);
+    }
+
+    // The ticks, options, mode, angle, "Yrs back" and listing style come back after a restart,
+    // set through the controls themselves; the INI of an older copy (six boxes only) gives the
+    // initial state around its boxes.
+    void iniFileKeepsTheSetUpAcrossARestart() {
+        QTemporaryDir dir;
+        auto w = make_window(dir.path());
+        for (const char* name : {"chkAspects_0", "chkAspects_3", "chkP1Planets_5", "chkP1Planets_0", "chkP2Planets_15",
+                                 "chkP2Planets_G_or_H", "chkApparentPos", "chkUse_ET", "chkHelio", "chkSortOutput",
+                                 "chkDateOnly"})
+            QTest::mouseClick(control<QCheckBox>(*w, name), Qt::LeftButton, Qt::NoModifier, QPoint(6, 6));
+        QTest::mouseClick(control<QRadioButton>(*w, "optNatal_Transit_Progressed_2"), Qt::LeftButton, Qt::NoModifier,
+                          QPoint(6, 6));
+        control(*w, "txtUserDefinedAngle")->setText("72");
+        control(*w, "txtYearsBack")->setText("7");
+        w->findChild<QAction*>("mnuUseQuillDisplaySettings")->trigger();
+        const tavrolin::ControlValues before = w->control_values();
+        QVERIFY(before.mode == 2 && before.aspects[3] == 1 && before.aspects[0] == 0 && before.p2_helio == 1);
+        QVERIFY(w->close());
+        w = make_window(dir.path());
+        const tavrolin::ControlValues after = w->control_values();
+        QCOMPARE(tavrolin::settings_file_text(after), tavrolin::settings_file_text(before));
+        QCOMPARE(tavrolin::ini_setup_text(after), tavrolin::ini_setup_text(before));
+        QVERIFY(after.style == tavrolin::ListingStyle::Quill);
+        QCOMPARE(control<QCheckBox>(*w, "chkAspects_15")->text(), QString("72"));
+
+        const QByteArray old_ini = "[Tavrolin] - Do NOT change the order of these variables.\r\nstart_date=01/02/2003\r\n"
+                                   "end_date=04/05/2006\r\nnatal_date=07/08/1990\r\nnatal_time=1.25\r\n"
+                                   "zodiac_degree=12\r\ntime_zone=-1\r\n";
+        w.reset();
+        QVERIFY(write_file(dir.filePath("Tavrolin.ini"), old_ini));
+        w = make_window(dir.path());
+        tavrolin::ControlValues expected = tavrolin::testing::initial_state();
+        tavrolin::apply_ini_text(old_ini.toStdString(), expected);
+        QCOMPARE(expected.start_date, std::string("01/02/2003"));
+        QCOMPARE(tavrolin::settings_file_text(w->control_values()), tavrolin::settings_file_text(expected));
+        QCOMPARE(tavrolin::ini_setup_text(w->control_values()), tavrolin::ini_setup_text(tavrolin::testing::initial_state()));
     }
 
     // A user whose region writes day first and uses a decimal comma: the date order comes from
