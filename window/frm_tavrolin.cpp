@@ -28,6 +28,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTimer>
+#include <QToolButton>
 
 #include <algorithm>
 #include <cctype>
@@ -240,6 +241,7 @@ frmTavrolin::frmTavrolin(tavrolin::WindowSetup setup, QWidget* parent)
     setWindowIcon(icon);
     build_controls();
     build_menus();
+    name_controls();
     set_tab_order();
     connect_commands();
     Form_Load();
@@ -522,6 +524,29 @@ void frmTavrolin::build_menus() {
     // Help has no entries: the menu bar item itself is the command.
     mnuHelp = menuBar()->addAction("&Help");
     mnuHelp->setObjectName("mnuHelp");
+}
+
+// Names for screen readers and test tools on the accessibility bus: each input box is named by
+// its label (its buddy too, so that the label's mnemonics and tools that look for the buddy
+// agree), the boxes without a label and the results boxes by what they hold.
+void frmTavrolin::name_controls() {
+    const std::pair<QLabel*, QLineEdit*> labelled[] = {
+        {lblStartDate, txtStartdate},       {lblEndDate, txtEndDate},     {lblTZ, txtTZ},
+        {lblZodiacDegree, txtZodiacDegree}, {lblNatalDate, txtNatalDate}, {lblNatalTime, txtNatalTime},
+        {lblYearsBack, txtYearsBack},
+    };
+    for (const auto& [label, box] : labelled) {
+        label->setBuddy(box);
+        QString name = label->text().trimmed();
+        if (name.endsWith(':')) name.chop(1);
+        box->setAccessibleName(name);
+    }
+    txtUserDefinedAngle->setAccessibleName("User-defined angle");
+    txtResults[0]->setAccessibleName("Zodiac degree results");
+    txtResults[1]->setAccessibleName("Aspects results");
+    // The buttons and ticks are named by their captions. The menu bar's button for the menus
+    // that do not fit shows an arrow alone.
+    if (auto* more = menuBar()->findChild<QToolButton*>("qt_menubar_ext_button")) more->setAccessibleName("More menus");
 }
 
 // The menu entries to the window's own commands and to the command objects'.

@@ -1,6 +1,8 @@
 // The main window's controls: the initial state and the values they stand for, the key filters
 // of the boxes, the mode buttons, the two layouts, the INI file across a restart and the regional
 // settings.
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QScrollArea>
 
 #include <clocale>
@@ -162,6 +164,34 @@ private slots:
         QCOMPARE(expected.start_date, std::string("01/02/2003"));
         QCOMPARE(tavrolin::settings_file_text(w->control_values()), tavrolin::settings_file_text(expected));
         QCOMPARE(tavrolin::ini_setup_text(w->control_values()), tavrolin::ini_setup_text(tavrolin::testing::initial_state()));
+    }
+
+    // What a screen reader says for each box of the window, read through the accessibility
+    // interface; every button and tick has a name too.
+    void accessibleNames() {
+        WindowFixture f;
+        const std::pair<const char*, const char*> names[] = {
+            {"txtStartdate", "Start Date"},        {"txtEndDate", "End Date"},
+            {"txtTZ", "Time Zone"},                {"txtZodiacDegree", "Zodiac decimal degree"},
+            {"txtNatalDate", "Natal date"},        {"txtNatalTime", "Natal time (GMT)"},
+            {"txtYearsBack", "Yrs back"},          {"txtUserDefinedAngle", "User-defined angle"},
+            {"txtResults_0", "Zodiac degree results"}, {"txtResults_1", "Aspects results"},
+        };
+        auto name_of = [](QWidget* w) {
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+            return a != nullptr ? a->text(QAccessible::Name) : QString("<no interface>");
+        };
+        QStringList boxes;
+        for (QWidget* box : f.w->findChildren<QLineEdit*>()) boxes << box->objectName();
+        for (QWidget* box : f.w->findChildren<QPlainTextEdit*>()) boxes << box->objectName();
+        boxes.removeIf([](const QString& n) { return n.startsWith("qt_"); });  // a spin box's inner edit, none here
+        QCOMPARE(boxes.size(), 10);
+        for (const auto& [box, name] : names) {
+            QVERIFY2(boxes.contains(box), box);
+            QCOMPARE(name_of(f.w->findChild<QWidget*>(box)), QString(name));
+        }
+        for (QAbstractButton* button : f.w->findChildren<QAbstractButton*>())
+            QVERIFY2(!name_of(button).trimmed().isEmpty(), qPrintable(button->objectName()));
     }
 
     // A user whose region writes day first and uses a decimal comma: the date order comes from
