@@ -22,6 +22,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStyleOptionButton>
 #include <QStylePainter>
@@ -97,6 +98,8 @@ private:
             case Qt::Key_Delete:  // edits, does not type
             case Qt::Key_Tab:
             case Qt::Key_Backtab:  // moves the focus
+            case Qt::Key_Return:
+            case Qt::Key_Enter:  // runs the box's calculation
                 return true;
             default: break;
         }
@@ -112,6 +115,53 @@ private:
     }
 
     KeyFilter filter_;
+};
+
+// One Tab stop for a group of ticks, as for a group of option buttons: the tick that last had the
+// focus is the stop, the arrow keys move the focus within the group and Space ticks (the tick's
+// own key). The others keep their click focus and their place in the Tab chain.
+class TickGroup : public QObject {
+public:
+    TickGroup(QObject* parent, std::vector<QCheckBox*> ticks) : QObject(parent), ticks_(std::move(ticks)) {
+        for (QCheckBox* tick : ticks_) tick->installEventFilter(this);
+        make_stop(ticks_.front());
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* tick = static_cast<QCheckBox*>(watched);
+        if (event->type() == QEvent::FocusIn) {
+            make_stop(tick);
+        } else if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+            int step = 0;
+            switch (key->key()) {
+                case Qt::Key_Up:
+                case Qt::Key_Left: step = -1; break;
+                case Qt::Key_Down:
+                case Qt::Key_Right: step = 1; break;
+                default: return false;
+            }
+            const auto at = std::find(ticks_.begin(), ticks_.end(), tick) - ticks_.begin();
+            for (auto i = at + step; i >= 0 && i < static_cast<std::ptrdiff_t>(ticks_.size()); i += step) {
+                QCheckBox* next = ticks_[static_cast<std::size_t>(i)];
+                if (next->isEnabled() && next->isVisibleTo(next->window())) {
+                    next->setFocus(step < 0 ? Qt::BacktabFocusReason : Qt::TabFocusReason);
+                    break;
+                }
+            }
+            return true;  // at the group's ends the focus stays, rather than the window scrolling
+        }
+        return false;
+    }
+
+private:
+    void make_stop(QCheckBox* stop) {
+        for (QCheckBox* tick : ticks_) tick->setFocusPolicy(tick == stop ? Qt::StrongFocus : Qt::ClickFocus);
+    }
+
+    std::vector<QCheckBox*> ticks_;
 };
 
 // A multi-line results box; a double click selects all of it.
@@ -244,6 +294,7 @@ frmTavrolin::frmTavrolin(tavrolin::WindowSetup setup, QWidget* parent)
     name_controls();
     set_tab_order();
     connect_commands();
+    connect_keys();
     Form_Load();
 }
 
@@ -285,6 +336,8 @@ void frmTavrolin::build_controls() {
     scroll_->setObjectName("clientArea");
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setWidgetResizable(false);
+    // Not a Tab stop of its own: it scrolls to the control that takes the focus.
+    scroll_->setFocusPolicy(Qt::NoFocus);
     canvas_ = new QWidget;
     canvas_->setObjectName("controls");
 
@@ -575,24 +628,42 @@ void frmTavrolin::connect_commands() {
     for (const auto& [action, command] : actions) connect(action, &QAction::triggered, this, command);
 }
 
+// Reading order, column by column and each from the top: the dates and zone with the degree run
+// under them, the main results with the natal data and the copy under them, then the columns of
+// ticks and what lies below them. A group of ticks is one stop (TickGroup), as the mode buttons
+// are by the toolkit's rule for exclusive buttons.
 void frmTavrolin::set_tab_order() {
-    std::vector<QWidget*> order = {txtStartdate,         txtEndDate,  txtTZ,       txtZodiacDegree,
-                                   txtNatalDate,         txtNatalTime, txtResults[0], txtResults[1],
-                                   cmdCalculate_T_to_Point, cmdTavrolin};
-    for (int a = 0; a < aspect_count; ++a) {
-        if (a == user_defined_aspect) order.push_back(txtUserDefinedAngle);
-        order.push_back(chkAspects[static_cast<std::size_t>(a)]);
-    }
-    order.push_back(chkP1Planets_G_or_H);
-    for (auto* box : chkP1Planets) order.push_back(box);
-    order.push_back(chkP2Planets_G_or_H);
-    for (auto* box : chkP2Planets) order.push_back(box);
-    for (QWidget* w : std::initializer_list<QWidget*>{chkApparentPos, chkUse_ET, chkHelio, chkSortOutput, chkIgnoreDups,
-                                                      txtYearsBack})
-        order.push_back(w);
-    for (auto* option : optNatal_Transit_Progressed) order.push_back(option);
-    for (QWidget* w : std::initializer_list<QWidget*>{cmdOpen, cmdSave, cmdCopy_to_Excel, chkDateOnly}) order.push_back(w);
+    std::vector<QCheckBox*> aspects(chkAspects.begin(), chkAspects.end());
+    std::vector<QCheckBox*> p1 = {chkP1Planets_G_or_H};
+    p1.insert(p1.end(), chkP1Planets.begin(), chkP1Planets.end());
+    std::vector<QCheckBox*> p2 = {chkP2Planets_G_or_H};
+    p2.insert(p2.end(), chkP2Planets.begin(), chkP2Planets.end());
+    std::vector<QCheckBox*> options = {chkApparentPos, chkUse_ET, chkHelio, chkSortOutput, chkIgnoreDups};
+
+    std::vector<QWidget*> order = {txtStartdate,  txtEndDate,  txtTZ,        txtResults[0],    txtZodiacDegree,
+                                   cmdCalculate_T_to_Point,    txtResults[1], cmdTavrolin,     txtNatalDate,
+                                   cmdOpen,       txtNatalTime, cmdSave,     cmdCopy_to_Excel, chkDateOnly};
+    order.insert(order.end(), aspects.begin(), aspects.end());
+    order.push_back(txtUserDefinedAngle);
+    order.insert(order.end(), p1.begin(), p1.end());
+    order.insert(order.end(), p2.begin(), p2.end());
+    order.insert(order.end(), options.begin(), options.end());
+    order.push_back(txtYearsBack);
+    order.insert(order.end(), optNatal_Transit_Progressed.begin(), optNatal_Transit_Progressed.end());
     for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+    for (auto* group : {&aspects, &p1, &p2, &options}) new TickGroup(this, *group);
+}
+
+// Return in an input box runs its calculation, Ctrl+Return the aspects calculation from anywhere.
+void frmTavrolin::connect_keys() {
+    for (QLineEdit* box : {txtStartdate, txtEndDate, txtTZ, txtNatalDate, txtNatalTime, txtYearsBack, txtUserDefinedAngle})
+        connect(box, &QLineEdit::returnPressed, this, &frmTavrolin::cmdTavrolin_Click);
+    connect(txtZodiacDegree, &QLineEdit::returnPressed, this, &frmTavrolin::cmdCalculate_T_to_Point_Click);
+    for (const QKeySequence& keys : {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)}) {
+        auto* shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, &frmTavrolin::cmdTavrolin_Click);
+    }
 }
 
 void frmTavrolin::resize_to_twips() {

@@ -175,6 +175,7 @@ private:
     void build_options_and_modes(QWidget* c);
     void build_menus();
     void connect_commands();
+    void connect_keys();
     void name_controls();
     void set_tab_order();
     void Form_Load();

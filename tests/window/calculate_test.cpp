@@ -124,6 +124,34 @@ private slots:
     // export as calendar events at their moments in UT, whatever the time zone box says. A copy
     // that cannot be done, a name without a known extension, a folder that is not there or
     // nothing to export write nothing and say why.
+    // Return in an input box runs its calculation (the degree box the degree run), Ctrl+Return
+    // the aspects calculation wherever the focus is; Return on a tick or a button does not.
+    void returnKeysRunTheCalculations() {
+        WindowFixture f;
+        f.w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.w.get()));
+        f.great_conjunction();
+        const QString conjunction = "Jupiter 000 Saturn 12/21/2020";
+        const std::tuple<const char*, Qt::KeyboardModifiers, Qt::Key, int> cases[] = {  // the box that lists, -1 none
+            {"txtStartdate", Qt::NoModifier, Qt::Key_Return, 1},   {"txtNatalTime", Qt::NoModifier, Qt::Key_Enter, 1},
+            {"txtTZ", Qt::NoModifier, Qt::Key_Return, 1},          {"txtUserDefinedAngle", Qt::NoModifier, Qt::Key_Return, 1},
+            {"txtZodiacDegree", Qt::NoModifier, Qt::Key_Return, 0}, {"txtZodiacDegree", Qt::ControlModifier, Qt::Key_Return, 1},
+            {"chkAspects_3", Qt::ControlModifier, Qt::Key_Return, 1}, {"txtResults_0", Qt::ControlModifier, Qt::Key_Return, 1},
+            {"chkAspects_3", Qt::NoModifier, Qt::Key_Return, -1},
+        };
+        for (const auto& [name, modifiers, key, lists] : cases) {
+            for (const char* box : {"txtResults_0", "txtResults_1"}) f.get<QPlainTextEdit>(box)->clear();
+            QWidget* target = f.get<QWidget>(name);
+            target->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(target, key, modifiers);
+            const QString degree = f.get<QPlainTextEdit>("txtResults_0")->toPlainText();
+            const QString aspects = f.get<QPlainTextEdit>("txtResults_1")->toPlainText();
+            const QString where = QString(name) + " " + QString::number(lists);
+            QVERIFY2(degree.startsWith("Aspects found:") == (lists == 0), qPrintable(where));
+            QVERIFY2(aspects.contains(conjunction) == (lists == 1), qPrintable(where + ": " + aspects));
+        }
+    }
+
     void copyAndExportTakeTheLastRunOrSayWhyNot() {
         WindowFixture f;
         QVERIFY(!f.get<QAction>("mnuFileExportResults")->isEnabled());

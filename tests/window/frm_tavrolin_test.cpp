@@ -2,6 +2,7 @@
 // of the boxes, the mode buttons, the two layouts, the INI file across a restart and the regional
 // settings.
 #include <QAbstractButton>
+#include <QApplication>
 #include <QAccessible>
 #include <QScrollArea>
 
@@ -164,6 +165,81 @@ private slots:
         QCOMPARE(expected.start_date, std::string("01/02/2003"));
         QCOMPARE(tavrolin::settings_file_text(w->control_values()), tavrolin::settings_file_text(expected));
         QCOMPARE(tavrolin::ini_setup_text(w->control_values()), tavrolin::ini_setup_text(tavrolin::testing::initial_state()));
+    }
+
+    // Tab goes through the window in reading order, a group of ticks and the mode buttons being
+    // one stop each (the group's stop is the tick that had the focus last); inside a group the
+    // arrow keys move and Space ticks.
+    void tabOrderAndTickGroups() {
+        WindowFixture f;
+        f.w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.w.get()));
+        auto tab_cycle = [&](const QString& first) {
+            QStringList seen;
+            f.get<QWidget>(first)->setFocus(Qt::TabFocusReason);
+            do {
+                seen << QApplication::focusWidget()->objectName();
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            } while (QApplication::focusWidget()->objectName() != first && seen.size() < 200);
+            return seen.join(" ");
+        };
+        QCOMPARE(tab_cycle("txtStartdate"),
+                 QString("txtStartdate txtEndDate txtTZ txtResults_0 txtZodiacDegree cmdCalculate_T_to_Point "
+                         "txtResults_1 cmdTavrolin txtNatalDate cmdOpen txtNatalTime cmdSave cmdCopy_to_Excel "
+                         "chkDateOnly chkAspects_0 txtUserDefinedAngle chkP1Planets_G_or_H chkP2Planets_G_or_H "
+                         "chkApparentPos txtYearsBack optNatal_Transit_Progressed_0"));
+
+        struct Case { const char* start; std::vector<Qt::Key> keys; const char* focus; const char* ticked; };
+        const Case cases[] = {  // the last box is the one Space toggled, if any
+            {"chkAspects_0", {Qt::Key_Down, Qt::Key_Down, Qt::Key_Space}, "chkAspects_2", "chkAspects_2"},
+            {"chkAspects_16", {Qt::Key_Right, Qt::Key_Down}, "chkAspects_17", ""},  // the group's end: stays
+            {"chkP1Planets_G_or_H", {Qt::Key_Down, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down, Qt::Key_Space},
+             "chkP1Planets_1", "chkP1Planets_1"},
+            {"chkApparentPos", {Qt::Key_Up, Qt::Key_Right, Qt::Key_Right, Qt::Key_Space}, "chkHelio", "chkHelio"},
+        };
+        for (const auto& c : cases) {
+            f.get<QCheckBox>(c.start)->setFocus(Qt::TabFocusReason);
+            const std::string before = tavrolin::settings_file_text(f.w->control_values());
+            const bool was_ticked = *c.ticked && f.get<QCheckBox>(c.ticked)->isChecked();
+            for (Qt::Key key : c.keys) QTest::keyClick(QApplication::focusWidget(), key);
+            QCOMPARE(QApplication::focusWidget()->objectName(), QString(c.focus));
+            if (*c.ticked) {
+                QVERIFY2(f.get<QCheckBox>(c.ticked)->isChecked() != was_ticked, c.ticked);
+                f.get<QCheckBox>(c.ticked)->toggle();
+            }
+            QCOMPARE(tavrolin::settings_file_text(f.w->control_values()), before);  // nothing else changed
+        }
+        // The group's stop is now the tick last focused: Tab leaves the group, Shift+Tab comes back to it.
+        f.get<QCheckBox>("chkAspects_3")->setFocus(Qt::MouseFocusReason);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString("txtUserDefinedAngle"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString("chkAspects_3"));
+    }
+
+    // F1 to F6 step the dates from any box; no F-key opens the help.
+    void functionKeysStepTheDates() {
+        WindowFixture f;
+        f.w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.w.get()));
+        const std::tuple<Qt::Key, const char*, const char*> cases[] = {
+            {Qt::Key_F1, "11/30/2005", "12/31/2005"}, {Qt::Key_F2, "12/02/2005", "12/31/2005"},
+            {Qt::Key_F3, "12/01/2005", "12/30/2005"}, {Qt::Key_F4, "12/01/2005", "01/01/2006"},
+            {Qt::Key_F5, "11/01/2005", "11/30/2005"}, {Qt::Key_F6, "01/01/2006", "01/31/2006"},
+        };
+        for (const auto& [key, start, end] : cases) {
+            f.get("txtStartdate")->setText("12/01/2005");
+            f.get("txtEndDate")->setText("12/31/2005");
+            f.get("txtNatalTime")->setFocus();
+            QTest::keyClick(f.get("txtNatalTime"), key);
+            QCOMPARE(f.get("txtStartdate")->text() + " " + f.get("txtEndDate")->text(), QString(start) + " " + end);
+        }
+        for (QAction* action : f.w->findChildren<QAction*>()) {
+            const QString keys = action->shortcut().toString();
+            QVERIFY2(!(action->objectName() == "mnuHelp" && !keys.isEmpty()), qPrintable(keys));
+        }
+        QTest::keyClick(f.get("txtNatalTime"), Qt::Key_F1);
+        QVERIFY(f.w->help_window() == nullptr);
     }
 
     // What a screen reader says for each box of the window, read through the accessibility
