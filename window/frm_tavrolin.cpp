@@ -24,6 +24,7 @@
 #include <QScrollArea>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QStyle>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <QTextBlock>
@@ -313,7 +314,58 @@ void frmTavrolin::apply_geometry(QWidget* control) {
     // Edges are converted rather than sizes, so that controls that meet in twips meet in pixels.
     const int x0 = twips_to_px_x(t.left());
     const int y0 = twips_to_px_y(t.top());
-    control->setGeometry(x0, y0, twips_to_px_x(t.left() + t.width()) - x0, twips_to_px_y(t.top() + t.height()) - y0);
+    QRect r(x0, y0, twips_to_px_x(t.left() + t.width()) - x0, twips_to_px_y(t.top() + t.height()) - y0);
+    // The room the client area has beyond the layout: a third of the width to the left column,
+    // the rest to the main results, all of the height to both results boxes.
+    const int left_share = extra_px_.width() / 3;
+    const int rest = extra_px_.width() - left_share;
+    const Growth g = growth_.value(control);
+    r.translate(g.x_left * left_share + g.x_rest_halves * rest / 2, g.y * extra_px_.height());
+    r.setSize(r.size() + QSize(g.w_left * left_share + g.w_rest * rest, g.h * extra_px_.height()));
+    control->setGeometry(r);
+}
+
+// How each control follows the results area when the window is larger than the layout: the
+// results boxes grow, what lies below them moves down, what lies to the right of a box moves right.
+// The columns are told apart by the narrow layout's positions, which the wide one keeps in order.
+void frmTavrolin::set_growth() {
+    const int main_right = results1_left + results1_width;
+    for (auto it = twips_.cbegin(); it != twips_.cend(); ++it) {
+        const QRect t = it.value();
+        Growth g;
+        if (t.left() >= main_right) {
+            g.x_left = 1;
+            g.x_rest_halves = 2;
+        } else {
+            if (t.left() >= results1_left) g.x_left = 1;
+            if (t.top() >= below_top) g.y = 1;
+        }
+        growth_.insert(it.key(), g);
+    }
+    growth_[txtResults[0]] = Growth{0, 0, 1, 0, 0, 1};
+    growth_[txtResults[1]] = Growth{1, 0, 0, 1, 0, 1};
+    growth_[cmdCalculate_T_to_Point].w_left = 1;
+    growth_[cmdTavrolin].x_rest_halves = 1;  // stays centred under the results
+    for (QWidget* w : {cmdOpen, cmdSave}) growth_[w].x_rest_halves = 2;  // stay at the results' right edge
+}
+
+bool frmTavrolin::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == scroll_ && event->type() == QEvent::Resize) grow_to_client_area();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmTavrolin::grow_to_client_area() {
+    const QSize base(twips_to_px_x(window_width_twips_), twips_to_px_y(canvas_height_twips_));
+    QSize room = scroll_->size();
+    // Smaller than the layout one way, the client area shows a scroll bar that takes room the other way.
+    const int bar = scroll_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll_);
+    if (room.height() < base.height()) room.rwidth() -= bar;
+    if (room.width() < base.width()) room.rheight() -= bar;
+    const QSize extra = (room - base).expandedTo(QSize(0, 0));
+    canvas_->setFixedSize(base + extra);
+    if (extra == extra_px_) return;
+    extra_px_ = extra;
+    for (auto it = twips_.cbegin(); it != twips_.cend(); ++it) apply_geometry(const_cast<QWidget*>(it.key()));
 }
 
 void frmTavrolin::move_left_twips(QWidget* control, int delta) {
@@ -355,7 +407,9 @@ void frmTavrolin::build_controls() {
     for (auto it = twips_.cbegin(); it != twips_.cend(); ++it) bottom = std::max(bottom, it.value().bottom() + 1);
     canvas_height_twips_ = bottom + margin;
 
+    set_growth();
     scroll_->setWidget(canvas_);
+    scroll_->installEventFilter(this);
     setCentralWidget(scroll_);
     setStatusBar(new QStatusBar(this));
     statusBar()->setObjectName("statusBar");
@@ -667,10 +721,9 @@ void frmTavrolin::connect_keys() {
 }
 
 void frmTavrolin::resize_to_twips() {
-    canvas_->setFixedSize(twips_to_px_x(window_width_twips_), twips_to_px_y(canvas_height_twips_));
     const int chrome = menuBar()->sizeHint().height() +
                        std::max(statusBar()->sizeHint().height(), statusBar()->minimumHeight());
-    QSize size(canvas_->width(), canvas_->height() + chrome);
+    QSize size(twips_to_px_x(window_width_twips_), twips_to_px_y(canvas_height_twips_) + chrome);
     // On a screen too small for the layout the window is fitted to the screen and its controls
     // scroll, rather than reaching past the screen's edges where nothing could get at them.
     if (const QScreen* s = screen()) {
@@ -680,6 +733,8 @@ void frmTavrolin::resize_to_twips() {
         size = size.boundedTo(room);
     }
     resize(size);
+    // Also when the window keeps its size and the layout changed (the wide one).
+    grow_to_client_area();
 }
 
 QSize frmTavrolin::screen_size_twips() const {

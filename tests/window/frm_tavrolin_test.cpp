@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QAccessible>
 #include <QScrollArea>
+#include <QScrollBar>
 
 #include <clocale>
 #include <cstdlib>
@@ -104,6 +105,53 @@ private slots:
                              qPrintable(controls[i]->objectName() + " / " + controls[j]->objectName()));
                 }
             }
+        }
+    }
+
+    // Larger than its layout (maximised), the window gives the room to the results boxes both
+    // ways: a third of the width to the left one, the rest to the main one, the height to both.
+    // The controls beside and below them follow, all stay in view and overlap nothing; back at
+    // the first size every control is where it was.
+    void layoutGrowsWithTheWindow() {
+        for (int screen_width : {12000, 12001}) {
+            WindowFixture f(screen_width);
+            auto* area = f.w->findChild<QScrollArea*>("clientArea");
+            QWidget* canvas = area->widget();
+            QList<QWidget*> controls = canvas->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+            controls.removeIf([](const QWidget* c) { return c->isHidden(); });
+            QHash<QString, QRect> first;
+            for (QWidget* c : controls) first.insert(c->objectName(), c->geometry());
+            // The test screen may be smaller than the layout: the first size scrolls then.
+            const QSize first_size = f.w->size(), layout = canvas->size();
+            QCOMPARE(layout, QSize(f.w->twips_to_px_x(f.w->width_twips()), layout.height()));
+
+            f.w->resize(first_size + layout - area->size() + QSize(600, 450));
+            QTRY_COMPARE(canvas->size(), area->viewport()->size());
+            QVERIFY(!area->horizontalScrollBar()->isVisible() && !area->verticalScrollBar()->isVisible());
+            auto moved = [&](const char* name) {
+                const QRect now = f.get<QWidget>(name)->geometry(), was = first.value(name);
+                return QString("%1 %2 %3 %4").arg(now.x() - was.x()).arg(now.y() - was.y())
+                    .arg(now.width() - was.width()).arg(now.height() - was.height());
+            };
+            const std::pair<const char*, const char*> cases[] = {  // dx dy dw dh
+                {"txtStartdate", "0 0 0 0"},       {"txtResults_0", "0 0 200 450"},
+                {"txtZodiacDegree", "0 450 0 0"},  {"cmdCalculate_T_to_Point", "0 450 200 0"},
+                {"txtResults_1", "200 0 400 450"}, {"cmdTavrolin", "400 450 0 0"},
+                {"txtNatalDate", "200 450 0 0"},   {"cmdSave", "600 450 0 0"},
+                {"chkDateOnly", "200 450 0 0"},    {"chkAspects_0", "600 0 0 0"},
+                {"chkP2Planets_G_or_H", "600 0 0 0"}, {"optNatal_Transit_Progressed_3", "600 0 0 0"},
+            };
+            for (const auto& [name, change] : cases) QCOMPARE(moved(name), QString(change));
+            for (int i = 0; i < controls.size(); ++i) {
+                QVERIFY2(canvas->rect().contains(controls[i]->geometry()), qPrintable(controls[i]->objectName()));
+                for (int j = i + 1; j < controls.size(); ++j)
+                    QVERIFY2(!controls[i]->geometry().intersects(controls[j]->geometry()),
+                             qPrintable(controls[i]->objectName() + " / " + controls[j]->objectName()));
+            }
+
+            f.w->resize(first_size);
+            QTRY_COMPARE(canvas->size(), layout);
+            for (QWidget* c : controls) QCOMPARE(c->geometry(), first.value(c->objectName()));
         }
     }
 
