@@ -57,6 +57,7 @@ constexpr SingleTick single_ticks[] = {
     {"helio=", &ControlValues::helio},               {"apparent_pos=", &ControlValues::apparent_pos},
     {"use_et=", &ControlValues::use_et},             {"sort_output=", &ControlValues::sort_output},
     {"ignore_duplicates=", &ControlValues::ignore_dups}, {"copy_date_only=", &ControlValues::date_only},
+    {"dates_in_life=", &ControlValues::dates_in_life},
 };
 
 // The set-up lines; false for a line that is none of them.

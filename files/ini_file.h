@@ -1,5 +1,6 @@
 // The INI file "Tavrolin.ini" in the program's folder: six text boxes, then the rest of the set-up
-// (ticks, options, mode, user-defined angle, "Yrs back", listing style), that survive a restart.
+// (ticks, options, mode, user-defined angle, "Yrs back", the Options menu's listing style and
+// "Show dates in life"), that survive a restart.
 // Read once at start-up, written once when the main window closes.
 #pragma once
 

@@ -32,7 +32,8 @@ CommandOutcome run_calculation_command(Engine& engine, int calc_kind, const std:
 // the ephemeris could not compute.
 std::string results_box_text(Engine& engine);
 
-// The listing of the engine's table in the style of engine.cv.style.
+// The listing of the engine's table in the style of engine.cv.style; with "Show dates in life"
+// (engine.cv.dates_in_life) a progressed or solar-arc row also gives its date in life.
 std::string listing_in_style(const Engine& engine);
 // The entry of one row in a listing style.
 RowEntry row_entry_in_style(ListingStyle style);

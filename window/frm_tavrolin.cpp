@@ -623,6 +623,9 @@ void frmTavrolin::build_menus() {
     mnuUseLunettaDisplaySettings =
         entry(mnuOptions, "mnuUseLunettaDisplaySettings", "Use &Lunetta's display settings", QKeySequence(Qt::Key_F8));
     mnuUseLunettaDisplaySettings->setCheckable(true);
+    split(mnuOptions, "mnuSplit3");
+    mnuShowDatesInLife = entry(mnuOptions, "mnuShowDatesInLife", "Show dates in life", QKeySequence());
+    mnuShowDatesInLife->setCheckable(true);
 
     mnuView = menuBar()->addMenu("&View");
     mnuView->setObjectName("mnuView");
@@ -921,6 +924,7 @@ tavrolin::ControlValues frmTavrolin::control_values() const {
     cv.style = mnuUseQuillDisplaySettings->isChecked()     ? tavrolin::ListingStyle::Quill
                : mnuUseLunettaDisplaySettings->isChecked() ? tavrolin::ListingStyle::Lunetta
                                                            : tavrolin::ListingStyle::Default;
+    cv.dates_in_life = mnuShowDatesInLife->isChecked() ? 1 : 0;
     return cv;
 }
 
@@ -952,6 +956,7 @@ void frmTavrolin::apply_control_values(const tavrolin::ControlValues& cv) {
     chkIgnoreDups->setChecked(cv.ignore_dups == 1);
     mnuUseQuillDisplaySettings->setChecked(cv.style == tavrolin::ListingStyle::Quill);
     mnuUseLunettaDisplaySettings->setChecked(cv.style == tavrolin::ListingStyle::Lunetta);
+    mnuShowDatesInLife->setChecked(cv.dates_in_life == 1);
 }
 
 void frmTavrolin::mnuUseQuillDisplaySettings_Click() {

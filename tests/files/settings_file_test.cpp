@@ -176,6 +176,7 @@ TEST(IniFile, SetupLinesRoundTripAndRefuseWhatTheWindowCannotShow) {
     set.user_defined_angle = "72.5";
     set.years_back = "12";
     set.style = ListingStyle::Lunetta;
+    set.dates_in_life = 1;
     const std::string text = ini_file_text(set) + ini_setup_text(set);
     ControlValues back;
     apply_ini_defaults(back);
@@ -183,6 +184,7 @@ TEST(IniFile, SetupLinesRoundTripAndRefuseWhatTheWindowCannotShow) {
     EXPECT_EQ(ini_setup_text(back), ini_setup_text(set));
     EXPECT_EQ(settings_file_text(back), settings_file_text(set));
     EXPECT_EQ(back.style, ListingStyle::Lunetta);
+    EXPECT_EQ(back.dates_in_life, 1);
 
     struct Case { const char* line; std::string expected; };  // the one differing set-up line, or none
     const Case cases[] = {
@@ -196,6 +198,7 @@ TEST(IniFile, SetupLinesRoundTripAndRefuseWhatTheWindowCannotShow) {
         {"years_back=345", "years_back=34"},                         // the box's length
         {"user_defined_angle=", ""},                                 // empty values are passed over
         {"p1_helio=1", "p1_helio=1"},
+        {"dates_in_life=1", "dates_in_life=1"},
         {" helio=1", ""},
         {"time_zone_mode=3", ""},                                    // an older key's line, not the mode
     };

@@ -152,6 +152,34 @@ private slots:
         }
     }
 
+    // "Show dates in life" (Options, off at first): a progressed or solar-arc row keeps its
+    // progressed date and adds its date in life; transit rows and the entry off list as always.
+    void datesInLifeForProgressedRows() {
+        WindowFixture f;
+        auto* entry = f.w->findChild<QAction*>("mnuShowDatesInLife");
+        QVERIFY(entry != nullptr && entry->isCheckable() && !entry->isChecked());
+        QCOMPARE(entry->text(), QString("Show dates in life"));
+        const QRegularExpression row("^\\S+ \\S+ \\S+ (\\d\\d/\\d\\d/\\d{4}) \\d\\d:\\d\\d:\\d\\d( \\(in life (\\d\\d/\\d\\d/(\\d{4}))\\))?$");
+        const std::tuple<int, bool> cases[] = {{2, false}, {2, true}, {3, true}, {0, true}};  // mode, entry checked
+        for (const auto& [mode, on] : cases) {
+            f.set_run("01/01/2027", "12/31/2028", mode, {0, 1, 2, 3}, {0, 1, 2, 3, 4, 5, 6}, {0, 5, 7, 9, 12, 14});
+            if (entry->isChecked() != on) entry->trigger();
+            QTest::mouseClick(f.get<QPushButton>("cmdTavrolin"), Qt::LeftButton);
+            int rows = 0;
+            for (const QString& line : f.get<QPlainTextEdit>("txtResults_1")->toPlainText().split('\n')) {
+                const QRegularExpressionMatch m = row.match(line);
+                if (!m.hasMatch()) continue;
+                ++rows;
+                const bool in_life = m.hasCaptured(2);
+                QVERIFY2(in_life == (on && mode >= 2), qPrintable(line));
+                // The row's own date is the progressed one; the date in life lies in the range ("Yrs back" 1).
+                if (in_life) QVERIFY2(m.captured(1).right(4).toInt() < 1960 && m.captured(4).toInt() >= 2025 && m.captured(4).toInt() <= 2029, qPrintable(line));
+            }
+            QVERIFY2(rows > 0, qPrintable(QString::number(mode)));
+            QCOMPARE(f.w->control_values().dates_in_life, on ? 1 : 0);
+        }
+    }
+
     void copyAndExportTakeTheLastRunOrSayWhyNot() {
         WindowFixture f;
         QVERIFY(!f.get<QAction>("mnuFileExportResults")->isEnabled());
