@@ -64,8 +64,7 @@ TEST_F(Batch, ListsWhatTheEngineFindsForTheFileAndTheOptions) {
     ControlValues in_life = initial_state();  // progressed Moon to natal bodies, with dates in life
     testing::tick_only(in_life, {1}, {0, 1, 2, 3, 4, 5, 6}, {0, 5, 7, 9, 12, 14});
     in_life.select_mode(2);
-    in_life.start_date = "01/01/2027";
-    in_life.end_date = "12/31/2028";
+    std::tie(in_life.start_date, in_life.end_date) = std::pair("01/01/2027", "12/31/2028");
     const std::string in_life_file = settings("in_life.opt", in_life);
     in_life.dates_in_life = 1;
     struct Case { std::string args; ControlValues cv; int calc_kind; std::string shown; };

@@ -124,62 +124,6 @@ private slots:
     // export as calendar events at their moments in UT, whatever the time zone box says. A copy
     // that cannot be done, a name without a known extension, a folder that is not there or
     // nothing to export write nothing and say why.
-    // Return in an input box runs its calculation (the degree box the degree run), Ctrl+Return
-    // the aspects calculation wherever the focus is; Return on a tick or a button does not.
-    void returnKeysRunTheCalculations() {
-        WindowFixture f;
-        f.w->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(f.w.get()));
-        f.great_conjunction();
-        const QString conjunction = "Jupiter 000 Saturn 12/21/2020";
-        const std::tuple<const char*, Qt::KeyboardModifiers, Qt::Key, int> cases[] = {  // the box that lists, -1 none
-            {"txtStartdate", Qt::NoModifier, Qt::Key_Return, 1},   {"txtNatalTime", Qt::NoModifier, Qt::Key_Enter, 1},
-            {"txtTZ", Qt::NoModifier, Qt::Key_Return, 1},          {"txtUserDefinedAngle", Qt::NoModifier, Qt::Key_Return, 1},
-            {"txtZodiacDegree", Qt::NoModifier, Qt::Key_Return, 0}, {"txtZodiacDegree", Qt::ControlModifier, Qt::Key_Return, 1},
-            {"chkAspects_3", Qt::ControlModifier, Qt::Key_Return, 1}, {"txtResults_0", Qt::ControlModifier, Qt::Key_Return, 1},
-            {"chkAspects_3", Qt::NoModifier, Qt::Key_Return, -1},
-        };
-        for (const auto& [name, modifiers, key, lists] : cases) {
-            for (const char* box : {"txtResults_0", "txtResults_1"}) f.get<QPlainTextEdit>(box)->clear();
-            QWidget* target = f.get<QWidget>(name);
-            target->setFocus(Qt::TabFocusReason);
-            QTest::keyClick(target, key, modifiers);
-            const QString degree = f.get<QPlainTextEdit>("txtResults_0")->toPlainText();
-            const QString aspects = f.get<QPlainTextEdit>("txtResults_1")->toPlainText();
-            const QString where = QString(name) + " " + QString::number(lists);
-            QVERIFY2(degree.startsWith("Aspects found:") == (lists == 0), qPrintable(where));
-            QVERIFY2(aspects.contains(conjunction) == (lists == 1), qPrintable(where + ": " + aspects));
-        }
-    }
-
-    // "Show dates in life" (Options, off at first): a progressed or solar-arc row keeps its
-    // progressed date and adds its date in life; transit rows and the entry off list as always.
-    void datesInLifeForProgressedRows() {
-        WindowFixture f;
-        auto* entry = f.w->findChild<QAction*>("mnuShowDatesInLife");
-        QVERIFY(entry != nullptr && entry->isCheckable() && !entry->isChecked());
-        QCOMPARE(entry->text(), QString("Show dates in life"));
-        const QRegularExpression row("^\\S+ \\S+ \\S+ (\\d\\d/\\d\\d/\\d{4}) \\d\\d:\\d\\d:\\d\\d( \\(in life (\\d\\d/\\d\\d/(\\d{4}))\\))?$");
-        const std::tuple<int, bool> cases[] = {{2, false}, {2, true}, {3, true}, {0, true}};  // mode, entry checked
-        for (const auto& [mode, on] : cases) {
-            f.set_run("01/01/2027", "12/31/2028", mode, {0, 1, 2, 3}, {0, 1, 2, 3, 4, 5, 6}, {0, 5, 7, 9, 12, 14});
-            if (entry->isChecked() != on) entry->trigger();
-            QTest::mouseClick(f.get<QPushButton>("cmdTavrolin"), Qt::LeftButton);
-            int rows = 0;
-            for (const QString& line : f.get<QPlainTextEdit>("txtResults_1")->toPlainText().split('\n')) {
-                const QRegularExpressionMatch m = row.match(line);
-                if (!m.hasMatch()) continue;
-                ++rows;
-                const bool in_life = m.hasCaptured(2);
-                QVERIFY2(in_life == (on && mode >= 2), qPrintable(line));
-                // The row's own date is the progressed one; the date in life lies in the range ("Yrs back" 1).
-                if (in_life) QVERIFY2(m.captured(1).right(4).toInt() < 1960 && m.captured(4).toInt() >= 2025 && m.captured(4).toInt() <= 2029, qPrintable(line));
-            }
-            QVERIFY2(rows > 0, qPrintable(QString::number(mode)));
-            QCOMPARE(f.w->control_values().dates_in_life, on ? 1 : 0);
-        }
-    }
-
     void copyAndExportTakeTheLastRunOrSayWhyNot() {
         WindowFixture f;
         QVERIFY(!f.get<QAction>("mnuFileExportResults")->isEnabled());
