@@ -6,8 +6,8 @@
 // "chkAspects_15", "optNatal_Transit_Progressed_1", "txtResults_0". The labels without a name of
 // their own are "lblStartDate", "lblEndDate", "lblTZ", "lblZodiacDegree", "lblNatalTime" and
 // "lblYearsBack". Menu entries and separators are QActions named "mnuFileLoadSettings",
-// "mnuSplit2", "mnuShowDatesInLife", ...; the menus are QMenus named "mnuFile", "mnuAdjustDates", "mnuOptions", "mnuView";
-// "mnuHelp" is an action of the menu bar itself.
+// "mnuSplit2", "mnuShowDatesInLife", ...; the menus are QMenus named "mnuFile", "mnuAdjustDates",
+// "mnuOptions", "mnuView"; "mnuHelp" is an action of the menu bar itself.
 //
 // Geometry is laid out in twips (1/1440 inch) at the screen's logical resolution, so that the
 // wide-screen rule moves controls by exact twip amounts; geometry_twips() reports it. The window's
