@@ -51,7 +51,8 @@ constexpr int exit_failure = 1;
 constexpr int exit_usage = 2;
 
 constexpr std::string_view usage_text =
-    "Usage: tavrolin-batch [--degree] [--style default|quill|lunetta] [--angle TEXT] [--years-back TEXT]\n"
+    "Usage: tavrolin-batch [--degree] [--style default|quill|lunetta] [--dates-in-life]\n"
+    "                      [--angle TEXT] [--years-back TEXT]\n"
     "                      [--date-order 0|1|2] [--to-spreadsheet [--pipe NAME] [--date-only 0|1]]\n"
     "                      [--progress] [--export FILE.ics|FILE.csv | --export - --format ics|csv]\n"
     "                      [--timeline FILE.png|FILE.svg [--width N]]\n"
@@ -69,6 +70,8 @@ constexpr std::string_view help_text =
     "                      between bodies; no near-miss section\n"
     "  --style NAME        the listing style of the Options menu: default, quill (signs and\n"
     "                      declinations) or lunetta (positions and directions, progressed speeds)\n"
+    "  --dates-in-life     \"Show dates in life\" of the Options menu: in the progressed and\n"
+    "                      solar-arc modes each row also gives its date in the person's life\n"
     "  --report KIND       print a natal positions report of the file's natal date and time\n"
     "                      instead of running a calculation: longitude (tropical), decl\n"
     "                      (declination, or latitude with the P2 Helio tick) or sidereal (Lahiri)\n"
@@ -122,6 +125,7 @@ constexpr std::string_view help_text =
 struct Options {
     bool degree = false;
     ListingStyle style = ListingStyle::Default;
+    bool dates_in_life = false;
     std::optional<NatalReportKind> report;
     bool help = false;
     bool version = false;
@@ -191,6 +195,8 @@ int parse(int argc, char** argv, Options& options) {
             options.degree = true;
         } else if (!options_ended && arg == "--progress") {
             options.progress = true;
+        } else if (!options_ended && arg == "--dates-in-life") {
+            options.dates_in_life = true;
         } else if (!options_ended && arg == "--style") {
             std::string name;
             if (!value(name)) return usage_error("--style needs a value");
@@ -497,6 +503,7 @@ int main(int argc, char** argv) {
     Engine engine(ephemeris);
     engine.cv = cv;
     engine.cv.style = options.style;
+    engine.cv.dates_in_life = options.dates_in_life ? 1 : 0;
     engine.cv.date_only = options.date_only;
     if (options.report) {
         const NatalReportOutcome report = run_natal_report(engine, *options.report);

@@ -64,6 +64,9 @@ struct ControlValues {
     int mode = 0;
 
     ListingStyle style = ListingStyle::Default;
+    // "Show dates in life" (Options menu): progressed and solar-arc rows also give the date in
+    // the person's life. Kept in the INI, not in settings files.
+    int dates_in_life = 0;
 
     // Clicking a mode button (or a settings file selecting one) sets "Ignore duplicates" by the
     // mode: only transit to transit searches each unordered pair once.

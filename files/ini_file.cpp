@@ -1,5 +1,10 @@
 #include "files/ini_file.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <optional>
+
 #include "files/atomic_file.h"
 #include "files/text_file.h"
 
@@ -23,10 +28,67 @@ namespace {
 
 bool starts_with(std::string_view line, std::string_view key) { return line.substr(0, key.size()) == key; }
 
+constexpr std::array<std::string_view, 3> style_names = {"default", "quill", "lunetta"};
+
+// "0" or "1" as a tick.
+std::optional<int> tick_value(std::string_view value) {
+    if (value == "0" || value == "1") return value[0] - '0';
+    return std::nullopt;
+}
+
+// A string of 0 and 1, one per tick of a column.
+template <std::size_t N> std::string ticks_text(const std::array<int, N>& ticks) {
+    std::string text;
+    for (int t : ticks) text += t == 1 ? '1' : '0';
+    return text;
+}
+
+template <std::size_t N> void read_ticks(std::string_view value, std::array<int, N>& ticks) {
+    if (value.size() != N || value.find_first_not_of("01") != std::string_view::npos) return;
+    for (std::size_t i = 0; i < N; ++i) ticks[i] = value[i] - '0';
+}
+
+struct SingleTick {
+    std::string_view key;
+    int ControlValues::*field;
+};
+
+constexpr SingleTick single_ticks[] = {
+    {"p1_helio=", &ControlValues::p1_helio},         {"p2_helio=", &ControlValues::p2_helio},
+    {"helio=", &ControlValues::helio},               {"apparent_pos=", &ControlValues::apparent_pos},
+    {"use_et=", &ControlValues::use_et},             {"sort_output=", &ControlValues::sort_output},
+    {"ignore_duplicates=", &ControlValues::ignore_dups}, {"copy_date_only=", &ControlValues::date_only},
+    {"dates_in_life=", &ControlValues::dates_in_life},
+};
+
+// The set-up lines; false for a line that is none of them.
+bool apply_setup_line(std::string_view line, std::string_view value, ControlValues& cv) {
+    if (starts_with(line, "aspects=")) read_ticks(value, cv.aspects);
+    else if (starts_with(line, "p1_planets=")) read_ticks(value, cv.p1_planets);
+    else if (starts_with(line, "p2_planets=")) read_ticks(value, cv.p2_planets);
+    else if (starts_with(line, "mode=")) {
+        if (value == "-1" || (value.size() == 1 && value[0] >= '0' && value[0] <= '3')) cv.mode = value == "-1" ? -1 : value[0] - '0';
+    } else if (starts_with(line, "user_defined_angle=")) cv.user_defined_angle = std::string(value);
+    else if (starts_with(line, "years_back=")) cv.years_back = cut_to_max_length(std::string(value), max_len_years_back);
+    else if (starts_with(line, "listing_style=")) {
+        const auto* found = std::find(style_names.begin(), style_names.end(), value);
+        if (found != style_names.end()) cv.style = static_cast<ListingStyle>(found - style_names.begin());
+    } else {
+        for (const SingleTick& t : single_ticks) {
+            if (!starts_with(line, t.key)) continue;
+            if (const auto v = tick_value(value)) cv.*t.field = *v;
+            return true;
+        }
+        return false;
+    }
+    return true;
+}
+
 void apply_line(std::string_view line, ControlValues& cv) {
     const std::size_t eq = line.find('=');
     const std::string value(eq == std::string_view::npos ? line : line.substr(eq + 1));
     if (value.empty()) return;
+    if (apply_setup_line(line, value, cv)) return;
     if (starts_with(line, "start_date=")) cv.start_date = cut_to_max_length(value, max_len_start_date);
     else if (starts_with(line, "end_date=")) cv.end_date = cut_to_max_length(value, max_len_end_date);
     else if (starts_with(line, "natal_date")) cv.natal_date = value;
@@ -70,8 +132,26 @@ std::string ini_file_text(const ControlValues& cv) {
     return text;
 }
 
+std::string ini_setup_text(const ControlValues& cv) {
+    std::string text;
+    auto line = [&text](std::string_view key, const std::string& value) {
+        text += key;
+        text += value;
+        text += "\r\n";
+    };
+    line("aspects=", ticks_text(cv.aspects));
+    line("p1_planets=", ticks_text(cv.p1_planets));
+    line("p2_planets=", ticks_text(cv.p2_planets));
+    for (const SingleTick& t : single_ticks) line(t.key, cv.*t.field == 1 ? "1" : "0");
+    line("mode=", std::to_string(cv.mode >= 0 && cv.mode <= 3 ? cv.mode : -1));
+    line("user_defined_angle=", cv.user_defined_angle);
+    line("years_back=", cv.years_back);
+    line("listing_style=", std::string(style_names[static_cast<std::size_t>(cv.style)]));
+    return text;
+}
+
 bool SaveINIFile(const std::string& folder, const ControlValues& cv, std::string* error) {
-    return write_file_atomically(ini_file_path(folder), ini_file_text(cv), error);
+    return write_file_atomically(ini_file_path(folder), ini_file_text(cv) + ini_setup_text(cv), error);
 }
 
 }  // namespace tavrolin

@@ -1,4 +1,6 @@
-// The INI file "Tavrolin.ini" in the program's folder: six text boxes that survive a restart.
+// The INI file "Tavrolin.ini" in the program's folder: six text boxes, then the rest of the set-up
+// (ticks, options, mode, user-defined angle, "Yrs back", the Options menu's listing style and
+// "Show dates in life"), that survive a restart.
 // Read once at start-up, written once when the main window closes.
 #pragma once
 
@@ -24,6 +26,10 @@ void apply_ini_defaults(ControlValues& cv);
 // other four keys without it. The value is what follows the first "=" (the whole line when there
 // is none); empty values are ignored, so a repeated key takes its last non-empty value. Values
 // are cut to the boxes' maximum lengths. Lines may end in CRLF, LF or CR.
+// The set-up keys that follow the seven lines ("aspects=", "p1_planets=", ..., see
+// ini_setup_text) match with their "=" and only when their value is one the window can show; any
+// other value keeps what cv held. None of them begins with one of the six older keys, so that
+// copies of the program that know only those pass over them.
 void apply_ini_text(std::string_view text, ControlValues& cv);
 
 // A larger file is no INI file of this program and is not read.
@@ -37,7 +43,11 @@ bool LoadINIFile(const std::string& folder, ControlValues& cv, std::string* erro
 // The seven CRLF-ended lines written for cv.
 std::string ini_file_text(const ControlValues& cv);
 
-// Writes the file in `folder`, replacing the old one in one step. On failure the old file stays
+// The CRLF-ended set-up lines written after them: one digit per tick for the aspects and each
+// body column, 0 or 1 for a single tick, the mode (-1 for none), the two texts and the style.
+std::string ini_setup_text(const ControlValues& cv);
+
+// Writes the file (the seven lines, then the set-up lines) in `folder`, replacing the old one in one step. On failure the old file stays
 // as it was and `error` says why (with the path).
 bool SaveINIFile(const std::string& folder, const ControlValues& cv, std::string* error = nullptr);
 

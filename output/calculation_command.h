@@ -39,7 +39,8 @@ std::string cancelled_note(const Engine& engine);
 // errors were last cleared, in the order met; empty when there is none.
 std::string not_computed_summary(const Ephemeris& eph);
 
-// The listing of the engine's table in the style of engine.cv.style.
+// The listing of the engine's table in the style of engine.cv.style; with "Show dates in life"
+// (engine.cv.dates_in_life) a progressed or solar-arc row also gives its date in life.
 std::string listing_in_style(const Engine& engine);
 // The entry of one row in a listing style.
 RowEntry row_entry_in_style(ListingStyle style);

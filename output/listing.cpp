@@ -110,6 +110,18 @@ std::string default_row_entry(const ListingContext& context, const ResultRow& ro
     return line;
 }
 
+RowEntry with_date_in_life(RowEntry entry, const RunInputs& run) {
+    if (!run.progressed) return entry;
+    return [entry = std::move(entry), clock = RunClock(run)](const ListingContext& context, const ResultRow& row) {
+        std::string text = entry(context, row);
+        const auto times = clock.times(row);
+        if (!times) return text;
+        const std::size_t line_end = std::min(text.find(crlf), text.size());
+        text.insert(line_end, " (in life " + format_date(date_of_seconds(times->local), context.cv.date_order) + ")");
+        return text;
+    };
+}
+
 std::string Display_Aspects(const Engine& engine) {
     return listing_frame(engine.result_table, engine.result_count, ListingContext{engine.cv, engine.calc_kind},
                          default_row_entry);

@@ -38,6 +38,11 @@ std::vector<int> listing_frame_lines(const std::vector<ResultRow>& result_table,
 // run) and the exact date and time, joined by blanks.
 std::string default_row_entry(const ListingContext& context, const ResultRow& row);
 
+// The entry of `entry` with, for a run of the progressed or solar-arc mode, each row's date in the
+// person's life (in the regional order) at the end of its first line: " (in life 03/02/2027)".
+// The run must outlive the entry.
+RowEntry with_date_in_life(RowEntry entry, const RunInputs& run);
+
 // The default listing of the engine's last run.
 std::string Display_Aspects(const Engine& engine);
 

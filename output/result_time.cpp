@@ -1,6 +1,11 @@
 #include "output/result_time.h"
 
 #include <cctype>
+#include <cmath>
+
+#include "engine/calendar.h"
+#include "engine/text_rules.h"
+#include "engine/time_zone.h"
 
 namespace tavrolin {
 
@@ -75,6 +80,47 @@ std::optional<long long> result_seconds(std::string_view exact_text) {
         }
     }
     return days_from_civil(*date) * 86400LL + seconds;
+}
+
+namespace {
+
+constexpr long long day_seconds = 86400;
+
+long long floor_div(long long a, long long b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
+}  // namespace
+
+CivilDate date_of_seconds(long long seconds) { return civil_from_days(floor_div(seconds, day_seconds)); }
+
+RunClock::RunClock(const RunInputs& run)
+    : run_(run), named_zone_(is_zone_name(run.cv.tz)), tz_seconds_(std::llround(val(run.cv.tz) * 3600.0)) {}
+
+long long RunClock::offset_at_utc(long long utc) const {
+    return named_zone_ ? std::llround(hours_behind_ut(run_.cv.tz, unix_epoch_jd + static_cast<double>(utc) / day_seconds) * 3600.0)
+                       : tz_seconds_;
+}
+
+long long RunClock::offset_at_local(long long local) const {
+    return named_zone_ ? std::llround(hours_behind_ut_at_local(run_.cv.tz, local) * 3600.0) : tz_seconds_;
+}
+
+std::optional<RunClock::Times> RunClock::times(const ResultRow& row) const {
+    const auto row_local = result_seconds(row[3]);
+    if (!row_local) return std::nullopt;
+    Times t;
+    t.row_time = *row_local;
+    // The zone's offset at the row's own moment, where the scan kept it: a local time in the
+    // hour repeated when clocks go back is then no longer ambiguous.
+    t.utc = *row_local + (row.exact_jd != 0.0 ? offset_at_utc(std::llround((row.exact_jd - unix_epoch_jd) * day_seconds))
+                                              : offset_at_local(*row_local));
+    if (run_.progressed) {
+        // One day of progression stands for one year of life, as for the near-miss dates.
+        const double life = progressed_to_calendar(unix_epoch_jd + static_cast<double>(t.utc) / day_seconds, run_.natal_jd);
+        t.utc = std::llround((life - unix_epoch_jd) * day_seconds);
+    }
+    // The moment in life is local by the zone's offset at that moment, as a row's time is.
+    t.local = run_.progressed ? t.utc - offset_at_utc(t.utc) : t.row_time;
+    return t;
 }
 
 }  // namespace tavrolin

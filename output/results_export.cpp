@@ -89,17 +89,14 @@ std::string uid_for(const std::string& key) {
 }
 
 // One exact moment of the table, with the times every format needs.
-struct Moment {
+struct Moment : RunClock::Times {
     std::string p1, aspect, p2;
-    long long utc = 0;       // the moment the aspect is exact (in life, for the progressed modes)
-    long long local = 0;     // the same in the run's time zone
-    long long row_time = 0;  // the table's own time, local (the progressed date in those modes)
 };
 
 // Everything the writers share: the run, its time zone and the names of its bodies.
 class ExportRun {
 public:
-    explicit ExportRun(const Engine& engine) : engine_(engine), run_(engine.last_run) {}
+    explicit ExportRun(const Engine& engine) : engine_(engine), run_(engine.last_run), clock_(run_) {}
 
     // False (with `error`) when the time zone cannot be applied.
     bool prepare(std::string& error) {
@@ -107,14 +104,14 @@ public:
             error = "the time zone \"" + run_.cv.tz + "\" " + problem;
             return false;
         }
-        named_zone_ = is_zone_name(run_.cv.tz);
-        tz_seconds_ = std::llround(val(run_.cv.tz) * 3600.0);
+        const bool named_zone = is_zone_name(run_.cv.tz);
+        const long long tz_seconds = std::llround(val(run_.cv.tz) * 3600.0);
         natal_minute_ = std::llround(run_.natal_jd * 1440.0);
         mode_ = mode_words(run_);
-        if (named_zone_) zone_ = "time zone " + run_.cv.tz;
-        else if (tz_seconds_ == 0) zone_ = "Universal Time";
-        else if (tz_seconds_ > 0) zone_ = number_to_text(static_cast<double>(tz_seconds_) / 3600.0) + " hours behind Universal Time";
-        else zone_ = number_to_text(-static_cast<double>(tz_seconds_) / 3600.0) + " hours ahead of Universal Time";
+        if (named_zone) zone_ = "time zone " + run_.cv.tz;
+        else if (tz_seconds == 0) zone_ = "Universal Time";
+        else if (tz_seconds > 0) zone_ = number_to_text(static_cast<double>(tz_seconds) / 3600.0) + " hours behind Universal Time";
+        else zone_ = number_to_text(-static_cast<double>(tz_seconds) / 3600.0) + " hours ahead of Universal Time";
         natal_ = run_.cv.natal_date + ", " + run_.cv.natal_time + " GMT";
         return true;
     }
@@ -126,35 +123,16 @@ public:
     int rows() const { return engine_.result_count; }
     // The near-miss windows of the listing: a degree run lists none.
     const std::vector<NearMiss>& windows() const { return run_.calc_kind == 0 ? no_windows_ : engine_.near_misses; }
-    // Seconds to add to a local time to get Universal Time: the number's, or the named zone's then.
-    long long offset_at_utc(long long utc) const {
-        return named_zone_ ? std::llround(hours_behind_ut(run_.cv.tz, unix_epoch_jd + static_cast<double>(utc) / day_seconds) * 3600.0)
-                           : tz_seconds_;
-    }
-    long long offset_at_local(long long local) const {
-        return named_zone_ ? std::llround(hours_behind_ut_at_local(run_.cv.tz, local) * 3600.0) : tz_seconds_;
-    }
 
     std::optional<Moment> moment(int r) const {
         const ResultRow& row = engine_.result_table[static_cast<std::size_t>(r)];
-        const auto row_local = result_seconds(row[3]);
-        if (!row_local) return std::nullopt;
+        const auto times = clock_.times(row);
+        if (!times) return std::nullopt;
         Moment m;
+        static_cast<RunClock::Times&>(m) = *times;
         m.p1 = body_caption_of(row[0]);
         m.aspect = aspect_caption_of(run_.cv, row[1]);
         m.p2 = run_.calc_kind == 0 ? format_number_text(run_.cv.zodiac_degree, 3) : body_caption_of(row[2]);
-        m.row_time = *row_local;
-        // The zone's offset at the row's own moment, where the scan kept it: a local time in the
-        // hour repeated when clocks go back is then no longer ambiguous.
-        m.utc = *row_local + (row.exact_jd != 0.0 ? offset_at_utc(std::llround((row.exact_jd - unix_epoch_jd) * day_seconds))
-                                                  : offset_at_local(*row_local));
-        if (run_.progressed) {
-            // One day of progression stands for one year of life, as for the near-miss dates.
-            const double life = progressed_to_calendar(unix_epoch_jd + static_cast<double>(m.utc) / day_seconds, run_.natal_jd);
-            m.utc = std::llround((life - unix_epoch_jd) * day_seconds);
-        }
-        // The moment in life is local by the zone's offset at that moment, as a row's time is.
-        m.local = run_.progressed ? m.utc - offset_at_utc(m.utc) : m.row_time;
         return m;
     }
     const ResultRow& row(int r) const { return engine_.result_table[static_cast<std::size_t>(r)]; }
@@ -171,8 +149,7 @@ public:
 private:
     const Engine& engine_;
     const RunInputs& run_;
-    long long tz_seconds_ = 0;
-    bool named_zone_ = false;
+    RunClock clock_;
     long long natal_minute_ = 0;
     std::string mode_, zone_, natal_;
     const std::vector<NearMiss> no_windows_;

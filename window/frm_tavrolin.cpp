@@ -25,12 +25,15 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QStatusBar>
+#include <QStyle>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTimer>
+#include <QToolButton>
 
 #include <algorithm>
 #include <cctype>
@@ -103,6 +106,8 @@ private:
             case Qt::Key_Delete:  // edits, does not type
             case Qt::Key_Tab:
             case Qt::Key_Backtab:  // moves the focus
+            case Qt::Key_Return:
+            case Qt::Key_Enter:  // runs the box's calculation
                 return true;
             default: break;
         }
@@ -118,6 +123,53 @@ private:
     }
 
     KeyFilter filter_;
+};
+
+// One Tab stop for a group of ticks, as for a group of option buttons: the tick that last had the
+// focus is the stop, the arrow keys move the focus within the group and Space ticks (the tick's
+// own key). The others keep their click focus and their place in the Tab chain.
+class TickGroup : public QObject {
+public:
+    TickGroup(QObject* parent, std::vector<QCheckBox*> ticks) : QObject(parent), ticks_(std::move(ticks)) {
+        for (QCheckBox* tick : ticks_) tick->installEventFilter(this);
+        make_stop(ticks_.front());
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* tick = static_cast<QCheckBox*>(watched);
+        if (event->type() == QEvent::FocusIn) {
+            make_stop(tick);
+        } else if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+            int step = 0;
+            switch (key->key()) {
+                case Qt::Key_Up:
+                case Qt::Key_Left: step = -1; break;
+                case Qt::Key_Down:
+                case Qt::Key_Right: step = 1; break;
+                default: return false;
+            }
+            const auto at = std::find(ticks_.begin(), ticks_.end(), tick) - ticks_.begin();
+            for (auto i = at + step; i >= 0 && i < static_cast<std::ptrdiff_t>(ticks_.size()); i += step) {
+                QCheckBox* next = ticks_[static_cast<std::size_t>(i)];
+                if (next->isEnabled() && next->isVisibleTo(next->window())) {
+                    next->setFocus(step < 0 ? Qt::BacktabFocusReason : Qt::TabFocusReason);
+                    break;
+                }
+            }
+            return true;  // at the group's ends the focus stays, rather than the window scrolling
+        }
+        return false;
+    }
+
+private:
+    void make_stop(QCheckBox* stop) {
+        for (QCheckBox* tick : ticks_) tick->setFocusPolicy(tick == stop ? Qt::StrongFocus : Qt::ClickFocus);
+    }
+
+    std::vector<QCheckBox*> ticks_;
 };
 
 // A multi-line results box; a double click selects all of it.
@@ -258,8 +310,10 @@ frmTavrolin::frmTavrolin(tavrolin::WindowSetup setup, QWidget* parent)
     setWindowIcon(icon);
     build_controls();
     build_menus();
+    name_controls();
     set_tab_order();
     connect_commands();
+    connect_keys();
     Form_Load();
 }
 
@@ -278,7 +332,58 @@ void frmTavrolin::apply_geometry(QWidget* control) {
     // Edges are converted rather than sizes, so that controls that meet in twips meet in pixels.
     const int x0 = twips_to_px_x(t.left());
     const int y0 = twips_to_px_y(t.top());
-    control->setGeometry(x0, y0, twips_to_px_x(t.left() + t.width()) - x0, twips_to_px_y(t.top() + t.height()) - y0);
+    QRect r(x0, y0, twips_to_px_x(t.left() + t.width()) - x0, twips_to_px_y(t.top() + t.height()) - y0);
+    // The room the client area has beyond the layout: a third of the width to the left column,
+    // the rest to the main results, all of the height to both results boxes.
+    const int left_share = extra_px_.width() / 3;
+    const int rest = extra_px_.width() - left_share;
+    const Growth g = growth_.value(control);
+    r.translate(g.x_left * left_share + g.x_rest_halves * rest / 2, g.y * extra_px_.height());
+    r.setSize(r.size() + QSize(g.w_left * left_share + g.w_rest * rest, g.h * extra_px_.height()));
+    control->setGeometry(r);
+}
+
+// How each control follows the results area when the window is larger than the layout: the
+// results boxes grow, what lies below them moves down, what lies to the right of a box moves right.
+// The columns are told apart by the narrow layout's positions, which the wide one keeps in order.
+void frmTavrolin::set_growth() {
+    const int main_right = results1_left + results1_width;
+    for (auto it = twips_.cbegin(); it != twips_.cend(); ++it) {
+        const QRect t = it.value();
+        Growth g;
+        if (t.left() >= main_right) {
+            g.x_left = 1;
+            g.x_rest_halves = 2;
+        } else {
+            if (t.left() >= results1_left) g.x_left = 1;
+            if (t.top() >= below_top) g.y = 1;
+        }
+        growth_.insert(it.key(), g);
+    }
+    growth_[txtResults[0]] = Growth{0, 0, 1, 0, 0, 1};
+    growth_[txtResults[1]] = Growth{1, 0, 0, 1, 0, 1};
+    growth_[cmdCalculate_T_to_Point].w_left = 1;
+    growth_[cmdTavrolin].x_rest_halves = 1;  // stays centred under the results
+    for (QWidget* w : {cmdOpen, cmdSave}) growth_[w].x_rest_halves = 2;  // stay at the results' right edge
+}
+
+bool frmTavrolin::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == scroll_ && event->type() == QEvent::Resize) grow_to_client_area();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmTavrolin::grow_to_client_area() {
+    const QSize base(twips_to_px_x(window_width_twips_), twips_to_px_y(canvas_height_twips_));
+    QSize room = scroll_->size();
+    // Smaller than the layout one way, the client area shows a scroll bar that takes room the other way.
+    const int bar = scroll_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll_);
+    if (room.height() < base.height()) room.rwidth() -= bar;
+    if (room.width() < base.width()) room.rheight() -= bar;
+    const QSize extra = (room - base).expandedTo(QSize(0, 0));
+    canvas_->setFixedSize(base + extra);
+    if (extra == extra_px_) return;
+    extra_px_ = extra;
+    for (auto it = twips_.cbegin(); it != twips_.cend(); ++it) apply_geometry(const_cast<QWidget*>(it.key()));
 }
 
 void frmTavrolin::move_left_twips(QWidget* control, int delta) {
@@ -301,6 +406,8 @@ void frmTavrolin::build_controls() {
     scroll_->setObjectName("clientArea");
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setWidgetResizable(false);
+    // Not a Tab stop of its own: it scrolls to the control that takes the focus.
+    scroll_->setFocusPolicy(Qt::NoFocus);
     canvas_ = new QWidget;
     canvas_->setObjectName("controls");
 
@@ -318,7 +425,9 @@ void frmTavrolin::build_controls() {
     for (auto it = twips_.cbegin(); it != twips_.cend(); ++it) bottom = std::max(bottom, it.value().bottom() + 1);
     canvas_height_twips_ = bottom + margin;
 
+    set_growth();
     scroll_->setWidget(canvas_);
+    scroll_->installEventFilter(this);
     setCentralWidget(scroll_);
     setStatusBar(new QStatusBar(this));
     statusBar()->setObjectName("statusBar");
@@ -544,6 +653,9 @@ void frmTavrolin::build_menus() {
     mnuUseLunettaDisplaySettings =
         entry(mnuOptions, "mnuUseLunettaDisplaySettings", "Use &Lunetta's display settings", QKeySequence(Qt::Key_F8));
     mnuUseLunettaDisplaySettings->setCheckable(true);
+    split(mnuOptions, "mnuSplit3");
+    mnuShowDatesInLife = entry(mnuOptions, "mnuShowDatesInLife", "Show dates in life", QKeySequence());
+    mnuShowDatesInLife->setCheckable(true);
 
     mnuView = menuBar()->addMenu("&View");
     mnuView->setObjectName("mnuView");
@@ -552,6 +664,29 @@ void frmTavrolin::build_menus() {
     // Help has no entries: the menu bar item itself is the command.
     mnuHelp = menuBar()->addAction("&Help");
     mnuHelp->setObjectName("mnuHelp");
+}
+
+// Names for screen readers and test tools on the accessibility bus: each input box is named by
+// its label (its buddy too, so that the label's mnemonics and tools that look for the buddy
+// agree), the boxes without a label and the results boxes by what they hold.
+void frmTavrolin::name_controls() {
+    const std::pair<QLabel*, QLineEdit*> labelled[] = {
+        {lblStartDate, txtStartdate},       {lblEndDate, txtEndDate},     {lblTZ, txtTZ},
+        {lblZodiacDegree, txtZodiacDegree}, {lblNatalDate, txtNatalDate}, {lblNatalTime, txtNatalTime},
+        {lblYearsBack, txtYearsBack},
+    };
+    for (const auto& [label, box] : labelled) {
+        label->setBuddy(box);
+        QString name = label->text().trimmed();
+        if (name.endsWith(':')) name.chop(1);
+        box->setAccessibleName(name);
+    }
+    txtUserDefinedAngle->setAccessibleName("User-defined angle");
+    txtResults[0]->setAccessibleName("Zodiac degree results");
+    txtResults[1]->setAccessibleName("Aspects results");
+    // The buttons and ticks are named by their captions. The menu bar's button for the menus
+    // that do not fit shows an arrow alone.
+    if (auto* more = menuBar()->findChild<QToolButton*>("qt_menubar_ext_button")) more->setAccessibleName("More menus");
 }
 
 // The menu entries to the window's own commands and to the command objects'.
@@ -580,31 +715,48 @@ void frmTavrolin::connect_commands() {
     for (const auto& [action, command] : actions) connect(action, &QAction::triggered, this, command);
 }
 
+// Reading order, column by column and each from the top: the dates and zone with the degree run
+// under them, the main results with the natal data and the copy under them, then the columns of
+// ticks and what lies below them. A group of ticks is one stop (TickGroup), as the mode buttons
+// are by the toolkit's rule for exclusive buttons.
 void frmTavrolin::set_tab_order() {
-    std::vector<QWidget*> order = {txtStartdate,         txtEndDate,  txtTZ,       txtZodiacDegree,
-                                   txtNatalDate,         txtNatalTime, txtResults[0], txtResults[1],
-                                   cmdCalculate_T_to_Point, cmdTavrolin};
-    for (int a = 0; a < aspect_count; ++a) {
-        if (a == user_defined_aspect) order.push_back(txtUserDefinedAngle);
-        order.push_back(chkAspects[static_cast<std::size_t>(a)]);
-    }
-    order.push_back(chkP1Planets_G_or_H);
-    for (auto* box : chkP1Planets) order.push_back(box);
-    order.push_back(chkP2Planets_G_or_H);
-    for (auto* box : chkP2Planets) order.push_back(box);
-    for (QWidget* w : std::initializer_list<QWidget*>{chkApparentPos, chkUse_ET, chkHelio, chkSortOutput, chkIgnoreDups,
-                                                      txtYearsBack})
-        order.push_back(w);
-    for (auto* option : optNatal_Transit_Progressed) order.push_back(option);
-    for (QWidget* w : std::initializer_list<QWidget*>{cmdOpen, cmdSave, cmdCopy_to_Excel, chkDateOnly}) order.push_back(w);
+    std::vector<QCheckBox*> aspects(chkAspects.begin(), chkAspects.end());
+    std::vector<QCheckBox*> p1 = {chkP1Planets_G_or_H};
+    p1.insert(p1.end(), chkP1Planets.begin(), chkP1Planets.end());
+    std::vector<QCheckBox*> p2 = {chkP2Planets_G_or_H};
+    p2.insert(p2.end(), chkP2Planets.begin(), chkP2Planets.end());
+    std::vector<QCheckBox*> options = {chkApparentPos, chkUse_ET, chkHelio, chkSortOutput, chkIgnoreDups};
+
+    std::vector<QWidget*> order = {txtStartdate,  txtEndDate,  txtTZ,        txtResults[0],    txtZodiacDegree,
+                                   cmdCalculate_T_to_Point,    txtResults[1], cmdTavrolin,     txtNatalDate,
+                                   cmdOpen,       txtNatalTime, cmdSave,     cmdCopy_to_Excel, chkDateOnly};
+    order.insert(order.end(), aspects.begin(), aspects.end());
+    order.push_back(txtUserDefinedAngle);
+    order.insert(order.end(), p1.begin(), p1.end());
+    order.insert(order.end(), p2.begin(), p2.end());
+    order.insert(order.end(), options.begin(), options.end());
+    order.push_back(txtYearsBack);
+    order.insert(order.end(), optNatal_Transit_Progressed.begin(), optNatal_Transit_Progressed.end());
     for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+    for (auto* group : {&aspects, &p1, &p2, &options}) new TickGroup(this, *group);
+}
+
+// Return in an input box runs its calculation, Ctrl+Return the aspects calculation from anywhere.
+void frmTavrolin::connect_keys() {
+    for (QLineEdit* box : {txtStartdate, txtEndDate, txtTZ, txtNatalDate, txtNatalTime, txtYearsBack, txtUserDefinedAngle})
+        connect(box, &QLineEdit::returnPressed, this, &frmTavrolin::cmdTavrolin_Click);
+    connect(txtZodiacDegree, &QLineEdit::returnPressed, this, &frmTavrolin::cmdCalculate_T_to_Point_Click);
+    for (const QKeySequence& keys : {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)}) {
+        auto* shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, &frmTavrolin::cmdTavrolin_Click);
+    }
 }
 
 void frmTavrolin::resize_to_twips() {
-    canvas_->setFixedSize(twips_to_px_x(window_width_twips_), twips_to_px_y(canvas_height_twips_));
     const int chrome = menuBar()->sizeHint().height() +
                        std::max(statusBar()->sizeHint().height(), statusBar()->minimumHeight());
-    QSize size(canvas_->width(), canvas_->height() + chrome);
+    QSize size(twips_to_px_x(window_width_twips_), twips_to_px_y(canvas_height_twips_) + chrome);
     // On a screen too small for the layout the window is fitted to the screen and its controls
     // scroll, rather than reaching past the screen's edges where nothing could get at them.
     if (const QScreen* s = screen()) {
@@ -614,6 +766,8 @@ void frmTavrolin::resize_to_twips() {
         size = size.boundedTo(room);
     }
     resize(size);
+    // Also when the window keeps its size and the layout changed (the wide one).
+    grow_to_client_area();
 }
 
 QSize frmTavrolin::screen_size_twips() const {
@@ -636,13 +790,10 @@ void frmTavrolin::Form_Load() {
     date_order_ = setup_.date_order ? *setup_.date_order : tavrolin::GetRegionalDateOrder();
 
     tavrolin::ControlValues cv = control_values();
+    // The INI gives the boxes and the set-up of the last session; what it lacks (an older
+    // copy's file, or none) keeps the initial state the controls were built with.
     tavrolin::LoadINIFile(places_.config_folder, cv);
-    txtNatalDate->setText(to_q(cv.natal_date));
-    txtNatalTime->setText(to_q(cut_to_max_length(cv.natal_time, max_len_natal_time)));
-    txtZodiacDegree->setText(to_q(cut_to_max_length(cv.zodiac_degree, max_len_zodiac_degree)));
-    txtTZ->setText(to_q(cut_tz_text(cv.tz)));
-    txtStartdate->setText(to_q(cut_to_max_length(cv.start_date, max_len_start_date)));
-    txtEndDate->setText(to_q(cut_to_max_length(cv.end_date, max_len_end_date)));
+    apply_control_values(cv);
     set_date_tooltips();
 
     resize_to_twips();
@@ -851,6 +1002,7 @@ tavrolin::ControlValues frmTavrolin::control_values() const {
     cv.style = mnuUseQuillDisplaySettings->isChecked()     ? tavrolin::ListingStyle::Quill
                : mnuUseLunettaDisplaySettings->isChecked() ? tavrolin::ListingStyle::Lunetta
                                                            : tavrolin::ListingStyle::Default;
+    cv.dates_in_life = mnuShowDatesInLife->isChecked() ? 1 : 0;
     return cv;
 }
 
@@ -882,6 +1034,7 @@ void frmTavrolin::apply_control_values(const tavrolin::ControlValues& cv) {
     chkIgnoreDups->setChecked(cv.ignore_dups == 1);
     mnuUseQuillDisplaySettings->setChecked(cv.style == tavrolin::ListingStyle::Quill);
     mnuUseLunettaDisplaySettings->setChecked(cv.style == tavrolin::ListingStyle::Lunetta);
+    mnuShowDatesInLife->setChecked(cv.dates_in_life == 1);
 }
 
 void frmTavrolin::mnuUseQuillDisplaySettings_Click() {

@@ -6,13 +6,14 @@
 // "chkAspects_15", "optNatal_Transit_Progressed_1", "txtResults_0". The labels without a name of
 // their own are "lblStartDate", "lblEndDate", "lblTZ", "lblZodiacDegree", "lblNatalTime" and
 // "lblYearsBack". Menu entries and separators are QActions named "mnuFileLoadSettings",
-// "mnuSplit2", ...; the menus are QMenus named "mnuFile", "mnuAdjustDates", "mnuOptions", "mnuView";
-// "mnuHelp" is an action of the menu bar itself.
+// "mnuSplit2", "mnuShowDatesInLife", ...; the menus are QMenus named "mnuFile", "mnuAdjustDates",
+// "mnuOptions", "mnuView"; "mnuHelp" is an action of the menu bar itself.
 //
 // Geometry is laid out in twips (1/1440 inch) at the screen's logical resolution, so that the
 // wide-screen rule moves controls by exact twip amounts; geometry_twips() reports it. The window's
 // width is that of the layout (12600 twips, 13400 on a wide screen); on a screen too small for it
-// the window is fitted to the screen and the controls scroll.
+// the window is fitted to the screen and the controls scroll; in a larger window (maximised) the
+// results boxes take the room beyond the layout, and the controls beside and below them follow.
 #pragma once
 
 #include <QHash>
@@ -159,6 +160,8 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // The client area's resizes, which the results area follows.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // What the command objects ask of the window.
@@ -190,6 +193,8 @@ private:
     void build_options_and_modes(QWidget* c);
     void build_menus();
     void connect_commands();
+    void connect_keys();
+    void name_controls();
     void set_tab_order();
     void Form_Load();
     // Writes the INI file; when that fails, asks whether to try again or close anyway. False:
@@ -205,6 +210,10 @@ private:
     void set_left_twips(QWidget* control, int left);
     void set_width_twips(QWidget* control, int width);
     void apply_geometry(QWidget* control);
+    void set_growth();
+    // The controls laid out again for the client area's size: larger than the layout, the results
+    // area takes the room; smaller, the layout keeps its size and scrolls.
+    void grow_to_client_area();
     void resize_to_twips();
     QSize screen_size_twips() const;
 
@@ -270,6 +279,7 @@ private:
     QMenu* mnuOptions = nullptr;
     QAction* mnuUseQuillDisplaySettings = nullptr;
     QAction* mnuUseLunettaDisplaySettings = nullptr;
+    QAction* mnuShowDatesInLife = nullptr;
     QMenu* mnuView = nullptr;
     QAction* mnuViewTimeline = nullptr;
     QAction* mnuHelp = nullptr;
@@ -282,6 +292,13 @@ private:
     int window_width_twips_ = narrow_window_width;
     int canvas_height_twips_ = 0;
     QHash<const QWidget*, QRect> twips_;
+    // Pixels a control moves and grows by, in shares of the room beyond the layout: the left
+    // column's third of the width, half the rest, the height.
+    struct Growth {
+        int x_left = 0, x_rest_halves = 0, w_left = 0, w_rest = 0, y = 0, h = 0;
+    };
+    QHash<const QWidget*, Growth> growth_;
+    QSize extra_px_{0, 0};
     QScrollArea* scroll_ = nullptr;
     QWidget* canvas_ = nullptr;
     QString ini_save_error_;

@@ -62,6 +62,12 @@ TEST_F(Batch, ListsWhatTheEngineFindsForTheFileAndTheOptions) {
     degree.user_defined_angle = "33";
     quill.style = ListingStyle::Quill;
     lunetta.style = ListingStyle::Lunetta;
+    ControlValues in_life = initial_state();  // progressed Moon to natal bodies, with dates in life
+    testing::tick_only(in_life, {1}, {0, 1, 2, 3, 4, 5, 6}, {0, 5, 7, 9, 12, 14});
+    in_life.select_mode(2);
+    std::tie(in_life.start_date, in_life.end_date) = std::pair("01/01/2027", "12/31/2028");
+    const std::string in_life_file = settings("in_life.opt", in_life);
+    in_life.dates_in_life = 1;
     struct Case { std::string args; ControlValues cv; int calc_kind; std::string shown; };
     const std::string near_misses = "\nWithin 1 deg. of exact:\n";
     const Case cases[] = {
@@ -70,6 +76,7 @@ TEST_F(Batch, ListsWhatTheEngineFindsForTheFileAndTheOptions) {
         {"--date-order 2 " + ymd_file, ymd, 1, ": 2005/12/"},
         {"--degree --angle 33 " + degree_file, degree, 0, " 100.123 "},
         {"--style quill " + busy_file, quill, 1, " = "}, {"--style lunetta " + busy_file, lunetta, 1, near_misses},
+        {"--dates-in-life " + in_life_file, in_life, 1, " (in life "},
     };
     std::vector<std::string> listings;
     for (const Case& c : cases) {

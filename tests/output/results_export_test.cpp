@@ -5,11 +5,13 @@
 #include <climits>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "engine/calendar.h"
+#include "output/calculation_command.h"
 #include "output/memory_sheet.h"
 #include "output/results_export.h"
 #include "output/spreadsheet_export.h"
@@ -293,6 +295,29 @@ TEST_F(Export, NothingToExportOrAFailedWriteIsReported) {
     EXPECT_EQ(export_format_for("/a.b/Results.ICS"), ExportFormat::icalendar);
     EXPECT_EQ(export_format_for("r.csv"), ExportFormat::csv);
     EXPECT_EQ(export_format_for("/a.csv/results"), std::nullopt);
+}
+
+
+// With "Show dates in life" a progressed row's first line ends in the export's local date in life.
+TEST_F(Export, DatesInLifeOfProgressedRowsAreTheExportsLocalDates) {
+    set_rows({ResultRow{"0", "0", "1", "01/11/2000 07:00:00"}, ResultRow{"4", "7", "6", "02/20/2000 23:30:00", "0.5"}});
+    const std::tuple<int, ListingStyle, const char*, int> cases[] = {  // mode, style, zone, date order
+        {2, ListingStyle::Lunetta, "Europe/London", 1}, {3, ListingStyle::Quill, "-10", 2}, {0, ListingStyle::Default, "0", 0}};
+    for (const auto& [mode, style, tz, order] : cases) {
+        std::tie(cv.mode, cv.style, cv.tz, cv.date_order, engine.last_run.progressed) = std::tuple(mode, style, tz, order, mode >= 2);
+        engine.cv = engine.last_run.cv = cv;
+        std::string expected = listing_in_style(engine);
+        engine.cv.dates_in_life = 1;
+        std::istringstream csv(text(ExportFormat::csv));
+        std::size_t at = 0;
+        for (std::string line; mode >= 2 && std::getline(csv, line);) {
+            if (line.rfind("exact,", 0) != 0) continue;
+            const std::string day = line.substr(line.find(',', 6) + 1, 10);  // the local time's "2010-01-03"
+            at = expected.find("\r\n", expected.find("/2000 ", at));
+            expected.insert(at, " (in life " + format_date(*parse_date(day, 2), order) + ")");
+        }
+        EXPECT_EQ(listing_in_style(engine), expected) << tz;
+    }
 }
 
 }  // namespace

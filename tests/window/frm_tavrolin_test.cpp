@@ -1,6 +1,9 @@
 // The main window's controls: the initial state and the values they stand for, the key filters
 // of the boxes, the mode buttons, the two layouts, the INI file across a restart and the regional
 // settings.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QAccessible>
 #include <QScrollArea>
 
 #include <clocale>
@@ -8,6 +11,7 @@
 #include <tuple>
 
 #include "engine/text_rules.h"
+#include "files/ini_file.h"
 #include "support/window_test_support.h"
 
 // glibc keeps the search path of a locale loaded through LOCPATH for the life of the process;
@@ -102,18 +106,50 @@ private slots:
         }
     }
 
-    void iniFileKeepsSixBoxesAcrossARestart() {
+    // Larger than its layout, the results boxes take the room; the rest follows, all in view, then as before.
+    void layoutGrowsWithTheWindow() {
+        WindowFixture f;
+        auto* area = f.w->findChild<QScrollArea*>("clientArea");
+        QWidget* canvas = area->widget();
+        QList<QWidget*> controls = canvas->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+        QHash<QWidget*, QRect> first;
+        for (QWidget* c : controls) first.insert(c, c->geometry());
+        const QSize first_size = f.w->size(), layout = canvas->size();  // the test screen may be smaller
+        f.w->resize(first_size + layout - area->size() + QSize(600, 450));
+        QTRY_COMPARE(canvas->size(), area->viewport()->size());
+        const std::pair<const char*, QRect> cases[] = {  // dx, dy, dw, dh
+            {"txtStartdate", {0, 0, 0, 0}},       {"txtResults_0", {0, 0, 200, 450}}, {"txtZodiacDegree", {0, 450, 0, 0}},
+            {"txtResults_1", {200, 0, 400, 450}}, {"cmdTavrolin", {400, 450, 0, 0}},  {"cmdSave", {600, 450, 0, 0}},
+            {"chkDateOnly", {200, 450, 0, 0}},    {"chkP2Planets_G_or_H", {600, 0, 0, 0}}};
+        for (const auto& [name, d] : cases)
+            QCOMPARE(f.get<QWidget>(name)->geometry(), first.value(f.get<QWidget>(name)).adjusted(d.x(), d.y(), d.right() + 1, d.bottom() + 1));
+        for (QWidget* c : controls) QVERIFY2(area->viewport()->rect().contains(c->geometry()), qPrintable(c->objectName()));
+        f.w->resize(first_size);
+        QTRY_COMPARE(canvas->size(), layout);
+        for (QWidget* c : controls) QCOMPARE(c->geometry(), first.value(c));
+    }
+
+    void iniFileKeepsBoxesAndSetUpAcrossARestart() {
         QTemporaryDir dir;
         const QStringList texts = {"01/02/2003", "04/05/2006", "07/08/1990", "-1.25", "359.5", "-5.5"};
         const char* boxes[] = {"txtStartdate", "txtEndDate", "txtNatalDate", "txtNatalTime", "txtZodiacDegree", "txtTZ"};
+        QVERIFY(write_file(dir.filePath("Tavrolin.ini"), QByteArray::fromStdString(tavrolin::ini_file_text(tavrolin::testing::initial_state()))));
         auto w = make_window(dir.path());
+        QCOMPARE(tavrolin::ini_setup_text(w->control_values()), tavrolin::ini_setup_text(tavrolin::testing::initial_state()));
         for (int i = 0; i < texts.size(); ++i) control(*w, boxes[i])->setText(texts[i]);
-        control(*w, "txtYearsBack")->setText("3");  // not kept
+        control(*w, "txtYearsBack")->setText("3");  // kept with the set-up
+        tavrolin::ControlValues set_up = w->control_values();
+        tavrolin::testing::tick_only(set_up, {1, 21}, {0}, {3, 15});
+        set_up.select_mode(2);
+        std::tie(set_up.user_defined_angle, set_up.p2_helio, set_up.dates_in_life) = std::tuple("72", 1, 1);
+        set_up.style = tavrolin::ListingStyle::Quill;
+        w->apply_control_values(set_up);
         QVERIFY(w->close());
         QVERIFY(w->ini_save_error().isEmpty());
         w = make_window(dir.path());
         for (int i = 0; i < texts.size(); ++i) QCOMPARE(control(*w, boxes[i])->text(), texts[i]);
-        QCOMPARE(control(*w, "txtYearsBack")->text(), QString("1"));
+        QCOMPARE(control(*w, "txtYearsBack")->text(), QString("3"));
+        QCOMPARE(tavrolin::ini_setup_text(w->control_values()), tavrolin::ini_setup_text(set_up));
 
         // A folder that cannot hold the file: the window says why and, told to, closes all the same.
         QVERIFY(write_file(dir.filePath("plain"), "x"));
@@ -124,6 +160,57 @@ private slots:
         const QString error = w->ini_save_error();
         QVERIFY2(error.contains(dir.filePath("plain/sub/Tavrolin.ini")) && error.contains("Not a directory"), qPrintable(error));
         QCOMPARE(w->statusBar()->currentMessage(), error);
+    }
+
+    // Tab in reading order, a group of ticks one stop; Return, Ctrl+Return; arrows and Space in a group.
+    void keyboard() {
+        WindowFixture f;
+        f.w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.w.get()));
+        QStringList seen;
+        for (f.get("txtStartdate")->setFocus(); seen.size() < 200 && (seen.isEmpty() || seen.last() != "txtStartdate");)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab), seen << QApplication::focusWidget()->objectName();
+        QCOMPARE(seen.join(' '), QString("txtEndDate txtTZ txtResults_0 txtZodiacDegree cmdCalculate_T_to_Point "
+                                         "txtResults_1 cmdTavrolin txtNatalDate cmdOpen txtNatalTime cmdSave cmdCopy_to_Excel "
+                                         "chkDateOnly chkAspects_0 txtUserDefinedAngle chkP1Planets_G_or_H chkP2Planets_G_or_H "
+                                         "chkApparentPos txtYearsBack optNatal_Transit_Progressed_0 txtStartdate"));
+        const std::tuple<const char*, std::vector<QKeyCombination>, const char*> cases[] = {  // what changed, the focus
+            {"txtStartdate", {Qt::Key_Return}, "aspects txtResults_1"},
+            {"txtZodiacDegree", {Qt::Key_Return}, "degree txtZodiacDegree"},
+            {"chkAspects_3", {Qt::CTRL | Qt::Key_Return}, "aspects txtResults_1"},
+            {"chkAspects_3", {Qt::Key_Return}, "chkAspects_3"},
+            {"txtNatalTime", {Qt::Key_F1, Qt::Key_F4, Qt::Key_Enter}, "11/30/2020 01/01/2021 aspects txtResults_1"},
+            {"chkAspects_16", {Qt::Key_Right, Qt::Key_Down, Qt::Key_Tab, Qt::SHIFT | Qt::Key_Backtab}, "chkAspects_17"},
+            {"chkApparentPos", {Qt::Key_Up, Qt::Key_Right, Qt::Key_Right, Qt::Key_Space}, "ticked chkHelio"},
+        };
+        for (const auto& [start, keys, expected] : cases) {
+            f.great_conjunction();  // 12/01/2020 - 12/31/2020, Jupiter to Saturn, only "000" ticked
+            for (const char* box : {"txtResults_0", "txtResults_1"}) f.get<QPlainTextEdit>(box)->clear();
+            f.get<QWidget>(start)->setFocus();
+            for (QKeyCombination key : keys) QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
+            QStringList changed;
+            if (QString d = f.get("txtStartdate")->text() + " " + f.get("txtEndDate")->text(); d != "12/01/2020 12/31/2020") changed << d;
+            if (f.get<QPlainTextEdit>("txtResults_0")->toPlainText().startsWith("Aspects found:")) changed << "degree";
+            if (f.get<QPlainTextEdit>("txtResults_1")->toPlainText().contains("Jupiter 000 Saturn")) changed << "aspects";
+            QWidget* focus = QApplication::focusWidget();
+            if (auto* tick = qobject_cast<QCheckBox*>(focus); tick && tick->isChecked()) changed << "ticked";
+            QCOMPARE((changed << focus->objectName()).join(' '), QString(expected));
+        }
+        QVERIFY(f.w->help_window() == nullptr && f.w->findChild<QAction*>("mnuHelp")->shortcut().isEmpty());
+    }
+
+    // The names of the ten boxes and every button for screen readers.
+    void accessibleNames() {
+        WindowFixture f;
+        auto name_of = [](QWidget* w) { return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name); };
+        QStringList names;
+        for (const char* box : {"txtStartdate", "txtEndDate", "txtTZ", "txtZodiacDegree", "txtNatalDate", "txtNatalTime",
+                                "txtYearsBack", "txtUserDefinedAngle", "txtResults_0", "txtResults_1"})
+            names << name_of(f.get<QWidget>(box));
+        QCOMPARE(names.join('|'), QString("Start Date|End Date|Time Zone|Zodiac decimal degree|Natal date|Natal time (GMT)|"
+                                          "Yrs back|User-defined angle|Zodiac degree results|Aspects results"));
+        for (QAbstractButton* button : f.w->findChildren<QAbstractButton*>())
+            QVERIFY2(!name_of(button).trimmed().isEmpty(), qPrintable(button->objectName()));
     }
 
     // A user whose region writes day first and uses a decimal comma: the date order comes from
