@@ -174,7 +174,11 @@ int paint_timeline_pages(QPagedPaintDevice& device, const QStringList& header, c
     int per_page = painter.lanes_area(page_view).height();
     if (view.size.height() * scale > body.height()) {
         page_view.size.setHeight(static_cast<int>(body.height() / scale));
-        per_page = painter.lanes_area(page_view).height() / painter.lane_height() * painter.lane_height();
+        const int area = painter.lanes_area(page_view).height();
+        per_page = area / painter.lane_height() * painter.lane_height();
+        // The lower axis right under the page's last whole lane: a lane cut there would be drawn
+        // again at the top of the next page.
+        page_view.size.setHeight(page_view.size.height() - (area - per_page));
         if (per_page <= 0) {
             // Not even one lane fits at the page's width: the view shrinks to fit the page.
             page_view = view;
