@@ -13,10 +13,12 @@
 
 #include <chrono>
 #include <fstream>
+#include <thread>
 
 #include <com/sun/star/table/XCell.hpp>
 #include <com/sun/star/text/XTextRange.hpp>
 
+#include "output/memory_sheet.h"
 #include "support/window_test_support.h"
 #include "test_office.h"
 
@@ -158,6 +160,35 @@ TEST_F(CalcWindow, CancelEndsTheWaitForAStoppedOfficeAtOnce) {
     EXPECT_LT(ended - clicked, std::chrono::milliseconds(1000)) << "the time-out is " << command.office_timeout.count() << " ms";
     EXPECT_EQ(f.w->statusBar()->currentMessage(), "Copy to Excel cancelled.");
     EXPECT_TRUE(f.get<QPushButton>("cmdCopy_to_Excel")->isEnabled());
+}
+
+// A sheet that takes a while over each cell, as a busy office does: the window stays responsive
+// during the copy, and its Cancel ends the copy at the next cell.
+TEST_F(CalcWindow, CancelEndsASlowCopyAtTheNextCell) {
+    struct SlowSheet : MemorySheet {
+        void set_cell_text(int column, int row, const std::string& text) override {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            MemorySheet::set_cell_text(column, row, text);
+        }
+    };
+    f.w->export_command().spreadsheet_source = [] {
+        SpreadsheetConnection connection;
+        connection.status = SpreadsheetConnection::Status::connected;
+        connection.sheet = std::make_unique<SlowSheet>();
+        return connection;
+    };
+    Clock::time_point clicked{};
+    const QStringList seen = copy(*f.w, [&] {
+        auto* d = f.w->findChild<QProgressDialog*>("dlgCopyProgress");
+        if (!d || !d->isVisible() || clicked != Clock::time_point{}) return;
+        // Reached while the copy runs: the window's thread handles its events.
+        clicked = Clock::now();
+        QTest::mouseClick(d->findChild<QPushButton*>(), Qt::LeftButton);
+    });
+    EXPECT_EQ(seen, QStringList());
+    ASSERT_NE(clicked, Clock::time_point{}) << "no progress was shown";
+    EXPECT_LT(Clock::now() - clicked, std::chrono::milliseconds(700));
+    EXPECT_EQ(f.w->statusBar()->currentMessage(), "Copy to Excel cancelled after 0 rows.");
 }
 
 }  // namespace
