@@ -26,8 +26,6 @@ QStringList pdf_pages(const QString& path) {
     return pages;
 }
 
-QString simplified_lines(const QString& text) { return text.simplified(); }
-
 // A preview that prints straight into a PDF file, as the user's Print button in the preview would.
 PrintPreview into_pdf(const QString& path, int* shown) {
     return [path, shown](QWidget*, QPrinter& printer, const std::function<void(QPrinter*)>& paint) {
@@ -72,17 +70,13 @@ private slots:
         QTest::keyClick(f.w.get(), Qt::Key_P, Qt::ControlModifier);
         QCOMPARE(shown, 1);
         const QStringList printed = pdf_pages(f.path("printed.pdf"));
-        QCOMPARE(printed, QStringList({header + simplified_lines(listing) + " Page 1 of 1"}));
+        QCOMPARE(printed, QStringList({header + listing.simplified() + " Page 1 of 1"}));
 
         f.dialogs->answer(f.path("listing.pdf"));
         f.get<QAction>("mnuFileExportPdf")->trigger();
         QCOMPARE(f.w->statusBar()->currentMessage(), "Exported the PDF to " + f.path("listing.pdf"));
         QCOMPARE(pdf_pages(f.path("listing.pdf")), printed);
         QCOMPARE(f.dialogs->requests.back().filter, QString("PDF document (*.pdf)"));
-        f.dialogs->answer(f.path("missing/listing.pdf"));
-        f.get<QAction>("mnuFileExportPdf")->trigger();
-        QVERIFY2(f.w->statusBar()->currentMessage().startsWith("Not exported: "), qPrintable(f.w->statusBar()->currentMessage()));
-        QVERIFY(!QFile::exists(f.path("missing")));
 
         // The natal report, when its window is the active one.
         f.get<QAction>("mnuNatalPlanetPositionsLongitude")->trigger();
@@ -94,12 +88,8 @@ private slots:
         QTest::keyClick(report->RichText1, Qt::Key_P, Qt::ControlModifier);
         QCOMPARE(shown, 2);
         const QStringList report_pages = pdf_pages(f.path("printed.pdf"));
-        QCOMPARE(report_pages.size(), 1);
-        QVERIFY2(report_pages[0].startsWith("Tavrolin " TAVROLIN_VERSION ": " + report->windowTitle() +
-                                            " Natal data: 09/22/1949 16.43 GMT"),
-                 qPrintable(report_pages[0]));
-        QVERIFY(report_pages[0].contains(simplified_lines(report->RichText1->toPlainText())));
-        QVERIFY(report_pages[0].endsWith("Page 1 of 1"));
+        QCOMPARE(report_pages, QStringList("Tavrolin " TAVROLIN_VERSION ": " + report->windowTitle() + " Natal data: 09/22/1949 "
+                                           "16.43 GMT Time zone: 0 " + report->RichText1->toPlainText().simplified() + " Page 1 of 1"));
 
         // The timeline: printed through its own preview, saved as a PDF from its save dialog.
         f.get<QAction>("mnuViewTimeline")->trigger();
@@ -139,13 +129,10 @@ private slots:
         t->mnuSaveImage->trigger();
         const QStringList pages = pdf_pages(f.path("all.pdf"));
         QVERIFY2(pages.size() >= 3, qPrintable(QString::number(pages.size())));
-        QVERIFY(pages.front().contains(QString::fromStdString(t->timeline().lanes.front().label)));
-        QVERIFY(pages.back().contains(QString::fromStdString(t->timeline().lanes.back().label)));
         const QString all = pages.join(' ') + ' ';
         for (const TimelineLane& lane : t->timeline().lanes)
             QVERIFY2(all.count(QString::fromStdString(lane.label) + ' ') == 1, lane.label.c_str());
-        for (int p = 0; p < pages.size(); ++p)
-            QVERIFY(pages[p].endsWith(QString("Page %1 of %2").arg(p + 1).arg(pages.size())));
+        for (int p = 0; p < pages.size(); ++p) QVERIFY(pages[p].endsWith(QString("Page %1 of %2").arg(p + 1).arg(pages.size())));
 
         // The toolkit's preview: shown, then closed by the test as the user would.
         f.w->activateWindow();
