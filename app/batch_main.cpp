@@ -40,6 +40,7 @@
 
 #include "engine/calendar.h"
 #include "output/timeline.h"
+#include "picture/print_pages.h"
 #include "picture/timeline_painter.h"
 #endif
 
@@ -55,7 +56,7 @@ constexpr std::string_view usage_text =
     "                      [--angle TEXT] [--years-back TEXT]\n"
     "                      [--date-order 0|1|2] [--to-spreadsheet [--pipe NAME] [--date-only 0|1]]\n"
     "                      [--progress] [--export FILE.ics|FILE.csv | --export - --format ics|csv]\n"
-    "                      [--timeline FILE.png|FILE.svg [--width N]]\n"
+    "                      [--timeline FILE.png|FILE.svg [--width N]] [--pdf FILE.pdf]\n"
     "                      SETTINGS.opt\n"
     "       tavrolin-batch --report longitude|decl|sidereal [--date-order 0|1|2] SETTINGS.opt\n"
     "       tavrolin-batch --local-birth-time \"DATE hh:mm ZONE\" [--date-order 0|1|2]\n"
@@ -100,6 +101,9 @@ constexpr std::string_view help_text =
     "                      picture is at most 16384 pixels tall and 64 million pixels in all,\n"
     "                      and the lanes beyond are left out (standard error says so)\n"
     "  --width N           the picture's width in pixels, 200 to 20000 (default 1600)\n"
+    "  --pdf FILE          also write the listing as a PDF document (A4 pages), as the window's\n"
+    "                      File > Export PDF... does: each page has a header (the program, the\n"
+    "                      natal data, the mode, the range, the time zone) and its number\n"
     "  --progress          report on standard error how much of the calculation is done, as\n"
     "                      \"tavrolin-batch: 42% done\" (one line per percent; on a terminal one\n"
     "                      line that is rewritten)\n"
@@ -118,8 +122,8 @@ constexpr std::string_view help_text =
     "report is printed all the same, the bodies are named on standard error), or (--to-spreadsheet) no\n"
     "spreadsheet is open or the copy stopped (the listing is printed all the same), or (--export)\n"
     "the run found nothing to export or the file cannot be written (nothing is left of it), or\n"
-    "(--timeline) the name does not end in .png or .svg or the picture cannot be written (nothing\n"
-    "is left of it); 2 on bad usage (--local-birth-time goes with no settings file and no other\n"
+    "(--timeline, --pdf) the name does not end in .png or .svg (.pdf) or the file cannot be\n"
+    "written (nothing is left of it); 2 on bad usage (--local-birth-time goes with no settings file and no other\n"
     "output; no output may be the settings file itself).\n";
 
 struct Options {
@@ -139,6 +143,7 @@ struct Options {
     bool progress = false;
     std::string export_path;  // "-": standard output
     std::string timeline_path;
+    std::string pdf_path;
     int timeline_width = 0;  // 0: not given
     std::optional<ExportFormat> export_format;
     std::string settings_path;
@@ -232,6 +237,8 @@ int parse(int argc, char** argv, Options& options) {
             if (!value(options.export_path) || options.export_path.empty()) return usage_error("--export needs a file name or -");
         } else if (!options_ended && arg == "--timeline") {
             if (!value(options.timeline_path) || options.timeline_path.empty()) return usage_error("--timeline needs a file name");
+        } else if (!options_ended && arg == "--pdf") {
+            if (!value(options.pdf_path) || options.pdf_path.empty()) return usage_error("--pdf needs a file name");
         } else if (!options_ended && arg == "--width") {
             std::string width;
             if (!value(width)) return usage_error("--width needs a value");
@@ -276,16 +283,18 @@ int parse(int argc, char** argv, Options& options) {
         if (!options.export_path.empty()) return usage_error("--export writes a calculation, not a --local-birth-time");
         if (!options.timeline_path.empty()) return usage_error("--timeline draws a calculation, not a --local-birth-time");
         if (options.to_spreadsheet) return usage_error("--to-spreadsheet copies a calculation, not a --local-birth-time");
+        if (!options.pdf_path.empty()) return usage_error("--pdf writes a calculation's listing, not a --local-birth-time");
     }
     if (!options.help && !options.version && !options.local_birth_time && options.settings_path.empty()) return usage_error("no settings file given");
     if (options.report && options.to_spreadsheet) return usage_error("--to-spreadsheet copies a calculation, not a --report");
     if (options.report && !options.export_path.empty()) return usage_error("--export writes a calculation, not a --report");
     if (options.export_format && options.export_path != "-") return usage_error("--format goes with --export -");
     if (options.report && !options.timeline_path.empty()) return usage_error("--timeline draws a calculation, not a --report");
+    if (options.report && !options.pdf_path.empty()) return usage_error("--pdf writes a calculation's listing, not a --report");
     if (options.timeline_width != 0 && options.timeline_path.empty()) return usage_error("--width goes with --timeline");
     if (options.export_path == "-" && !options.export_format) return usage_error("--export - needs --format ics or csv");
     // An output written over the settings file would destroy what the run reads.
-    for (const auto& [option, output] : {std::pair{"--export", &options.export_path}, {"--timeline", &options.timeline_path}}) {
+    for (const auto& [option, output] : {std::pair{"--export", &options.export_path}, {"--timeline", &options.timeline_path}, {"--pdf", &options.pdf_path}}) {
         if (!output->empty() && *output != "-" && !options.settings_path.empty() && same_file(*output, options.settings_path))
             return usage_error(std::string(option) + " " + quoted_input(*output) + ": that is the settings file the run reads");
     }
@@ -415,19 +424,36 @@ int check_timeline_path(const std::string& path) {
     return exit_failure;
 }
 
-// The picture of View > Timeline, of the whole range and every lane (as many as a PNG holds).
-int draw_timeline(const Engine& engine, const Options& options, char* program) {
-    // The toolkit draws text and pictures without a display on its offscreen platform.
+// The toolkit's set-up for the pictures and the PDF: it draws text and pictures without a display
+// on its offscreen platform.
+void prepare_toolkit() {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     // Its notes about the session (no runtime folder, say) are no concern of a picture.
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
         if (type == QtDebugMsg || type == QtInfoMsg || message.startsWith("QStandardPaths:")) return;
         std::fprintf(stderr, "tavrolin-batch: %s\n", qPrintable(message));
     });
-    int argc = 1;
-    char* argv[] = {program, nullptr};
-    QGuiApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");  // the toolkit took the user's; the engine's texts use "."
+}
+
+int check_pdf_path(const std::string& path) {
+    if (QString::fromLocal8Bit(path.c_str()).endsWith(".pdf", Qt::CaseInsensitive)) return 0;
+    complain("cannot write the PDF " + path + ": the name must end in .pdf");
+    return exit_failure;
+}
+
+// The listing's pages, as File > Export PDF... writes them.
+int write_listing_pdf(const Engine& engine, const std::string& listing, const std::string& path) {
+    const QString text = QString::fromStdString(to_platform_line_ends(listing));
+    std::string error;
+    if (!write_pdf_file(path, text_pdf(listing_header(engine.last_run), text, "Tavrolin listing"), &error)) {
+        complain(error);
+        return exit_failure;
+    }
+    return 0;
+}
+
+// The picture of View > Timeline, of the whole range and every lane (as many as a PNG holds).
+int draw_timeline(const Engine& engine, const Options& options) {
     const Timeline timeline = build_timeline(engine);
     const TimelinePainter painter(timeline, QGuiApplication::font());
     const PictureFormat format = *picture_format_for(QString::fromLocal8Bit(options.timeline_path.c_str()));
@@ -447,13 +473,30 @@ int draw_timeline(const Engine& engine, const Options& options, char* program) {
     return 0;
 }
 
+// The outputs drawn by the toolkit: the timeline's picture, then the listing's PDF.
+int draw_outputs(const Engine& engine, const Options& options, const std::string& listing, char* program) {
+    prepare_toolkit();
+    int argc = 1;
+    char* argv[] = {program, nullptr};
+    QGuiApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");  // the toolkit took the user's; the engine's texts use "."
+    int status = 0;
+    if (!options.timeline_path.empty()) status = draw_timeline(engine, options);
+    if (status == 0 && !options.pdf_path.empty()) status = write_listing_pdf(engine, listing, options.pdf_path);
+    return status;
+}
+
 #else
 
 int check_timeline_path(const std::string&) {
     complain("--timeline: this tavrolin-batch was built without Qt SVG and draws no pictures");
     return exit_failure;
 }
-int draw_timeline(const Engine&, const Options&, char*) { return exit_failure; }
+int check_pdf_path(const std::string&) {
+    complain("--pdf: this tavrolin-batch was built without Qt and writes no PDF");
+    return exit_failure;
+}
+int draw_outputs(const Engine&, const Options&, const std::string&, char*) { return exit_failure; }
 
 #endif
 
@@ -473,6 +516,9 @@ int main(int argc, char** argv) {
 
     if (!options.timeline_path.empty()) {
         if (const int status = check_timeline_path(options.timeline_path); status != 0) return status;
+    }
+    if (!options.pdf_path.empty()) {
+        if (const int status = check_pdf_path(options.pdf_path); status != 0) return status;
     }
     if (!options.export_path.empty() && options.export_path != "-") {
         options.export_format = export_format_for(options.export_path);
@@ -540,6 +586,8 @@ int main(int argc, char** argv) {
         return exit_failure;
     }
     int status = 0;
+    // The PDF's text is the listing's, before it goes to standard output.
+    const std::string listing = options.pdf_path.empty() ? std::string() : outcome.text;
     if (options.export_path == "-") {
         status = export_to(engine, options.export_path, *options.export_format);
     } else {
@@ -549,7 +597,8 @@ int main(int argc, char** argv) {
         }
         if (!options.export_path.empty()) status = export_to(engine, options.export_path, *options.export_format);
     }
-    if (status == 0 && !options.timeline_path.empty()) status = draw_timeline(engine, options, argv[0]);
+    if (status == 0 && (!options.timeline_path.empty() || !options.pdf_path.empty()))
+        status = draw_outputs(engine, options, listing, argv[0]);
     if (status == 0 && options.to_spreadsheet) status = copy_to_spreadsheet(engine, options.pipe);
     // Ticked bodies whose positions could not be computed are missing from every output; a
     // script must not take their absence for a quiet sky.

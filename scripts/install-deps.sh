@@ -11,6 +11,7 @@ packages=(
   libreoffice-dev
   dpkg-dev file lintian desktop-file-utils appstream
   libical-dev python3-icalendar libhowardhinnant-date-dev tzdata
+  poppler-utils
   libgeonames-dev libgeonames0
   clang libfuzzer-14-dev libclang-rt-14-dev
 )

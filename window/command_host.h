@@ -38,6 +38,8 @@ public:
     // Selects line `line` of results box `box` (0 the degree run's, 1 the aspects run's) and
     // scrolls to it.
     virtual void select_listing_line(int box, int line) = 0;
+    // The text of results box `box` as it is shown.
+    virtual QString results_text(int box) const = 0;
     // Runs `work` with every command that could replace the result tables, or start another
     // copy, disabled; they get back their former state afterwards.
     virtual void with_commands_disabled(const std::function<void()>& work) = 0;

@@ -1,8 +1,24 @@
 #include "window/export_command.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
+#include <QEvent>
+#include <QEventLoop>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QProcess>
+#include <QProgressDialog>
+#include <QStandardPaths>
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+#include <exception>
+#include <limits>
+#include <memory>
+#include <thread>
 
 #include "files/atomic_file.h"
 #include "output/results_export.h"
@@ -21,7 +37,137 @@ QString sentence(const std::string& text) {
     return s + ".";
 }
 
+QString q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+// Every write first looks at the Cancel flag: a copy into any sheet ends at the next cell.
+class CancellableSheet : public Spreadsheet {
+public:
+    CancellableSheet(Spreadsheet& sheet, std::shared_ptr<std::atomic<bool>> cancel) : sheet_(sheet), cancel_(std::move(cancel)) {}
+    CellPosition active_cell() override { return check().active_cell(); }
+    void set_column_width(int column, double characters) override { check().set_column_width(column, characters); }
+    void centre_column(int column) override { check().centre_column(column); }
+    void set_column_number_format(int column, const std::string& pattern) override {
+        check().set_column_number_format(column, pattern);
+    }
+    void set_cell_text(int column, int row, const std::string& text) override { check().set_cell_text(column, row, text); }
+
+private:
+    Spreadsheet& check() {
+        if (cancel_->load()) throw SpreadsheetUnusable("cancelled");
+        return sheet_;
+    }
+    Spreadsheet& sheet_;
+    std::shared_ptr<std::atomic<bool>> cancel_;
+};
+
+// LibreOffice's program, where it is installed; empty when it is not.
+QString find_office_program() {
+    for (const QString& candidate : {QString("/usr/lib/libreoffice/program/soffice"), QStandardPaths::findExecutable("soffice"),
+                                     QStandardPaths::findExecutable("libreoffice")}) {
+        if (!candidate.isEmpty() && QFileInfo(candidate).isExecutable()) return candidate;
+    }
+    return {};
+}
+
+// Whether the office beside `program` has its spreadsheet part (the libreoffice-calc package).
+bool calc_installed(const QString& program) {
+    const QFileInfo real(QFileInfo(program).canonicalFilePath());
+    return real.exists() && QFileInfo::exists(real.dir().filePath("libsclo.so"));
+}
+
 }  // namespace
+
+// The progress and the Cancel of a copy that waits for the office: a dialog shown after half a
+// second. While it lasts, the program's windows take no input but the dialog's and keep
+// repainting; its Cancel sets the flag that the connection and the copy watch.
+class ExportCommand::Wait : public QObject {
+public:
+    static constexpr int show_after_ms = 500;
+
+    explicit Wait(QWidget* parent)
+        : window_(parent), dialog_(parent), cancel_(std::make_shared<std::atomic<bool>>(false)) {
+        dialog_.setObjectName("dlgCopyProgress");
+        dialog_.setWindowTitle(copy_caption);
+        dialog_.setWindowModality(Qt::WindowModal);
+        dialog_.setAutoReset(false);
+        dialog_.setAutoClose(false);
+        // Shown by its own timer, which a question or a message in between can stop.
+        dialog_.setMinimumDuration(std::numeric_limits<int>::max());
+        dialog_.setRange(0, 0);
+        dialog_.setLabelText("Connecting to LibreOffice Calc...");
+        QObject::connect(&dialog_, &QProgressDialog::canceled, this, [this] { cancel_->store(true); });
+        show_timer_.setSingleShot(true);
+        QObject::connect(&show_timer_, &QTimer::timeout, &dialog_, &QWidget::show);
+        resume();
+    }
+    ~Wait() override { hold(); }
+
+    // No progress while the user answers a question or reads a message; then again.
+    void hold() {
+        if (!active_) return;
+        active_ = false;
+        show_timer_.stop();
+        qApp->removeEventFilter(this);
+        dialog_.hide();
+    }
+    void resume(int show_after = show_after_ms) {
+        if (active_) return;
+        active_ = true;
+        qApp->installEventFilter(this);
+        show_timer_.start(show_after);
+    }
+
+    const std::shared_ptr<std::atomic<bool>>& cancel_flag() const { return cancel_; }
+    bool cancelled() const { return cancel_->load(); }
+    QProgressDialog& dialog() { return dialog_; }
+
+    // Shows where the wait stands and handles the events meanwhile.
+    void step(const QString& label, int value = 0, int maximum = 0) {
+        if (dialog_.labelText() != label) dialog_.setLabelText(label);
+        if (dialog_.maximum() != maximum) dialog_.setRange(0, maximum);
+        dialog_.setValue(std::min(value, maximum));
+        QCoreApplication::processEvents();
+    }
+    // Waits about `ms` milliseconds, handling events.
+    void pause(int ms) {
+        QEventLoop loop;
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::Close:
+                if (watched != window_) return false;
+                event->ignore();  // the window cannot go while the copy uses its tables
+                return true;
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::Wheel:
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+            case QEvent::ShortcutOverride:
+            case QEvent::Shortcut:
+            case QEvent::ContextMenu:
+            case QEvent::Drop: {
+                if (watched->isWindowType()) return false;
+                const auto* widget = qobject_cast<QWidget*>(watched);
+                return !(widget && (widget == &dialog_ || dialog_.isAncestorOf(widget)));
+            }
+            default:
+                return false;
+        }
+    }
+
+private:
+    QWidget* window_;
+    QProgressDialog dialog_;
+    QTimer show_timer_;
+    bool active_ = false;
+    std::shared_ptr<std::atomic<bool>> cancel_;
+};
 
 void ExportCommand::mnuFileExportResults_Click() {
     if (engine_.result_count <= 0 && (engine_.near_misses.empty() || engine_.last_run.calc_kind == 0)) {
@@ -53,17 +199,82 @@ void ExportCommand::mnuFileExportResults_Click() {
     host_.show_status(QString("Exported %1 %2 to %3").arg(outcome.events).arg(outcome.events == 1 ? "event" : "events").arg(path));
 }
 
-void ExportCommand::cmdCopy_to_Excel_Click() {
-    SpreadsheetConnection connection = spreadsheet_source ? spreadsheet_source() : connect_to_running_calc();
+SpreadsheetConnection ExportCommand::connect_once(Wait& wait) {
+    if (spreadsheet_source) return spreadsheet_source();
+    CalcConnectOptions options;
+    options.timeout = office_timeout;
+    options.cancel = wait.cancel_flag();
+    options.progress = [&](std::chrono::milliseconds) { wait.step(wait.dialog().labelText()); };
+    return connect_to_running_calc(pipe_name, options);
+}
+
+SpreadsheetConnection ExportCommand::find_spreadsheet(Wait& wait) {
+    SpreadsheetConnection connection = connect_once(wait);
+    if (connection.status != SpreadsheetConnection::Status::none_open || wait.cancelled()) return connection;
+
+    // No spreadsheet on the pipe: the office can be started listening on it, with a new one.
     QWidget* parent = host_.parent_widget();
+    const QString program = office_program.isEmpty() ? find_office_program() : office_program;
+    const QString pipe = QString::fromStdString(pipe_name);
+    if (program.isEmpty() || !calc_installed(program)) {
+        connection.detail = "not installed";
+        return connection;
+    }
+    wait.hold();
+    const auto answer = host_.file_dialogs().ask(
+        parent, copy_caption,
+        "No LibreOffice Calc with a spreadsheet open is listening on the pipe \"" + pipe +
+            "\".\n\nStart LibreOffice Calc now, and copy once it is ready?",
+        {"Start Calc", "Cancel"});
+    if (answer != 0) return connection;
+    QStringList arguments = {"--calc", "--accept=pipe,name=" + pipe + ";urp;"};
+    arguments += office_arguments;
+    if (!QProcess::startDetached(program, arguments, QString(), &started_office_pid)) {
+        connection.status = SpreadsheetConnection::Status::refused;
+        connection.detail = "LibreOffice Calc could not be started (" + program.toStdString() + ")";
+        wait.resume();
+        return connection;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + office_start_timeout;
+    const QString label = "Starting LibreOffice Calc...";
+    wait.resume(0);  // the wait is known to be long
+    while (!wait.cancelled()) {
+        wait.step(label);
+        connection = connect_once(wait);
+        if (connection.status != SpreadsheetConnection::Status::none_open) break;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            connection.status = SpreadsheetConnection::Status::refused;
+            connection.detail = "LibreOffice Calc was started but had no spreadsheet open within " +
+                                std::to_string(office_start_timeout.count() / 1000) + " s";
+            break;
+        }
+        wait.pause(250);
+    }
+    return connection;
+}
+
+void ExportCommand::cmdCopy_to_Excel_Click() {
+    QWidget* parent = host_.parent_widget();
+    Wait wait(parent);
+    SpreadsheetConnection connection = find_spreadsheet(wait);
+    if (wait.cancelled()) {
+        host_.show_status("Copy to Excel cancelled.");
+        return;
+    }
     if (connection.status == SpreadsheetConnection::Status::no_back_end ||
         connection.status == SpreadsheetConnection::Status::refused) {
+        wait.hold();
         QMessageBox::critical(parent, copy_caption, sentence(connection.detail));
         return;
     }
     if (!connection.sheet) {
-        QMessageBox::critical(parent, QString::fromUtf8(no_spreadsheet_title.data(), no_spreadsheet_title.size()),
-                              QString::fromUtf8(no_spreadsheet_message.data(), no_spreadsheet_message.size()));
+        wait.hold();
+        QMessageBox box(QMessageBox::Critical, q(no_spreadsheet_title), q(no_spreadsheet_message), QMessageBox::Ok, parent);
+        if (connection.detail == "not installed") {
+            box.setInformativeText("LibreOffice Calc is not installed. Install the package libreoffice-calc "
+                                   "(sudo apt install libreoffice-calc); \"Copy to Excel\" then offers to start it.");
+        }
+        box.exec();
         return;
     }
 
@@ -73,12 +284,35 @@ void ExportCommand::cmdCopy_to_Excel_Click() {
     ExportSettings settings;
     settings.marks = style_marks(cv.style);
     settings.month_names = locale_month_abbreviations();
-    settings.between_rows = [] { QCoreApplication::processEvents(); };
+    std::atomic<int> rows{0};
+    settings.between_rows = [&] { ++rows; };
     ExportReport report;
-    // The window handles events between rows: nothing may replace the result table or the natal
-    // tables being copied, nor start a second copy.
-    host_.with_commands_disabled([&] { report = Copy_to_Spreadsheet(*connection.sheet, engine_, cv, settings); });
-    if (report.stopped) {
+    CancellableSheet sheet(*connection.sheet, wait.cancel_flag());
+    // The copy runs on a thread of its own while the window handles its events: nothing may
+    // replace the result table or the natal tables being copied, nor start a second copy.
+    host_.with_commands_disabled([&] {
+        QEventLoop loop;
+        QTimer poll;
+        const int total = std::max(1, engine_.result_count);
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] { wait.step("Copying to the spreadsheet...", rows.load(), total); });
+        poll.start(100);
+        std::exception_ptr failure;
+        std::thread worker([&] {
+            try {
+                report = Copy_to_Spreadsheet(sheet, engine_, cv, settings);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        });
+        loop.exec();
+        worker.join();
+        if (failure) std::rethrow_exception(failure);
+    });
+    wait.hold();
+    if (report.stopped && wait.cancelled()) {
+        host_.show_status(QString("Copy to Excel cancelled after %1 rows.").arg(report.rows_written));
+    } else if (report.stopped) {
         QMessageBox::warning(parent, copy_caption,
                              QString("The copy stopped after %1 rows: %2.")
                                  .arg(report.rows_written)

@@ -620,6 +620,11 @@ void frmTavrolin::build_menus() {
     mnuFileSaveSettings = entry(mnuFile, "mnuFileSaveSettings", "&Save settings", QKeySequence(Qt::CTRL | Qt::Key_S));
     mnuFileExportResults = entry(mnuFile, "mnuFileExportResults", "&Export results...", QKeySequence(Qt::CTRL | Qt::Key_E));
     mnuFileExportResults->setEnabled(false);  // by the first run that finishes
+    // Printing. Ctrl+P works in every window of the program: the command prints what the active
+    // one shows (the listing, the natal report, the timeline).
+    mnuFilePrint = entry(mnuFile, "mnuFilePrint", "P&rint...", QKeySequence::Print);
+    mnuFilePrint->setShortcutContext(Qt::ApplicationShortcut);
+    mnuFileExportPdf = entry(mnuFile, "mnuFileExportPdf", "Export P&DF...", QKeySequence());
     split(mnuFile, "mnuSplit2");
     mnuFileLoadFav1 = entry(mnuFile, "mnuFileLoadFav1", "Load fav&1.opt", QKeySequence(Qt::CTRL | Qt::Key_F1));
     mnuFileLoadFav2 = entry(mnuFile, "mnuFileLoadFav2", "Load fav&2.opt", QKeySequence(Qt::CTRL | Qt::Key_F2));
@@ -695,6 +700,8 @@ void frmTavrolin::connect_commands() {
         {mnuFileLoadSettings, [this] { file_commands_.mnuFileLoadSettings_Click(); }},
         {mnuFileSaveSettings, [this] { file_commands_.mnuFileSaveSettings_Click(); }},
         {mnuFileExportResults, [this] { export_command_.mnuFileExportResults_Click(); }},
+        {mnuFilePrint, [this] { print_command_.mnuFilePrint_Click(); }},
+        {mnuFileExportPdf, [this] { print_command_.mnuFileExportPdf_Click(); }},
         {mnuFileLoadFav1, [this] { file_commands_.mnuFileLoadFav1_Click(); }},
         {mnuFileLoadFav2, [this] { file_commands_.mnuFileLoadFav2_Click(); }},
         {mnuNatalPlanetPositionsLongitude, [this] { report_commands_.mnuNatalPlanetPositionsLongitude_Click(); }},
@@ -1149,6 +1156,8 @@ void frmTavrolin::select_listing_line(int box_index, int line) {
     box->setTextCursor(cursor);
     box->centerCursor();
 }
+
+QString frmTavrolin::results_text(int box) const { return txtResults[box == 0 ? 0 : 1]->toPlainText(); }
 
 void frmTavrolin::with_commands_disabled(const std::function<void()>& work) {
     const CommandsDisabled busy({cmdTavrolin, cmdCalculate_T_to_Point, cmdCopy_to_Excel},

@@ -40,6 +40,7 @@
 #include "window/export_command.h"
 #include "window/file_commands.h"
 #include "window/natal_report_commands.h"
+#include "window/print_command.h"
 #include "window/timeline_command.h"
 
 class QAction;
@@ -121,6 +122,7 @@ public:
     // The command objects behind the menus and buttons.
     tavrolin::FileCommands& file_commands() { return file_commands_; }
     tavrolin::ExportCommand& export_command() { return export_command_; }
+    tavrolin::PrintCommand& print_command() { return print_command_; }
     // The open help window, if any.
     frmHelpFiles* help_window() const;
     // The open natal positions window, if any.
@@ -170,6 +172,7 @@ private:
     void show_status(const QString& message) override;
     bool calculation_running() const override;
     void select_listing_line(int box, int line) override;
+    QString results_text(int box) const override;
     void with_commands_disabled(const std::function<void()>& work) override;
 
     // Runs a calculation command with the current control values and writes its listing into
@@ -263,6 +266,8 @@ private:
     QAction* mnuFileLoadSettings = nullptr;
     QAction* mnuFileSaveSettings = nullptr;
     QAction* mnuFileExportResults = nullptr;
+    QAction* mnuFilePrint = nullptr;
+    QAction* mnuFileExportPdf = nullptr;
     QAction* mnuFileLoadFav1 = nullptr;
     QAction* mnuFileLoadFav2 = nullptr;
     QAction* mnuNatalPlanetPositionsLongitude = nullptr;
@@ -313,4 +318,5 @@ private:
     tavrolin::ExportCommand export_command_{*this, engine_, file_commands_};
     tavrolin::NatalReportCommands report_commands_{*this, engine_};
     tavrolin::TimelineCommand timeline_command_{*this, engine_};
+    tavrolin::PrintCommand print_command_{*this, engine_};
 };

@@ -12,6 +12,8 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPalette>
+#include <QPrinter>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -20,8 +22,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "engine/calendar.h"
+#include "picture/print_pages.h"
 #include "window/file_dialogs.h"
 
 using namespace tavrolin;
@@ -159,6 +163,8 @@ frmTimeline::frmTimeline(QWidget* main_window, FileDialogs& dialogs, QString fol
     QMenu* image = menuBar()->addMenu("&Image");
     mnuSaveImage = entry(image, "mnuSaveImage", "&Save image...", QKeySequence::Save, [this] { save_image(); });
     mnuCopyImage = entry(image, "mnuCopyImage", "&Copy image", QKeySequence::Copy, [this] { copy_image(); });
+    // Ctrl+P is the main window's, which hands it on to this window when this one is active.
+    mnuPrintImage = entry(image, "mnuPrintImage", "&Print...", QKeySequence(), [this] { print_image(); });
     QMenu* view = menuBar()->addMenu("&View");
     mnuFitWholeRange = entry(view, "mnuFitWholeRange", "&Fit whole range", QKeySequence(Qt::Key_Home), [this] { fit_whole_range(); });
     mnuZoomIn = entry(view, "mnuZoomIn", "Zoom &in", QKeySequence(Qt::Key_Plus), [this] { zoom_at(2.0, canvas_->width() / 2.0); });
@@ -288,14 +294,46 @@ void frmTimeline::copy_image() {
     statusBar()->showMessage("Copied the visible part of the timeline as an image.");
 }
 
+std::optional<TimelineView> frmTimeline::ask_view(const QString& title, int max_height) {
+    const QString verb = title.section(' ', 0, 0);
+    const auto whole = dialogs_.ask(this, title, verb + " the whole timeline, or the part in view?",
+                                    {"Whole timeline", "Visible part"});
+    if (!whole) return std::nullopt;
+    TimelineView v = view();
+    if (*whole == 0) {
+        // As wide as the window, as tall as the lanes need.
+        const double now = v.now_jd.value_or(0.0);
+        v = painter_->whole_view(v.size.width(), max_height);
+        if (clock_) v.now_jd = now;
+    }
+    return v;
+}
+
+// Dark on white, whatever the desktop's theme: paper is white.
+TimelineColours frmTimeline::print_colours() const {
+    QPalette palette;
+    palette.setColor(QPalette::Base, Qt::white);
+    palette.setColor(QPalette::Text, Qt::black);
+    return timeline_colours(palette);
+}
+
+void frmTimeline::print_image() {
+    const auto v = ask_view("Print", std::numeric_limits<int>::max() / 2);
+    if (!v) return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName("Tavrolin timeline");
+    print_preview(this, printer, [&](QPrinter* p) { paint_timeline_pages(*p, header(), *painter_, *v, print_colours()); });
+}
+
 void frmTimeline::save_image() {
+    // Which part first; its height depends on the format, known once the file is chosen.
     const auto whole = dialogs_.ask(this, "Save image", "Save the whole timeline, or the part in view?",
                                     {"Whole timeline", "Visible part"});
     if (!whole) return;
     FileDialogRequest request;
     request.save = true;
     request.title = "Save image";
-    request.filter = "PNG image (*.png);;SVG image (*.svg)";
+    request.filter = "PNG image (*.png);;SVG image (*.svg);;PDF document (*.pdf)";
     request.default_suffix = "png";
     request.initial_folder = folder_;
     request.initial_file = file_path_;
@@ -304,21 +342,25 @@ void frmTimeline::save_image() {
     file_path_ = *chosen;
     folder_ = QFileInfo(file_path_).absolutePath();
     const auto format = picture_format_for(file_path_);
-    if (!format) {
-        statusBar()->showMessage("Not saved: " + file_path_ + " must end in .png or .svg.");
+    const bool pdf = file_path_.endsWith(".pdf", Qt::CaseInsensitive);
+    if (!format && !pdf) {
+        statusBar()->showMessage("Not saved: " + file_path_ + " must end in .png or .svg. A PDF document ends in .pdf.");
         return;
     }
     TimelineView v = view();
     if (*whole == 0) {
-        // As wide as the window, as tall as the lanes need.
+        // As wide as the window, as tall as the lanes need (a PDF has pages for every lane).
         const double now = v.now_jd.value_or(0.0);
-        v = painter_->whole_view(v.size.width(), max_picture_height(*format, v.size.width()));
+        v = painter_->whole_view(v.size.width(), pdf ? std::numeric_limits<int>::max() / 2 : max_picture_height(*format, v.size.width()));
         if (clock_) v.now_jd = now;
     }
     std::string error;
     // A whole timeline of a million moments takes seconds as SVG.
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool written = write_picture_file(native_path(file_path_), render_picture(*painter_, v, colours(), *format), &error);
+    const QByteArray bytes = pdf ? timeline_pdf(header(), *painter_, v, print_colours(), "Tavrolin timeline")
+                                 : render_picture(*painter_, v, colours(), *format);
+    const bool written = pdf ? write_pdf_file(native_path(file_path_), bytes, &error)
+                             : write_picture_file(native_path(file_path_), bytes, &error);
     QApplication::restoreOverrideCursor();
     if (!written) {
         statusBar()->showMessage("Not saved: " + QString::fromLocal8Bit(error.c_str()));

@@ -11,11 +11,15 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <QStringList>
+
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "output/timeline.h"
 #include "picture/timeline_painter.h"
+#include "window/print_command.h"
 
 class QAction;
 class QScrollBar;
@@ -60,9 +64,16 @@ public:
     void pan(double dx, int dy);            // pixels: the time axis by dx, the lanes by dy
     void save_image();
     void copy_image();
+    // The whole timeline or the part in view on pages with a header, through a print preview.
+    void print_image();
+
+    // The header of printed pages and PDF documents (the main window's run); none: no header lines.
+    std::function<QStringList()> print_header;
+    tavrolin::PrintPreview print_preview = tavrolin::show_print_preview;
 
     QAction* mnuSaveImage = nullptr;
     QAction* mnuCopyImage = nullptr;
+    QAction* mnuPrintImage = nullptr;
     QAction* mnuFitWholeRange = nullptr;
     QAction* mnuZoomIn = nullptr;
     QAction* mnuZoomOut = nullptr;
@@ -73,6 +84,11 @@ signals:
 
 private:
     friend class TimelineCanvas;
+    // The whole timeline or the part in view, as the user answers `title`'s question; nothing
+    // when cancelled.
+    std::optional<tavrolin::TimelineView> ask_view(const QString& title, int max_height);
+    tavrolin::TimelineColours print_colours() const;
+    QStringList header() const { return print_header ? print_header() : QStringList(); }
     void clamp_span();
     void update_scroll_range();
     double span_limit_min() const;

@@ -2,6 +2,7 @@
 
 #include "output/calculation_command.h"
 #include "output/timeline.h"
+#include "picture/print_pages.h"
 #include "window/file_dialogs.h"
 #include "window/frm_timeline.h"
 #include "window/screen_placement.h"
@@ -16,6 +17,7 @@ frmTimeline* TimelineCommand::timeline_window() const { return timeline_window_;
 void TimelineCommand::mnuViewTimeline_Click() {
     if (!timeline_window_) {
         timeline_window_ = new frmTimeline(host_.parent_widget(), host_.file_dialogs(), from_native_path(host_.places().dialog_folder));
+        timeline_window_->print_header = [this] { return listing_header(engine_.last_run); };
         QObject::connect(timeline_window_, &frmTimeline::row_clicked, timeline_window_, [this](int row) { select_result_row(row); });
         show_timeline_in_window();
         // Near the main window, wholly on its screen.

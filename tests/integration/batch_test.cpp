@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -207,6 +208,10 @@ TEST_F(Batch, BadInputsAndTheOtherCommands) {
         {"--export - " + ex, 2, {"--export - needs --format"}},
         {"--format csv --export out.csv " + ex, 2, {"--format goes with --export -"}},
         {"--export out.ics --report longitude " + ex, 2, {"--report"}},
+        {"--pdf '" + path("out.txt") + "' " + ex, 1, {"out.txt", "must end in .pdf"}},
+        {"--pdf out.pdf --report longitude " + ex, 2, {"--pdf writes a calculation's listing, not a --report"}},
+        {"--pdf out.pdf" + birth, 2, {"--pdf writes a calculation's listing, not a --local-birth-time"}},
+        {"--pdf '" + path("missing/out.pdf") + "' " + ex, 1, {"missing/out.pdf"}, "Jupiter 060 Saturn"},
         // The birth time converter reads no settings file and writes nothing else.
         {"--local-birth-time ''", 2, {"--local-birth-time: the value is empty"}},
         {birth + " " + ex, 2, {"--local-birth-time reads no settings file"}},
@@ -263,6 +268,69 @@ TEST_F(Batch, MissingBodiesFailedWritesAndOutputsOverTheInput) {
         EXPECT_NE(r.err.find("that is the settings file the run reads"), std::string::npos) << r.err;
     }
     EXPECT_EQ(testing::read_file(dir / "s.csv"), settings_file_text(initial_state()));
+}
+
+// The listing as a PDF, read back with pdftotext: every line of the listing in order, each page
+// with the header and its number, and as many pages as the lines need (none empty, none short
+// but the last).
+TEST_F(Batch, PdfHoldsTheListingUnderAHeaderOnAsManyPagesAsItNeeds) {
+    if (std::system("pdftotext -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    const auto words = [](const std::string& line) {  // blank runs made one blank
+        std::string out;
+        std::istringstream in(line);
+        for (std::string w; in >> w;) out += (out.empty() ? "" : " ") + w;
+        return out;
+    };
+    ControlValues busy = initial_state();
+    testing::tick_only(busy, {0, 1, 2, 3, 4, 5}, {0, 1, 2, 3, 4, 5}, {0, 5, 7, 9, 12, 14, 16, 17});
+    busy.select_mode(1);
+    busy.tz = "Europe/London";
+    busy.end_date = "03/31/2006";
+    struct Case { std::string file; ControlValues cv; int pages_at_least; std::string mode; };
+    const Case cases[] = {{"'" + example.string() + "'", initial_state(), 1, "Transit to natal planets"},
+                          {settings("busy.opt", busy), busy, 3, "Transit to transit planets"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const ProgramRun r = run("--pdf '" + path("l.pdf") + "' " + c.file);
+        ASSERT_EQ(std::pair(r.status, r.err), std::pair(0, std::string()));
+        ASSERT_EQ(std::system(("pdftotext -layout '" + path("l.pdf") + "' '" + path("l.txt") + "'").c_str()), 0);
+        std::vector<std::string> pages;
+        std::stringstream text(testing::read_file(dir / "l.txt"));
+        for (std::string page; std::getline(text, page, '\f');) pages.push_back(page);
+        if (!pages.empty() && words(pages.back()).empty()) pages.pop_back();
+        const int n = static_cast<int>(pages.size());
+        EXPECT_GE(n, c.pages_at_least);
+
+        std::vector<std::string> wanted;  // the listing's lines that show text
+        std::vector<std::size_t> line_number;  // of each, in the listing with its blank lines
+        const std::vector<std::string> listing = lines_of(r.out);
+        for (std::size_t i = 0; i < listing.size(); ++i)
+            if (!words(listing[i]).empty()) wanted.push_back(words(listing[i])), line_number.push_back(i);
+        std::vector<std::string> got;
+        std::vector<std::size_t> first_line_of_page;
+        const std::vector<std::string> header = {"Tavrolin " TAVROLIN_VERSION ": " + c.mode,
+                                                 "Natal data: " + c.cv.natal_date + " " + c.cv.natal_time + " GMT Time zone: " + c.cv.tz,
+                                                 "From " + c.cv.start_date + " to " + c.cv.end_date};
+        for (int p = 0; p < n; ++p) {
+            std::vector<std::string> shown;
+            for (const auto& line : lines_of(pages[p]))
+                if (!words(line).empty()) shown.push_back(words(line));
+            ASSERT_GE(shown.size(), header.size() + 1) << "page " << p + 1;
+            EXPECT_EQ(std::vector<std::string>(shown.begin(), shown.begin() + 3), header);
+            EXPECT_EQ(shown.back(), "Page " + std::to_string(p + 1) + " of " + std::to_string(n));
+            first_line_of_page.push_back(got.size());
+            got.insert(got.end(), shown.begin() + 3, shown.end() - 1);
+        }
+        ASSERT_EQ(got, wanted);
+        // Every page but the last holds as many lines as the first, and the last holds the rest:
+        // counted in the listing's lines, where a page that begins with blank lines (which
+        // pdftotext does not show) seems to begin a line or two later.
+        ASSERT_LT(first_line_of_page.back(), got.size()) << "the last page is empty";
+        const auto start = [&](int p) { return static_cast<double>(line_number[first_line_of_page[p]]); };
+        const double per_page = n > 1 ? start(1) : static_cast<double>(listing.size());
+        for (int p = 1; p < n; ++p) EXPECT_NEAR(start(p), p * per_page, 2.0) << "page " << p + 1;
+        EXPECT_LE(static_cast<double>(listing.size()) - start(n - 1), per_page + 2.0) << "the last page is overfull";
+    }
 }
 
 }  // namespace

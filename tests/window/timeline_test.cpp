@@ -121,7 +121,7 @@ private slots:
         f.dialogs->choices.push_back(std::nullopt);  // the question cancelled: no file dialog
         t->mnuSaveImage->trigger();
         QCOMPARE(f.dialogs->requests.size(), std::size_t{4});
-        QCOMPARE(f.dialogs->requests.front().filter, QString("PNG image (*.png);;SVG image (*.svg)"));
+        QCOMPARE(f.dialogs->requests.front().filter, QString("PNG image (*.png);;SVG image (*.svg);;PDF document (*.pdf)"));
 
         // The wheel zooms around the pointer; Home fits the whole range again.
         const QPoint at = centre_of(*t, 0, GetJulianDay(1, 20, 2021));
