@@ -200,3 +200,50 @@ TEST(IniFile, KeyMatchingRules) {
 
 }  // namespace
 }  // namespace tavrolin
+
+namespace tavrolin {
+namespace {
+
+// The birth place after line 81: written only when there is one, read back whole, absent lines
+// (an older file, or one cut short) give no place; the INI keeps the place's keys.
+TEST_F(SettingsFile, BirthPlaceLinesRoundTripAndOldFilesHaveNoPlace) {
+    ControlValues placed = initial_state();
+    placed.place_name = "Tromsø, Troms og Finnmark, Norway";
+    placed.latitude = "69N39'00\"";
+    placed.longitude = "18E57'00\"";
+    placed.house_system = "K";
+    placed.p2_mc = 1;
+    const std::string text = settings_file_text(placed);
+    const std::string old_text = settings_file_text(initial_state());
+    EXPECT_EQ(text.substr(0, old_text.size()), old_text);
+    EXPECT_EQ(text.substr(old_text.size()),
+              "Tromsø, Troms og Finnmark, Norway\r\n69N39'00\"\r\n18E57'00\"\r\nK - Koch\r\n0 - Asc\r\n1 - MC\r\n");
+    EXPECT_EQ(split_lines(old_text).size(), static_cast<std::size_t>(settings_line_count));
+
+    struct Case { const char* name; std::string content; ControlValues expected; };
+    ControlValues cut = initial_state();
+    cut.place_name = placed.place_name;
+    cut.latitude = placed.latitude;
+    const Case cases[] = {
+        {"round trip", text, placed},
+        {"old file: no place", old_text, initial_state()},
+        {"cut after the latitude", old_text + placed.place_name + "\r\n" + placed.latitude + "\r\n", cut},
+    };
+    for (const Case& c : cases) {
+        ControlValues cv = placed;  // a place loaded before is replaced
+        ASSERT_TRUE(load_settings_file(write("place.opt", c.content), cv)) << c.name;
+        for (auto field : {&ControlValues::place_name, &ControlValues::latitude, &ControlValues::longitude,
+                           &ControlValues::house_system})
+            EXPECT_EQ(cv.*field, c.expected.*field) << c.name;
+        EXPECT_EQ(std::pair(cv.p2_asc, cv.p2_mc), std::pair(c.expected.p2_asc, c.expected.p2_mc)) << c.name;
+    }
+
+    ControlValues from_ini = initial_state();
+    apply_ini_text(ini_file_text(placed), from_ini);
+    EXPECT_EQ(std::tuple(from_ini.place_name, from_ini.latitude, from_ini.longitude, from_ini.house_system),
+              std::tuple(placed.place_name, placed.latitude, placed.longitude, placed.house_system));
+    EXPECT_EQ(ini_file_text(initial_state()).find("place"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tavrolin
