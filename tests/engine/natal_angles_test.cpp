@@ -3,11 +3,15 @@
 // ecliptic point, and the angles take part only in the natal modes with a place.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include <swephexp.h>
+
 #include "engine/engine.h"
+#include "engine/house_ingresses.h"
 #include "engine/parallel_scan.h"
 #include "engine/swe_api.h"
 #include "support/control_values.h"
@@ -130,6 +134,54 @@ TEST_F(NatalAngles, ParallelsReadTheAnglesDeclinationAndTheAnglesNeedANatalModeA
     bad.longitude = "2X21";
     engine.cv = bad;
     EXPECT_EQ(engine.Start_Calcs().invalid_field, InputField::longitude);
+}
+
+}  // namespace
+
+namespace {
+
+// Each crossing of a natal cusp is at the cusp (to the calculation's tolerance), carries a body
+// from the house it was in to the next or, backwards, to the one before, and is named so.
+TEST_F(NatalAngles, HouseIngressesCrossTheCuspsInOrder) {
+    const auto houses = compute_houses(swe_julday(1949, 9, 22, 16.0 + 43.0 / 60.0, SE_GREG_CAL), 51.5, -7.0 / 60.0,
+                                       HouseSystem::Placidus);
+    ASSERT_TRUE(houses.has_value());
+    HouseIngressSearch search;
+    search.from_jd = swe_julday(2003, 1, 1, 0.0, SE_GREG_CAL);
+    search.to_jd = search.from_jd + 8 * 365.25;
+    search.bodies = {1, 4, 6};  // the Moon, Mars and Saturn
+    search.cusps = houses->cusps;
+    eph.set_options(1, 1);
+    const std::vector<HouseIngress> found = find_house_ingresses(eph, search);
+    std::array<int, body_count> last_house{};
+    int backwards = 0;
+    double last_jd = 0.0;
+    for (const HouseIngress& x : found) {
+        EXPECT_GE(x.jd, last_jd);
+        last_jd = x.jd;
+        const double cusp = houses->cusps[static_cast<std::size_t>((x.retrograde ? x.left : x.house) - 1)];
+        EXPECT_LT(std::fabs(std::remainder(eph.Get_1_Planet_geo(x.jd, x.body) - cusp, 360.0)),
+                  std::fabs(eph.last_speed()) * 0.00007 + 1e-6) << house_ingress_text(x);
+        EXPECT_EQ(x.retrograde ? x.house % 12 + 1 : x.left % 12 + 1, x.retrograde ? x.left : x.house)
+            << house_ingress_text(x);
+        int& before = last_house[static_cast<std::size_t>(x.body)];
+        if (before != 0) {
+            EXPECT_EQ(x.left, before) << house_ingress_text(x);
+        }
+        before = x.house;
+        backwards += x.retrograde ? 1 : 0;
+    }
+    EXPECT_GT(found.size(), 8u * 12u * 12u);  // the Moon alone passes every cusp each month
+    EXPECT_GT(backwards, 0);
+    HouseIngress saturn;
+    saturn.body = 6;
+    saturn.house = 10;
+    saturn.left = 9;
+    EXPECT_EQ(house_ingress_text(saturn), "Saturn enters natal house 10");
+    saturn.retrograde = true;
+    saturn.house = 9;
+    saturn.left = 10;
+    EXPECT_EQ(house_ingress_text(saturn), "Saturn leaves house 10 for house 9");
 }
 
 }  // namespace
