@@ -77,11 +77,9 @@ TEST_F(NatalAngles, RowsToTheAscendantAreThoseOfItsFixedDegreeAndParallelsUseIts
 // Each crossing is at the cusp (to the calculation's tolerance) and carries the body on to the
 // next house or, backwards, to the one before; the Moon passes every cusp each month.
 TEST_F(NatalAngles, HouseIngressesCrossTheCuspsInOrder) {
-    HouseIngressSearch search;
-    search.cusps = compute_houses(swe_julday(1949, 9, 22, 16.7, SE_GREG_CAL), 51.5, -0.1, HouseSystem::Placidus)->cusps;
-    search.from_jd = swe_julday(2003, 1, 1, 0.0, SE_GREG_CAL);
-    search.to_jd = search.from_jd + 8 * 365.25;
-    search.bodies = {1, 4, 6};
+    const double from = swe_julday(2003, 1, 1, 0.0, SE_GREG_CAL);  // eight years of the Moon, Mars and Saturn
+    const HouseIngressSearch search{from, from + 8 * 365.25, {1, 4, 6},
+        compute_houses(swe_julday(1949, 9, 22, 16.7, SE_GREG_CAL), 51.5, -0.1, HouseSystem::Placidus)->cusps};
     std::array<int, body_count> last_house{};
     const std::vector<HouseIngress> found = find_house_ingresses(eph, search);
     for (const HouseIngress& x : found) {

@@ -293,11 +293,10 @@ TEST_F(Batch, BirthPlaceOptionsHousesReportAndAngles) {
             EXPECT_NEAR(std::stod(lines[static_cast<std::size_t>(k)].substr(27, 11)), k < 5 ? ascmc[k - 3] : cusps[k - 5], 1e-6) << lines[static_cast<std::size_t>(k)];
         EXPECT_EQ(lines[19].substr(0, 3) + lines[19].substr(41, 6), "Sunhouse ") << lines[19];
     }
-    ControlValues angles = cv;
-    angles.latitude = "51N30";
-    angles.longitude = "0W07";
-    angles.p2_asc = angles.p2_mc = 1;
-    const std::string listing = listing_of(angles, 1);
+    cv.latitude = "51N30";
+    cv.longitude = "0W07";
+    cv.p2_asc = cv.p2_mc = 1;
+    const std::string listing = listing_of(cv, 1);
     EXPECT_NE(listing.find(" MC "), std::string::npos);
     const ProgramRun ticked = run("--latitude 51N30 --longitude 0W07 --angles asc,mc " + file);
     EXPECT_EQ(std::tuple(ticked.status, ticked.out, ticked.err), std::tuple(0, listing, std::string()));
@@ -320,8 +319,7 @@ TEST_F(Batch, BirthPlaceOptionsHousesReportAndAngles) {
     EXPECT_EQ(lines_of(found.out).at(0), "Birth place: " + paris->display_name() + "  " + format_fixed(paris->latitude, 6) +
                                              "  " + format_fixed(paris->longitude, 6));
     const ProgramRun unknown = run("--place Xyzzyq " + file), ambiguous = run("--place Springfield " + file);
-    EXPECT_EQ(std::tuple(unknown.status, unknown.err),
-              std::tuple(1, std::string("tavrolin-batch: --place \"Xyzzyq\": \"Xyzzyq\" is not a place in the atlas\n")));
+    EXPECT_EQ(std::pair(unknown.status, unknown.err.find("--place \"Xyzzyq\": \"Xyzzyq\" is not a place") == 16), std::pair(1, true));
     EXPECT_EQ(std::pair(ambiguous.status, std::count(ambiguous.err.begin(), ambiguous.err.end(), '\n')), std::pair(1, 6L))
         << ambiguous.err;
 }
