@@ -19,18 +19,22 @@
 #include <unistd.h>
 
 #include "engine/control_values.h"
+#include "engine/coordinates.h"
+#include "engine/houses.h"
 #include "engine/date_text.h"
 #include "engine/engine.h"
 #include "engine/ephemeris.h"
 #include "engine/input_field.h"
 #include "engine/parallel_scan.h"
 #include "engine/swe_api.h"
+#include "engine/text_rules.h"
 #include "engine/time_zone.h"
 #include "output/calculation_command.h"
 #include "output/natal_report.h"
 #include "output/results_export.h"
 #include "output/spreadsheet_export.h"
 #include "spreadsheet_uno/calc_connection.h"
+#include "files/atlas.h"
 #include "files/atomic_file.h"
 #include "files/file_places.h"
 #include "files/settings_file.h"
@@ -57,8 +61,11 @@ constexpr std::string_view usage_text =
     "                      [--date-order 0|1|2] [--to-spreadsheet [--pipe NAME] [--date-only 0|1]]\n"
     "                      [--progress] [--export FILE.ics|FILE.csv | --export - --format ics|csv]\n"
     "                      [--timeline FILE.png|FILE.svg [--width N]] [--pdf FILE.pdf]\n"
-    "                      SETTINGS.opt\n"
-    "       tavrolin-batch --report longitude|decl|sidereal [--date-order 0|1|2] SETTINGS.opt\n"
+    "                      [--place NAME] [--latitude TEXT] [--longitude TEXT]\n"
+    "                      [--house-system P|K|O|R|C|E|W] [--angles asc,mc] SETTINGS.opt\n"
+    "       tavrolin-batch --report longitude|decl|sidereal|houses [--date-order 0|1|2]\n"
+    "                      [--place NAME] [--latitude TEXT] [--longitude TEXT]\n"
+    "                      [--house-system P|K|O|R|C|E|W] SETTINGS.opt\n"
     "       tavrolin-batch --local-birth-time \"DATE hh:mm ZONE\" [--date-order 0|1|2]\n"
     "       tavrolin-batch --version | --help\n";
 
@@ -75,7 +82,21 @@ constexpr std::string_view help_text =
     "                      solar-arc modes each row also gives its date in the person's life\n"
     "  --report KIND       print a natal positions report of the file's natal date and time\n"
     "                      instead of running a calculation: longitude (tropical), decl\n"
-    "                      (declination, or latitude with the P2 Helio tick) or sidereal (Lahiri)\n"
+    "                      (declination, or latitude with the P2 Helio tick), sidereal (Lahiri)\n"
+    "                      or houses (the Ascendant, the MC and the twelve cusps of the birth\n"
+    "                      place, with the house system's name, and the house of each body)\n"
+    "  --place NAME        the birth place from the atlas: \"Paris\", \"Paris, France\",\n"
+    "                      \"Springfield, Missouri\"; the largest place of that name is taken.\n"
+    "                      An unknown or ambiguous name fails, listing up to five places\n"
+    "  --latitude TEXT     the birth place's latitude: 48.8534, -33.6, 48N51, 48n51'12\"\n"
+    "  --longitude TEXT    the birth place's longitude: 2.35, -58.38, 2E21, 0W07\n"
+    "                      (both override the file's place and --place's coordinates)\n"
+    "  --house-system L    the house system: P Placidus (default), K Koch, O Porphyry,\n"
+    "                      R Regiomontanus, C Campanus, E Equal, W Whole Sign. Beyond the\n"
+    "                      polar circles Placidus and Koch have no cusps: Porphyry's are used,\n"
+    "                      and standard error says so\n"
+    "  --angles LIST       tick the natal Ascendant and MC as P2 points for this run: asc, mc\n"
+    "                      or asc,mc (the natal modes with a birth place only)\n"
     "  --angle TEXT        the user-defined angle (default 51.7)\n"
     "  --years-back TEXT   \"Yrs back\" of the progressed and solar-arc modes, at most two\n"
     "                      characters (default 1)\n"
@@ -147,6 +168,12 @@ struct Options {
     int timeline_width = 0;  // 0: not given
     std::optional<ExportFormat> export_format;
     std::string settings_path;
+    // The birth place of the options (empty: the file's), the house system and the angles.
+    std::string place;
+    std::string latitude;
+    std::string longitude;
+    std::string house_system;
+    std::optional<std::pair<int, int>> angles;  // the Asc and MC ticks
 };
 
 void complain(const std::string& message) { std::fprintf(stderr, "tavrolin-batch: %s\n", message.c_str()); }
@@ -215,7 +242,36 @@ int parse(int argc, char** argv, Options& options) {
             if (kind == "longitude") options.report = NatalReportKind::Longitude;
             else if (kind == "decl") options.report = NatalReportKind::DeclLat;
             else if (kind == "sidereal") options.report = NatalReportKind::SiderealLongitude;
-            else return usage_error("--report \"" + kind + "\": must be longitude, decl or sidereal");
+            else if (kind == "houses") options.report = NatalReportKind::Houses;
+            else return usage_error("--report \"" + kind + "\": must be longitude, decl, sidereal or houses");
+        } else if (!options_ended && arg == "--place") {
+            if (!value(options.place) || options.place.find_first_not_of(" \t") == std::string::npos)
+                return usage_error("--place needs a place's name");
+        } else if (!options_ended && (arg == "--latitude" || arg == "--longitude")) {
+            const bool latitude = arg == "--latitude";
+            std::string& text = latitude ? options.latitude : options.longitude;
+            if (!value(text)) return usage_error(arg + " needs a value");
+            std::string reason;
+            if (!parse_coordinate(text, latitude ? CoordinateAxis::Latitude : CoordinateAxis::Longitude, &reason))
+                return usage_error(arg + " \"" + quoted_input(text) + "\": " + reason);
+        } else if (!options_ended && arg == "--house-system") {
+            if (!value(options.house_system)) return usage_error("--house-system needs a value");
+            if (options.house_system.size() != 1 || !house_system_from_letter(options.house_system[0]))
+                return usage_error("--house-system \"" + quoted_input(options.house_system) +
+                                   "\": must be P, K, O, R, C, E or W");
+            options.house_system[0] = static_cast<char>(house_system_from_letter(options.house_system[0]).value());
+        } else if (!options_ended && arg == "--angles") {
+            std::string list;
+            if (!value(list)) return usage_error("--angles needs a value");
+            std::pair<int, int> ticks{0, 0};
+            std::istringstream names(list);
+            for (std::string name; std::getline(names, name, ',');) {
+                if (name == "asc") ticks.first = 1;
+                else if (name == "mc") ticks.second = 1;
+                else return usage_error("--angles \"" + quoted_input(list) + "\": must be asc, mc or asc,mc");
+            }
+            if (ticks == std::pair{0, 0}) return usage_error("--angles \"" + quoted_input(list) + "\": must be asc, mc or asc,mc");
+            options.angles = ticks;
         } else if (!options_ended && arg == "--angle") {
             if (!value(options.angle)) return usage_error("--angle needs a value");
             if (!number_characters_only(options.angle))
@@ -302,8 +358,12 @@ int parse(int argc, char** argv, Options& options) {
 }
 
 // Where a refused text came from: its line of the settings file, or the option that gave it.
-std::string where(const std::string& settings_path, InputField field) {
+std::string where(const Options& options, InputField field) {
+    const std::string& settings_path = options.settings_path;
     if (field == InputField::years_back) return "--years-back: ";
+    if (field == InputField::latitude && !options.latitude.empty()) return "--latitude: ";
+    if (field == InputField::longitude && !options.longitude.empty()) return "--longitude: ";
+    if ((field == InputField::latitude || field == InputField::longitude) && !options.place.empty()) return "--place: ";
     const int line = input_field_info(field).settings_line;
     return settings_path + ": " + (line > 0 ? "line " + std::to_string(line) + ", " : "");
 }
@@ -412,6 +472,31 @@ int export_to(const Engine& engine, const std::string& path, ExportFormat format
     if (!file.commit(&error)) {
         complain(error);
         return exit_failure;
+    }
+    return 0;
+}
+
+// The birth place, house system and angle ticks of the options over the file's.
+int apply_place_options(const Options& options, ControlValues& cv) {
+    if (!options.place.empty()) {
+        std::string error;
+        const auto place = atlas_lookup(options.place, &error);
+        if (!place) {
+            complain("--place \"" + quoted_input(options.place) + "\": " + error);
+            return exit_failure;
+        }
+        cv.place_name = place->display_name();
+        cv.latitude = format_fixed(place->latitude, 6);
+        cv.longitude = format_fixed(place->longitude, 6);
+    }
+    if (!options.latitude.empty()) cv.latitude = options.latitude;
+    if (!options.longitude.empty()) cv.longitude = options.longitude;
+    // Typed coordinates are no longer the atlas place's.
+    if (options.place.empty() && (!options.latitude.empty() || !options.longitude.empty())) cv.place_name.clear();
+    if (!options.house_system.empty()) cv.house_system = options.house_system;
+    if (options.angles) {
+        cv.p2_asc = options.angles->first;
+        cv.p2_mc = options.angles->second;
     }
     return 0;
 }
@@ -540,6 +625,8 @@ int main(int argc, char** argv) {
         return exit_failure;
     }
 
+    if (const int status = apply_place_options(options, cv); status != 0) return status;
+
     // The ephemeris files and the spreadsheet back end are found by the same rule as the window's.
     const FilePlaces places = find_file_places(executable_folder(argv[0]));
     set_ephemeris_search_path(places.ephemeris_path);
@@ -554,7 +641,7 @@ int main(int argc, char** argv) {
     if (options.report) {
         const NatalReportOutcome report = run_natal_report(engine, *options.report);
         if (!report.ran) {
-            complain(where(options.settings_path, report.invalid_field) + report.invalid_date);
+            complain(where(options, report.invalid_field) + report.invalid_date);
             return exit_failure;
         }
         if (!write_all(stdout, to_platform_line_ends(report.text))) {
@@ -582,9 +669,10 @@ int main(int argc, char** argv) {
     CommandOutcome outcome = run_calculation_command(engine, options.degree ? 0 : 1, {}, &fast);
     if (options.progress && terminal && percent_shown >= 0) std::fputs("\n", stderr);
     if (!outcome.ran) {
-        complain(where(options.settings_path, outcome.invalid_field) + outcome.invalid_date);
+        complain(where(options, outcome.invalid_field) + outcome.invalid_date);
         return exit_failure;
     }
+    if (!outcome.houses_note.empty()) complain(outcome.houses_note);
     int status = 0;
     // The PDF's text is the listing's, before it goes to standard output.
     const std::string listing = options.pdf_path.empty() ? std::string() : outcome.text;

@@ -20,6 +20,16 @@ inline constexpr int contraparallel_aspect = last_aspect_index;    // 17
 
 inline constexpr int earth_index = 14;
 
+// The natal angles follow the bodies as two more point indexes. They are P2 points of the natal
+// modes only, and only with a birth place: the row columns, listings and lanes that name a P2 by
+// its index name them like a body; every loop over the bodies stays at last_body_index.
+inline constexpr int asc_point = body_count;      // 23
+inline constexpr int mc_point = body_count + 1;   // 24
+inline constexpr int point_count = body_count + 2;
+inline constexpr int last_point_index = point_count - 1;
+inline constexpr std::array<std::string_view, 2> angle_captions = {"Asc", "MC"};
+constexpr bool is_angle_point(int point) { return point == asc_point || point == mc_point; }
+
 inline constexpr std::array<std::string_view, body_count> body_captions = {
     "Sun",   "Moon",      "Mercury",   "Venus",       "Mars",        "Jupiter",
     "Saturn", "Uranus",   "Neptune",   "Pluto",       "Mean Node",   "True Node",

@@ -1,6 +1,7 @@
 // The calculation driver: reads the inputs, decides the range and the meaning of P1 and P2 from
 // the mode, walks every allowed body pair through the range one day at a time (PairScan) and
 // puts the pairs' exact aspects and near misses together (ResultMerge).
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -143,7 +144,8 @@ ScanPlan Engine::make_plan(double natal_midnight, double start_jd, double end_jd
         plan.angles[static_cast<std::size_t>(a)] = to_single(val(cv.aspect_caption(a)));
     }
 
-    const int highest_p2 = calc_kind == 1 ? last_body_index : 0;
+    // The angles follow the bodies as P2 when the run has the natal houses.
+    const int highest_p2 = calc_kind == 1 ? (natal_houses && cv.angles_used() ? last_point_index : last_body_index) : 0;
     const int arc_body = cv.p1_helio == 0 ? 0 : earth_index;
     for (int p1 = 0; p1 <= last_body_index; ++p1) {
         const auto k1 = static_cast<std::size_t>(p1);
@@ -154,14 +156,14 @@ ScanPlan Engine::make_plan(double natal_midnight, double start_jd, double end_jd
         for (int p2 = 0; p2 <= highest_p2; ++p2) {
             const auto k2 = static_cast<std::size_t>(p2);
             if (calc_kind == 1) {
-                if (cv.p2_planets[k2] == 0) continue;
+                if (cv.p2_tick(p2) == 0) continue;
                 if (p1 == p2 && cv.mode == 1) continue;
                 if (p2 == earth_index && cv.p2_helio == 0) continue;
                 if (cv.p2_helio == 1 && (p2 == 0 || p2 == 1 || (p2 >= 10 && p2 <= 13))) continue;
                 if (cv.ignore_dups == 1 && p2 <= p1) continue;
             }
             // A natal position the library could not compute gives this pair nothing to find.
-            if (calc_kind == 1 && cv.mode != 1 && natal_failed[k2]) continue;
+            if (calc_kind == 1 && cv.mode != 1 && p2 <= last_body_index && natal_failed[k2]) continue;
             if (cv.mode == 3 && (natal_failed[k1] || natal_failed[static_cast<std::size_t>(arc_body)])) continue;
             plan.pairs.emplace_back(p1, p2);
         }
@@ -200,6 +202,18 @@ bool Engine::begin_calcs(ScanOutcome& outcome, const std::function<void()>& star
         return refuse(InputField::zodiac_degree, std::move(problem));
     if (std::string problem = years_back_problem(cv.years_back); progressed && !problem.empty())
         return refuse(InputField::years_back, std::move(problem));
+    // The birth place is read when the run has an angle to scan to.
+    std::optional<Houses> houses;
+    if (calc_kind == 1 && cv.angles_used() && (cv.p2_asc != 0 || cv.p2_mc != 0)) {
+        const double moment = GetJulianDay(natal->month, natal->day, natal->year) +
+                              static_cast<double>(natal_hours_from_text(cv.natal_time)) / 24.0;
+        InputField field = InputField::none;
+        std::string problem;
+        houses = natal_place_houses(cv, moment, field, problem);
+        if (!houses) return refuse(field, std::move(problem));
+        const char asked = cv.house_system[0];
+        outcome.houses_note = house_fallback_note(*houses, asked);
+    }
     outcome.ran = true;
     if (started) started();
     eph.clear_errors();
@@ -222,10 +236,22 @@ bool Engine::begin_calcs(ScanOutcome& outcome, const std::function<void()>& star
         }
     }
 
+    natal_houses = std::move(houses);
     ScanPlan plan = make_plan(natal_midnight, start_jd, end_jd);
     last_run = RunInputs{cv, calc_kind, natal_jd, plan.progressed, plan.calendar_time(plan.scan_start),
                          plan.calendar_time(plan.scan_end + 1.0)};
-    inputs = ScanInputs{cv, calc_kind, natal_jd, natal_lon, natal_speed, natal_decl, row_limit, std::move(plan)};
+    inputs = ScanInputs{cv, calc_kind, natal_jd, {}, {}, {}, row_limit, std::move(plan)};
+    std::copy(natal_lon.begin(), natal_lon.end(), inputs.natal_lon.begin());
+    std::copy(natal_speed.begin(), natal_speed.end(), inputs.natal_speed.begin());
+    std::copy(natal_decl.begin(), natal_decl.end(), inputs.natal_decl.begin());
+    if (natal_houses) {
+        // Fixed natal longitudes; the parallels read the declination of that point of the ecliptic.
+        inputs.natal_lon[asc_point] = natal_houses->ascendant;
+        inputs.natal_lon[mc_point] = natal_houses->mc;
+        for (const int p : {asc_point, mc_point})
+            inputs.natal_decl[static_cast<std::size_t>(p)] =
+                ecliptic_declination(inputs.natal_lon[static_cast<std::size_t>(p)], natal_houses->obliquity);
+    }
     return true;
 }
 

@@ -21,6 +21,8 @@ inline constexpr int max_len_tz_box = 40;  // the box, which also takes zone nam
 inline constexpr int max_len_zodiac_degree = 12;
 inline constexpr int max_len_natal_time = 5;
 inline constexpr int max_len_years_back = 2;
+inline constexpr int max_len_place_name = 200;
+inline constexpr int max_len_coordinate = 40;
 
 inline std::string cut_to_max_length(const std::string& text, int max_length) {
     if (max_length <= 0 || static_cast<int>(text.size()) <= max_length) return text;
@@ -68,6 +70,25 @@ struct ControlValues {
     // the person's life. Kept in the INI, not in settings files.
     int dates_in_life = 0;
 
+    // The birth place: the texts of the "Birth place", "Lat" and "Long" boxes (all empty: no
+    // place), the house system's letter and the P2 ticks of the angles "Asc" and "MC".
+    std::string place_name;
+    std::string latitude;
+    std::string longitude;
+    std::string house_system = "P";
+    int p2_asc = 0;
+    int p2_mc = 0;
+    bool has_place() const { return !latitude.empty() || !longitude.empty(); }
+    // The P2 tick of a body or an angle.
+    int p2_tick(int point) const {
+        if (point == asc_point) return p2_asc;
+        if (point == mc_point) return p2_mc;
+        return p2_planets[static_cast<std::size_t>(point)];
+    }
+    // The angles are natal points: used in the three natal modes with a place, in the
+    // geocentric P2 column (the horizon is the observer's).
+    bool angles_used() const { return has_place() && mode != 1 && mode >= 0 && p2_helio == 0; }
+
     // Clicking a mode button (or a settings file selecting one) sets "Ignore duplicates" by the
     // mode: only transit to transit searches each unordered pair once.
     void select_mode(int m) {
@@ -85,7 +106,10 @@ struct ControlValues {
         if (a == user_defined_aspect) return user_defined_angle;
         return std::string(default_aspect_captions[static_cast<std::size_t>(a)]);
     }
-    static std::string body_caption(int b) { return std::string(body_captions[static_cast<std::size_t>(b)]); }
+    static std::string body_caption(int b) {
+        if (is_angle_point(b)) return std::string(angle_captions[static_cast<std::size_t>(b - asc_point)]);
+        return std::string(body_captions[static_cast<std::size_t>(b)]);
+    }
 };
 
 // Captions of the mode buttons (index = mode) and of the single option ticks.

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "engine/bodies.h"
 #include "engine/control_values.h"
 #include "engine/ephemeris.h"
+#include "engine/houses.h"
 #include "engine/input_field.h"
 #include "engine/result_row.h"
 
@@ -36,6 +38,9 @@ struct ScanOutcome {
     int cancelled_p2 = -1;
     // Library position calls the run made (all threads).
     long long library_calls = 0;
+    // What the window and the batch program say about the birth place's houses: the house system
+    // that had no cusps there and the one used instead; empty otherwise.
+    std::string houses_note;
 };
 
 // What every body pair of a calculation shares: the scan times, the aspects searched and the
@@ -107,13 +112,14 @@ inline constexpr int max_result_rows = 1000000;
 
 // The read-only inputs of a scan, taken from the engine once the dates have been found good and
 // shared by every thread that scans its pairs.
+// The natal tables hold the angles after the bodies (point indexes asc_point and mc_point).
 struct ScanInputs {
     ControlValues cv;
     int calc_kind = 1;
     double natal_jd = 0.0;
-    std::array<double, body_count> natal_lon{};
-    std::array<double, body_count> natal_speed{};
-    std::array<double, body_count> natal_decl{};
+    std::array<double, point_count> natal_lon{};
+    std::array<double, point_count> natal_speed{};
+    std::array<double, point_count> natal_decl{};
     int row_limit = max_result_rows;
     ScanPlan plan;
 };
@@ -196,9 +202,9 @@ public:
     const ScanInputs& in;
     const ControlValues& cv;
     const int calc_kind;
-    const std::array<double, body_count>& natal_lon;
-    const std::array<double, body_count>& natal_speed;
-    const std::array<double, body_count>& natal_decl;
+    const std::array<double, point_count>& natal_lon;
+    const std::array<double, point_count>& natal_speed;
+    const std::array<double, point_count>& natal_decl;
 
     int p1_num = 0;
     int p2_num = 0;
@@ -290,6 +296,10 @@ public:
     void Get_Natal_Planets_Longitude_SIDEREAL();
     void Get_Natal_Planets_Decl_Lat();
 
+    // The houses of the birth place at the natal moment (cv's place and house system), when the
+    // last run or report computed them; the angles' declinations follow from their obliquity.
+    std::optional<Houses> natal_houses;
+
     // The last natal reports of each kind (CRLF line ends), kept for the window's life.
     std::string natal_lon_report;
     std::string natal_decl_lat_report;
@@ -326,6 +336,16 @@ private:
     // Bodies whose natal position the library could not compute in this run.
     std::array<bool, body_count> natal_failed{};
 };
+
+// The houses of cv's birth place and house system at the natal moment natal_jd (Universal
+// Time). Nothing when the place cannot be used: `field` and `problem` then say which box and why
+// (a coordinate that cannot be read, a letter of no house system, a pole).
+std::optional<Houses> natal_place_houses(const ControlValues& cv, double natal_jd, InputField& field,
+                                         std::string& problem);
+
+// The note of a house system that fell back ("Placidus has no cusps beyond the polar circles:
+// the houses are Porphyry's"); empty when the houses are of the system asked for.
+std::string house_fallback_note(const Houses& houses, char asked);
 
 // Natal time text (h.mm) to decimal hours, in single precision: "16.43" gives 16.71667.
 float natal_hours_from_text(const std::string& natal_time);

@@ -10,7 +10,8 @@
 
 namespace tavrolin {
 
-enum class InputField { none, start_date, end_date, zodiac_degree, natal_date, natal_time, time_zone, years_back };
+enum class InputField { none, start_date, end_date, zodiac_degree, natal_date, natal_time, time_zone, years_back,
+                        latitude, longitude };
 
 struct InputFieldInfo {
     std::string_view caption;          // the box's label, as messages name it: "Start Date"
@@ -28,6 +29,8 @@ inline InputFieldInfo input_field_info(InputField field) {
         case InputField::natal_time: return {"Natal time (GMT)", 5, &ControlValues::natal_time};
         case InputField::time_zone: return {"Time Zone", 6, &ControlValues::tz};
         case InputField::years_back: return {"Yrs back", 0, &ControlValues::years_back};
+        case InputField::latitude: return {"Lat", 0, &ControlValues::latitude};
+        case InputField::longitude: return {"Long", 0, &ControlValues::longitude};
         case InputField::none: break;
     }
     return {"", 0, nullptr};

@@ -1,4 +1,5 @@
 #include "engine/calendar.h"
+#include "engine/coordinates.h"
 #include "engine/date_text.h"
 #include "engine/engine.h"
 #include "engine/text_rules.h"
@@ -63,6 +64,44 @@ void Engine::Get_Natal_Planets_Decl_Lat() {
         natal_decl[static_cast<std::size_t>(i)] =
             cv.p2_helio == 0 ? eph.Get_1_Planet_decl(natal_jd, i) : eph.Get_1_Planet_latitude(natal_jd, i);
     }
+}
+
+std::optional<Houses> natal_place_houses(const ControlValues& cv, double natal_jd, InputField& field,
+                                         std::string& problem) {
+    std::string reason;
+    const auto latitude = parse_coordinate(cv.latitude, CoordinateAxis::Latitude, &reason);
+    if (!latitude) {
+        field = InputField::latitude;
+        problem = reason;
+        return std::nullopt;
+    }
+    const auto longitude = parse_coordinate(cv.longitude, CoordinateAxis::Longitude, &reason);
+    if (!longitude) {
+        field = InputField::longitude;
+        problem = reason;
+        return std::nullopt;
+    }
+    const auto system = house_system_from_letter(cv.house_system.size() == 1 ? cv.house_system[0] : '?');
+    if (!system) {
+        // The house system has no box; the latitude is the box whose place it concerns.
+        field = InputField::latitude;
+        problem = "goes with the house system \"" + cv.house_system + "\", which is none of P, K, O, R, C, E, W";
+        return std::nullopt;
+    }
+    auto houses = compute_houses(natal_jd, *latitude, *longitude, *system, &reason);
+    if (!houses) {
+        field = InputField::latitude;
+        problem = "has no houses: " + reason;
+    }
+    return houses;
+}
+
+std::string house_fallback_note(const Houses& houses, char asked) {
+    if (!houses.fell_back) return {};
+    const auto system = house_system_from_letter(asked);
+    return std::string(house_system_name(system.value_or(default_house_system))) +
+           " has no cusps beyond the polar circles: the houses are " + std::string(house_system_name(houses.system)) +
+           "'s";
 }
 
 }  // namespace tavrolin

@@ -95,6 +95,10 @@ void apply_line(std::string_view line, ControlValues& cv) {
     else if (starts_with(line, "natal_time")) cv.natal_time = cut_to_max_length(value, max_len_natal_time);
     else if (starts_with(line, "zodiac_degree")) cv.zodiac_degree = cut_to_max_length(value, max_len_zodiac_degree);
     else if (starts_with(line, "time_zone")) cv.tz = cut_tz_text(value);
+    else if (starts_with(line, "place_name=")) cv.place_name = cut_to_max_length(value, max_len_place_name);
+    else if (starts_with(line, "latitude=")) cv.latitude = cut_to_max_length(value, max_len_coordinate);
+    else if (starts_with(line, "longitude=")) cv.longitude = cut_to_max_length(value, max_len_coordinate);
+    else if (starts_with(line, "house_system=")) cv.house_system = value.substr(0, 1);
 }
 
 }  // namespace
@@ -129,6 +133,11 @@ std::string ini_file_text(const ControlValues& cv) {
     text += "natal_time=" + cv.natal_time + "\r\n";
     text += "zodiac_degree=" + cv.zodiac_degree + "\r\n";
     text += "time_zone=" + cv.tz + "\r\n";
+    // The place's keys only when there is one, so that a file without a place stays as it was.
+    if (!cv.place_name.empty()) text += "place_name=" + cv.place_name + "\r\n";
+    if (!cv.latitude.empty()) text += "latitude=" + cv.latitude + "\r\n";
+    if (!cv.longitude.empty()) text += "longitude=" + cv.longitude + "\r\n";
+    if (cv.house_system != "P" && !cv.house_system.empty()) text += "house_system=" + cv.house_system + "\r\n";
     return text;
 }
 

@@ -40,7 +40,9 @@ inline constexpr std::size_t max_ini_file_size = 64 * 1024;
 // why. Returns whether the file was read.
 bool LoadINIFile(const std::string& folder, ControlValues& cv, std::string* error = nullptr);
 
-// The seven CRLF-ended lines written for cv.
+// The seven CRLF-ended lines written for cv, and a line for each of the birth place's keys that
+// holds a value ("place_name=", "latitude=", "longitude=", and "house_system=" for a system
+// other than Placidus); those keys are matched with their "=".
 std::string ini_file_text(const ControlValues& cv);
 
 // The CRLF-ended set-up lines written after them: one digit per tick for the aspects and each

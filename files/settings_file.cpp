@@ -1,5 +1,6 @@
 #include "files/settings_file.h"
 
+#include "engine/houses.h"
 #include "files/atomic_file.h"
 #include "files/text_file.h"
 
@@ -54,7 +55,37 @@ std::string settings_file_text(const ControlValues& cv) {
         add_line(text, std::string(cv.mode == m ? "True" : "False") + std::string(separator) +
                            std::string(mode_captions[static_cast<std::size_t>(m)]));
     }
+    return text + place_lines_text(cv);
+}
+
+std::string place_lines_text(const ControlValues& cv) {
+    if (!cv.has_place() && cv.place_name.empty() && cv.house_system == "P" && cv.p2_asc == 0 && cv.p2_mc == 0)
+        return {};
+    std::string text;
+    add_line(text, cv.place_name);
+    add_line(text, cv.latitude);
+    add_line(text, cv.longitude);
+    const char letter = cv.house_system.empty() ? 'P' : cv.house_system[0];
+    const auto system = house_system_from_letter(letter);
+    add_line(text, std::string(1, letter) + std::string(separator) +
+                       std::string(house_system_name(system.value_or(default_house_system))));
+    add_tick(text, cv.p2_asc, angle_captions[0]);
+    add_tick(text, cv.p2_mc, angle_captions[1]);
     return text;
+}
+
+void apply_place_lines(const std::vector<std::string>& lines, std::size_t first, ControlValues& cv) {
+    const auto line = [&](std::size_t i) -> std::string {
+        return first + i < lines.size() ? lines[first + i] : std::string();
+    };
+    cv.place_name = cut_to_max_length(line(0), max_len_place_name);
+    cv.latitude = cut_to_max_length(line(1), max_len_coordinate);
+    cv.longitude = cut_to_max_length(line(2), max_len_coordinate);
+    // A letter of no house system is kept as read: the run names it when it refuses it.
+    const std::string system = line(3);
+    cv.house_system = system.empty() ? "P" : system.substr(0, 1);
+    cv.p2_asc = tick_of(line(4));
+    cv.p2_mc = tick_of(line(5));
 }
 
 bool save_settings_file(const std::string& path, const ControlValues& cv, std::string* error) {
@@ -107,6 +138,7 @@ bool apply_settings_lines(const std::vector<std::string>& lines, ControlValues& 
         if (selected && cv.mode != m) cv.select_mode(m);
         else if (!selected && cv.mode == m) cv.mode = -1;
     }
+    apply_place_lines(lines, static_cast<std::size_t>(settings_line_count), cv);
     return true;
 }
 

@@ -2,6 +2,10 @@
 // Lines 1-6 the date, degree, natal and time-zone boxes; 7-24 the aspect ticks; 25-47 and 48-70
 // the P1 and P2 body ticks; 71-77 the option ticks; 78-81 the four mode buttons. The captions
 // after " - " are for the reader only and are ignored on loading.
+// A birth place adds six lines after line 81, in this order: the place's name, the latitude, the
+// longitude (the texts of the "Birth place", "Lat" and "Long" boxes), the house system's letter,
+// and the "Asc" and "MC" ticks. A file without a place is written as it always was; a file
+// without these lines loads with no place.
 #pragma once
 
 #include <string>
@@ -13,6 +17,7 @@
 namespace tavrolin {
 
 inline constexpr int settings_line_count = 81;
+inline constexpr int place_line_count = 6;
 
 // Which lines a load applies: a favourite file keeps the current date range and zodiac degree.
 enum class SettingsScope { Everything, KeepRangeAndDegree };
@@ -34,6 +39,13 @@ std::vector<std::string> split_lines(std::string_view text);
 // until a later line selects one. Fewer than 81 lines: nothing changes and the result is false.
 bool apply_settings_lines(const std::vector<std::string>& lines, ControlValues& cv,
                           SettingsScope scope = SettingsScope::Everything);
+
+// The six place lines for cv (CRLF-ended), or nothing when cv has no place and the house system
+// and angle ticks are the defaults.
+std::string place_lines_text(const ControlValues& cv);
+// Applies the place lines that begin at lines[first] (those present, in their order); absent
+// lines leave no place, the house system Placidus and the angles unticked.
+void apply_place_lines(const std::vector<std::string>& lines, std::size_t first, ControlValues& cv);
 
 // Reads the whole file and applies it (a file that is not UTF-8 is read as Latin-1). A file that
 // cannot be read or has fewer than 81 lines changes nothing; `error` then names the file and what

@@ -116,6 +116,7 @@ CommandOutcome run_calculation_command(Engine& engine, int calc_kind, const std:
         return outcome;
     }
     outcome.text = results_box_text(engine);
+    outcome.houses_note = scan.houses_note;
     return outcome;
 }
 

@@ -18,6 +18,9 @@ struct CommandOutcome {
     std::string text;           // the results box's new text, CRLF line ends
     std::string invalid_date;   // when !ran: which box holds which text, for the status line
     InputField invalid_field = InputField::none;  // when !ran: that box
+    // The birth place's house system fell back to Porphyry (beyond a polar circle): the message
+    // to show beside the results; empty otherwise.
+    std::string houses_note;
 };
 
 // Runs the aspects command (calc_kind 1) or the degree command (calc_kind 0) with engine.cv;

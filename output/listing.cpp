@@ -31,7 +31,7 @@ bool has_date_pattern(int date_order) {
 
 std::string body_caption_of(std::string_view column) {
     const int n = column_index(column);
-    if (n < 0 || n > last_body_index) return std::string();
+    if (n < 0 || n > last_point_index) return std::string();
     return ControlValues::body_caption(n);
 }
 

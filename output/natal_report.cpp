@@ -88,6 +88,36 @@ std::string Print_Natal_Positions_Decl_Lat(Engine& engine, const BodyNameSource&
     return engine.natal_decl_lat_report;
 }
 
+std::string natal_houses_report(Engine& engine, const Houses& houses, const std::string& place,
+                                const BodyNameSource& names) {
+    std::string report = place;
+    report += crlf;
+    report += "House system: " + std::string(house_system_name(houses.system));
+    const char asked = engine.cv.house_system.empty() ? 'P' : engine.cv.house_system[0];
+    if (houses.fell_back) report += " (" + house_fallback_note(houses, asked) + ")";
+    report += crlf;
+    report += crlf;
+    report += natal_longitude_line("Asc", houses.ascendant);
+    report += natal_longitude_line("MC", houses.mc);
+    report += crlf;
+    for (std::size_t i = 0; i < houses.cusps.size(); ++i)
+        report += natal_longitude_line("House " + std::to_string(i + 1), houses.cusps[i]);
+    report += crlf;
+    // The houses are the observer's: the bodies are geocentric whatever the Helio ticks say.
+    engine.apply_options();
+    for (int i = 0; i <= last_body_index; ++i) {
+        if (body_excluded(i, 0)) continue;
+        const double longitude = engine.eph.Get_1_Planet_geo(engine.natal_jd, i);
+        std::string line = natal_longitude_line(names(body_number(i)), longitude);
+        line.resize(line.size() - crlf.size());
+        line += "house " + std::to_string(house_of(longitude, houses.cusps));
+        line += crlf;
+        report += line;
+        if (i == 9 || i == 16) report += crlf;
+    }
+    return report;
+}
+
 NatalReportOutcome run_natal_report(Engine& engine, NatalReportKind kind, const BodyNameSource& names) {
     NatalReportOutcome outcome;
     engine.natal_date_str = engine.cv.natal_date;
@@ -108,9 +138,33 @@ NatalReportOutcome run_natal_report(Engine& engine, NatalReportKind kind, const 
         outcome.invalid_field = invalid.invalid_field;
         return outcome;
     }
+    std::optional<Houses> houses;
+    if (kind == NatalReportKind::Houses) {
+        if (!engine.cv.has_place()) {
+            outcome.invalid_field = InputField::latitude;
+            outcome.invalid_date = "The natal houses need a birth place: its latitude and longitude";
+            return outcome;
+        }
+        invalid.invalid_problem.clear();
+        houses = natal_place_houses(engine.cv, engine.natal_jd, invalid.invalid_field, invalid.invalid_problem);
+        if (!houses) {
+            invalid.invalid_text = engine.cv.*input_field_info(invalid.invalid_field).text;
+            outcome.invalid_date = invalid_date_message(invalid);
+            outcome.invalid_field = invalid.invalid_field;
+            return outcome;
+        }
+        engine.natal_houses = houses;
+    }
     outcome.ran = true;
     engine.eph.clear_errors();
     switch (kind) {
+        case NatalReportKind::Houses: {
+            std::string place = "Birth place: ";
+            if (!engine.cv.place_name.empty()) place += engine.cv.place_name + "  ";
+            place += engine.cv.latitude + "  " + engine.cv.longitude;
+            outcome.text = natal_houses_report(engine, *houses, place, names);
+            break;
+        }
         case NatalReportKind::Longitude:
             engine.Get_Natal_Planets_Longitude();
             outcome.text = Print_Natal_Positions_Longitude(engine, names);
@@ -126,7 +180,7 @@ NatalReportOutcome run_natal_report(Engine& engine, NatalReportKind kind, const 
     }
     // A position the library could not compute would pass for a real one in the report.
     for (const auto& [body, message] : engine.eph.errors()) {
-        if (body_excluded(body, engine.cv.p2_helio)) continue;
+        if (body_excluded(body, kind == NatalReportKind::Houses ? 0 : engine.cv.p2_helio)) continue;
         outcome.not_computed += ControlValues::body_caption(body) + ": position not computed: " + message;
         outcome.not_computed += crlf;
     }

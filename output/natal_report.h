@@ -9,7 +9,10 @@
 
 namespace tavrolin {
 
-enum class NatalReportKind { Longitude, DeclLat, SiderealLongitude };
+// Houses: the Ascendant, the MC and the twelve cusps of the birth place (headed by the place and
+// the house system's name, with the system used instead where it fell back), then each body's
+// longitude and the house that holds it; the positions as in the longitude report.
+enum class NatalReportKind { Longitude, DeclLat, SiderealLongitude, Houses };
 
 // Name of a body by its library body number. The name may come as the library's whole buffer;
 // the report cuts it at the first NUL.
@@ -48,6 +51,11 @@ struct NatalReportOutcome {
 
 // A natal report command with engine.cv: the natal moment, the fill of the natal table that the
 // report reads, then the report.
+// The houses report of `houses` with the bodies' geocentric longitudes at the natal moment
+// (engine.natal_jd); `place` is its heading's first line.
+std::string natal_houses_report(Engine& engine, const Houses& houses, const std::string& place,
+                                const BodyNameSource& names = library_body_name);
+
 NatalReportOutcome run_natal_report(Engine& engine, NatalReportKind kind,
                                     const BodyNameSource& names = library_body_name);
 

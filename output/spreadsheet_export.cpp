@@ -93,7 +93,7 @@ std::optional<std::string> block_value(int c, const ResultRow& row, const Layout
             return cv.aspect_caption(index_of(number_of(row[1]), last_aspect_index));
         case 3:
             if (calc_kind == 0) return format_fixed(number_of(cv.zodiac_degree), 3);
-            return ControlValues::body_caption(index_of(number_of(row[2]), last_body_index));
+            return ControlValues::body_caption(index_of(number_of(row[2]), last_point_index));
         case 4:
             if (lunetta_transit) return std::nullopt;
             return std::string(row[4]);

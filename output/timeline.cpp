@@ -11,7 +11,7 @@ namespace tavrolin {
 namespace {
 
 long long lane_key(int p1, int aspect, int p2) {
-    return (static_cast<long long>(p1) * aspect_count + aspect) * (body_count + 1) + p2;
+    return (static_cast<long long>(p1) * aspect_count + aspect) * (point_count + 1) + p2;
 }
 
 }  // namespace
@@ -66,7 +66,7 @@ Timeline build_timeline(const Engine& engine) {
     };
     const auto valid = [](int p1, int aspect, int p2) {
         return p1 >= 0 && p1 <= last_body_index && aspect >= 0 && aspect <= last_aspect_index && p2 >= 0 &&
-               p2 <= last_body_index;
+               p2 <= last_point_index;
     };
 
     const int rows = std::min(engine.result_count, static_cast<int>(engine.result_table.size()) - 1);

@@ -200,3 +200,34 @@ TEST(IniFile, KeyMatchingRules) {
 
 }  // namespace
 }  // namespace tavrolin
+
+namespace tavrolin {
+namespace {
+
+// The birth place after line 81: written only when there is one, read back whole; absent lines
+// (an older file, or one cut short) give no place. The INI keeps the place's keys.
+TEST_F(SettingsFile, BirthPlaceLinesRoundTripAndOldFilesHaveNoPlace) {
+    ControlValues placed = initial_state(), cut = initial_state();
+    cut.place_name = placed.place_name = "Tromsø, Troms og Finnmark, Norway";
+    cut.latitude = placed.latitude = "69N39'00\"";
+    placed.longitude = "18E57'00\"";
+    placed.house_system = "K";
+    placed.p2_mc = 1;
+    const std::string old_text = settings_file_text(initial_state()), text = settings_file_text(placed);
+    EXPECT_EQ(text, old_text + "Tromsø, Troms og Finnmark, Norway\r\n69N39'00\"\r\n18E57'00\"\r\nK - Koch\r\n0 - Asc\r\n1 - MC\r\n");
+    const auto place_of = [](const ControlValues& cv) {
+        return std::tuple(cv.place_name, cv.latitude, cv.longitude, cv.house_system, cv.p2_asc, cv.p2_mc);
+    };
+    for (const auto& [content, expected] : {std::pair{text, placed}, {old_text, initial_state()},
+                                            {old_text + cut.place_name + "\r\n" + cut.latitude + "\r\n", cut}}) {
+        ControlValues cv = placed;  // a place loaded before is replaced
+        ASSERT_TRUE(load_settings_file(write("place.opt", content), cv));
+        EXPECT_EQ(place_of(cv), place_of(expected)) << content.size();
+    }
+    ControlValues from_ini = initial_state();
+    apply_ini_text(ini_file_text(placed), from_ini);
+    EXPECT_EQ(place_of(from_ini), std::tuple(placed.place_name, placed.latitude, placed.longitude, "K", 0, 0));
+}
+
+}  // namespace
+}  // namespace tavrolin

@@ -3,8 +3,10 @@
 // reports hold the library's positions, and its options and exit statuses are checked here.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 #include <sstream>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,8 @@
 #include "engine/bodies.h"
 #include "engine/input_field.h"
 #include "engine/parallel_scan.h"
+#include "engine/text_rules.h"
+#include "files/atlas.h"
 #include "output/calculation_command.h"
 #include "support/batch_program.h"
 #include "support/control_values.h"
@@ -331,6 +335,67 @@ TEST_F(Batch, PdfHoldsTheListingUnderAHeaderOnAsManyPagesAsItNeeds) {
         for (int p = 1; p < n; ++p) EXPECT_NEAR(start(p), p * per_page, 2.0) << "page " << p + 1;
         EXPECT_LE(static_cast<double>(listing.size()) - start(n - 1), per_page + 2.0) << "the last page is overfull";
     }
+}
+
+}  // namespace
+}  // namespace tavrolin
+
+namespace tavrolin {
+namespace {
+
+// The birth place of the options: the houses report (the library's angles and cusps, the
+// fall-back named), the angles ticked for a run, the atlas's place, and what is refused.
+TEST_F(Batch, BirthPlaceOptionsHousesReportAndAngles) {
+    ControlValues cv = initial_state();
+    testing::tick_only(cv, {0, 4, 5, 6, 7, 8, 9}, {}, {0, 5, 7, 9, 14, 16, 17});
+    cv.start_date = "01/01/2005";
+    const std::string file = settings("place.opt", cv);
+    const double jd = swe_julday(1949, 9, 22, 0.0, SE_GREG_CAL) + (16.0f + (16.43f - 16.0f) * 100.0f / 60.0f) / 24.0;
+    struct Report { std::string args; double latitude, longitude; char system; std::string heading; };
+    for (const Report& c : {Report{"51N30 --longitude 0W07", 51.5, -7.0 / 60.0, 'P', "Placidus"},
+                            Report{"-34.6037 --longitude -58.3816 --house-system r", -34.6037, -58.3816, 'R', "Regiomontanus"},
+                            Report{"69N39 --longitude 18E57", 69.65, 18.95, 'P',
+                                   "Porphyry (Placidus has no cusps beyond the polar circles: the houses are Porphyry's)"}}) {
+        const ProgramRun r = run("--report houses --latitude " + c.args + " " + file);
+        EXPECT_EQ(std::pair(r.status, r.err), std::pair(0, std::string())) << c.args;
+        const auto lines = lines_of(r.out);
+        ASSERT_GE(lines.size(), 20u);
+        EXPECT_EQ(lines[1], "House system: " + c.heading);
+        double cusps[13], ascmc[10];
+        swe_houses(jd, c.latitude, c.longitude, c.system, cusps, ascmc);
+        for (int k : {3, 4, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17})
+            EXPECT_NEAR(std::stod(lines[static_cast<std::size_t>(k)].substr(27, 11)), k < 5 ? ascmc[k - 3] : cusps[k - 5], 1e-6) << lines[static_cast<std::size_t>(k)];
+        EXPECT_EQ(lines[19].substr(0, 3) + lines[19].substr(41, 6), "Sunhouse ") << lines[19];
+    }
+    cv.latitude = "51N30";
+    cv.longitude = "0W07";
+    cv.p2_asc = cv.p2_mc = 1;
+    const std::string listing = listing_of(cv, 1);
+    EXPECT_NE(listing.find(" MC "), std::string::npos);
+    const ProgramRun ticked = run("--latitude 51N30 --longitude 0W07 --angles asc,mc " + file);
+    EXPECT_EQ(std::tuple(ticked.status, ticked.out, ticked.err), std::tuple(0, listing, std::string()));
+
+    struct Refused { std::string args; int status; std::string err; };
+    for (const Refused& c : {Refused{"--report houses", 1, "need a birth place"},
+                             Refused{"--report houses --latitude 90N00 --longitude 0", 1, "--latitude: Lat: \"90N00\" has no houses"},
+                             Refused{"--longitude 2X21", 2, "tavrolin-batch: --longitude \"2X21\": "},
+                             Refused{"--house-system X", 2, "--house-system \"X\": must be P, K, O, R, C, E or W"},
+                             Refused{"--angles asc,sun", 2, "--angles \"asc,sun\": must be asc, mc or asc,mc"}}) {
+        const ProgramRun r = run(c.args + " " + file);
+        EXPECT_EQ(std::pair(r.status, r.out), std::pair(c.status, std::string())) << c.args;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << c.args << ": " << r.err;
+    }
+
+    if (!atlas_built()) GTEST_SKIP() << "built without the atlas";
+    const auto paris = atlas_lookup("Paris, France");
+    ASSERT_TRUE(paris.has_value());
+    const ProgramRun found = run("--report houses --place 'Paris, France' " + file);
+    EXPECT_EQ(lines_of(found.out).at(0), "Birth place: " + paris->display_name() + "  " + format_fixed(paris->latitude, 6) +
+                                             "  " + format_fixed(paris->longitude, 6));
+    const ProgramRun unknown = run("--place Xyzzyq " + file), ambiguous = run("--place Springfield " + file);
+    EXPECT_EQ(std::pair(unknown.status, unknown.err.find("--place \"Xyzzyq\": \"Xyzzyq\" is not a place") == 16), std::pair(1, true));
+    EXPECT_EQ(std::pair(ambiguous.status, std::count(ambiguous.err.begin(), ambiguous.err.end(), '\n')), std::pair(1, 6L))
+        << ambiguous.err;
 }
 
 }  // namespace

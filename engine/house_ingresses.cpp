@@ -1,0 +1,96 @@
+#include "engine/house_ingresses.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/calendar.h"
+
+namespace tavrolin {
+
+namespace {
+
+// The signed distance of a longitude past a cusp, in (-180, 180].
+double past(double longitude, double cusp) {
+    const double d = std::remainder(longitude - cusp, 360.0);
+    return d == -180.0 ? 180.0 : d;
+}
+
+class IngressScan {
+public:
+    IngressScan(Ephemeris& eph, const HouseIngressSearch& s) : eph_(eph), s_(s) {}
+
+    double longitude(double t, int body) {
+        if (!s_.solar_arc) return eph_.Get_1_Planet_geo(t, body);
+        const double arc = eph_.Get_1_Planet_geo(t, 0) - s_.natal_lon[0];
+        return Mod360(s_.natal_lon[static_cast<std::size_t>(body)] + arc);
+    }
+
+    void scan(int body, std::vector<HouseIngress>& found) {
+        const long long errors_before = eph_.error_count();
+        std::vector<HouseIngress> own;
+        double t0 = s_.from_jd;
+        double lon0 = longitude(t0, body);
+        while (t0 < s_.to_jd) {
+            // A day of the scan moves the fastest body (the Moon) about 15 degrees: a cusp is
+            // crossed at most once a step, and the crossing lies where the distance changes sign.
+            const double t1 = std::min(t0 + 1.0, s_.to_jd);
+            const double lon1 = longitude(t1, body);
+            for (std::size_t c = 0; c < 12; ++c) {
+                const double d0 = past(lon0, s_.cusps[c]), d1 = past(lon1, s_.cusps[c]);
+                if (std::fabs(d0) > 90.0 || std::fabs(d1) > 90.0 || (d0 < 0.0) == (d1 < 0.0)) continue;
+                own.push_back(refine(body, c, t0, t1, d0 < 0.0));
+            }
+            t0 = t1;
+            lon0 = lon1;
+        }
+        // Positions the library could not compute would give crossings of no real body.
+        if (eph_.error_count() != errors_before) return;
+        found.insert(found.end(), own.begin(), own.end());
+    }
+
+private:
+    // Halves the step until the moment is known to well within the calculation's tolerance.
+    HouseIngress refine(int body, std::size_t cusp, double a, double b, bool forwards) {
+        for (int i = 0; i < 40 && b - a > 1e-7; ++i) {
+            const double m = (a + b) / 2.0;
+            const bool before = past(longitude(m, body), s_.cusps[cusp]) < 0.0;
+            (before == forwards ? a : b) = m;
+        }
+        HouseIngress ingress;
+        ingress.body = body;
+        const double t = (a + b) / 2.0;
+        ingress.longitude = longitude(t, body);
+        ingress.jd = s_.progressed ? (t - s_.natal_jd) * 365.242199 + s_.natal_jd : t;
+        const int after_cusp = static_cast<int>(cusp) + 1;  // the house that begins at the cusp
+        const int before_cusp = after_cusp == 1 ? 12 : after_cusp - 1;
+        ingress.retrograde = !forwards;
+        ingress.house = forwards ? after_cusp : before_cusp;
+        ingress.left = forwards ? before_cusp : after_cusp;
+        return ingress;
+    }
+
+    Ephemeris& eph_;
+    const HouseIngressSearch& s_;
+};
+
+}  // namespace
+
+std::vector<HouseIngress> find_house_ingresses(Ephemeris& eph, const HouseIngressSearch& search) {
+    std::vector<HouseIngress> found;
+    IngressScan scan(eph, search);
+    for (const int body : search.bodies) {
+        if (body < 0 || body > last_body_index || body_excluded(body, 0)) continue;
+        scan.scan(body, found);
+    }
+    std::stable_sort(found.begin(), found.end(), [](const HouseIngress& x, const HouseIngress& y) { return x.jd < y.jd; });
+    return found;
+}
+
+std::string house_ingress_text(const HouseIngress& ingress) {
+    const std::string name(body_captions[static_cast<std::size_t>(ingress.body)]);
+    if (ingress.retrograde)
+        return name + " leaves house " + std::to_string(ingress.left) + " for house " + std::to_string(ingress.house);
+    return name + " enters natal house " + std::to_string(ingress.house);
+}
+
+}  // namespace tavrolin
