@@ -2,6 +2,7 @@
 // Read once at start-up, written once when the main window closes.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -34,7 +35,12 @@ inline constexpr std::size_t max_ini_file_size = 64 * 1024;
 // why. Returns whether the file was read.
 bool LoadINIFile(const std::string& folder, ControlValues& cv, std::string* error = nullptr);
 
-// The seven CRLF-ended lines written for cv.
+// The names of the event ticks in the key "events=" (a comma-separated list of the ticked ones),
+// in the order of event_captions; the batch program's --events takes the same names.
+inline constexpr std::array<std::string_view, 5> ini_event_names = {"stations", "ingresses", "lunations", "eclipses",
+                                                                   "void"};
+
+// The seven CRLF-ended lines written for cv, and "events=" when an event is ticked.
 std::string ini_file_text(const ControlValues& cv);
 
 // Writes the file in `folder`, replacing the old one in one step. On failure the old file stays

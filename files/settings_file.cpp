@@ -54,6 +54,11 @@ std::string settings_file_text(const ControlValues& cv) {
         add_line(text, std::string(cv.mode == m ? "True" : "False") + std::string(separator) +
                            std::string(mode_captions[static_cast<std::size_t>(m)]));
     }
+    // Older copies read the first 81 lines only; a set-up without events keeps the old file.
+    if (cv.any_event()) {
+        const auto ticks = cv.event_tick_values();
+        for (std::size_t i = 0; i < ticks.size(); ++i) add_tick(text, ticks[i] ? 1 : 0, event_captions[i]);
+    }
     return text;
 }
 
@@ -107,6 +112,8 @@ bool apply_settings_lines(const std::vector<std::string>& lines, ControlValues& 
         if (selected && cv.mode != m) cv.select_mode(m);
         else if (!selected && cv.mode == m) cv.mode = -1;
     }
+    // The event ticks follow, when the file has them; a file without them ticks none.
+    for (bool* tick : cv.event_ticks()) *tick = n < lines.size() && tick_of(lines[n++]) == 1;
     return true;
 }
 
