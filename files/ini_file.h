@@ -1,4 +1,5 @@
-// The INI file "Tavrolin.ini" in the program's folder: six text boxes that survive a restart.
+// The INI file "Tavrolin.ini" in the program's folder: six text boxes that survive a restart, and
+// the event ticks ("events=") when one is ticked.
 // Read once at start-up, written once when the main window closes.
 #pragma once
 
