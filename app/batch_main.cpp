@@ -3,6 +3,7 @@
 // The same engine and output code as the window, with the window's initial state for whatever
 // the settings file does not hold.
 
+#include <array>
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
@@ -37,6 +38,7 @@
 #include "files/atlas.h"
 #include "files/atomic_file.h"
 #include "files/file_places.h"
+#include "files/ini_file.h"
 #include "files/settings_file.h"
 #if TAVROLIN_TIMELINE_PICTURES
 #include <QGuiApplication>
@@ -56,8 +58,12 @@ constexpr int exit_failure = 1;
 constexpr int exit_usage = 2;
 
 constexpr std::string_view usage_text =
-    "Usage: tavrolin-batch [--degree] [--style default|quill|lunetta] [--dates-in-life]\n"
-    "                      [--angle TEXT] [--years-back TEXT]\n"
+    "Usage: tavrolin-batch [--degree] [--style default|quill|lunetta] [--dates-in-life]
+"
+    "                      [--angle TEXT] [--years-back TEXT]
+"
+    "                      [--events all|stations,ingresses,lunations,eclipses,void]
+"
     "                      [--date-order 0|1|2] [--to-spreadsheet [--pipe NAME] [--date-only 0|1]]\n"
     "                      [--progress] [--export FILE.ics|FILE.csv | --export - --format ics|csv]\n"
     "                      [--timeline FILE.png|FILE.svg [--width N]] [--pdf FILE.pdf]\n"
@@ -98,6 +104,12 @@ constexpr std::string_view help_text =
     "  --angles LIST       tick the natal Ascendant and MC as P2 points for this run: asc, mc\n"
     "                      or asc,mc (the natal modes with a birth place only)\n"
     "  --angle TEXT        the user-defined angle (default 51.7)\n"
+    "  --events LIST       also find the sky's own events (instead of the file's event ticks):\n"
+    "                      a comma-separated list of stations, ingresses, lunations, eclipses\n"
+    "                      and void (the void-of-course Moon), or all. Stations and ingresses\n"
+    "                      are those of the P1 bodies; with no aspect ticked only the events\n"
+    "                      are listed. Transit modes find every kind, the progressed mode\n"
+    "                      stations, ingresses and lunations, the solar-arc mode ingresses\n"
     "  --years-back TEXT   \"Yrs back\" of the progressed and solar-arc modes, at most two\n"
     "                      characters (default 1)\n"
     "  --date-order N      how the dates in the file are read and the near-miss dates written:\n"
@@ -167,6 +179,7 @@ struct Options {
     std::string pdf_path;
     int timeline_width = 0;  // 0: not given
     std::optional<ExportFormat> export_format;
+    std::optional<std::array<bool, 5>> events;  // the event ticks of --events
     std::string settings_path;
     // The birth place of the options (empty: the file's), the house system and the angles.
     std::string place;
@@ -175,6 +188,26 @@ struct Options {
     std::string house_system;
     std::optional<std::pair<int, int>> angles;  // the Asc and MC ticks
 };
+
+// "stations,void" or "all" as event ticks, in the order of event_captions; nothing for an
+// unknown or empty name.
+std::optional<std::array<bool, 5>> event_ticks_from(std::string_view list) {
+    std::array<bool, 5> ticks{};
+    if (list == "all") return std::array<bool, 5>{true, true, true, true, true};
+    if (list.empty()) return std::nullopt;
+    for (;;) {
+        const std::size_t comma = list.find(',');
+        const std::string_view name = list.substr(0, comma);
+        bool known = false;
+        for (std::size_t i = 0; i < ini_event_names.size(); ++i) {
+            if (name != ini_event_names[i]) continue;
+            ticks[i] = known = true;
+        }
+        if (!known) return std::nullopt;
+        if (comma == std::string_view::npos) return ticks;
+        list.remove_prefix(comma + 1);
+    }
+}
 
 void complain(const std::string& message) { std::fprintf(stderr, "tavrolin-batch: %s\n", message.c_str()); }
 
@@ -289,6 +322,13 @@ int parse(int argc, char** argv, Options& options) {
             if (order != "0" && order != "1" && order != "2")
                 return usage_error("--date-order \"" + order + "\": must be 0, 1 or 2");
             options.date_order = order[0] - '0';
+        } else if (!options_ended && arg == "--events") {
+            std::string list;
+            if (!value(list)) return usage_error("--events needs a value");
+            options.events = event_ticks_from(list);
+            if (!options.events)
+                return usage_error("--events \"" + list +
+                                   "\": a comma-separated list of stations, ingresses, lunations, eclipses and void, or all");
         } else if (!options_ended && arg == "--export") {
             if (!value(options.export_path) || options.export_path.empty()) return usage_error("--export needs a file name or -");
         } else if (!options_ended && arg == "--timeline") {
@@ -342,6 +382,9 @@ int parse(int argc, char** argv, Options& options) {
         if (!options.pdf_path.empty()) return usage_error("--pdf writes a calculation's listing, not a --local-birth-time");
     }
     if (!options.help && !options.version && !options.local_birth_time && options.settings_path.empty()) return usage_error("no settings file given");
+    if (options.events && options.degree) return usage_error("--events goes with aspects, not --degree");
+    if (options.events && options.report) return usage_error("--events goes with a calculation, not a --report");
+    if (options.events && options.local_birth_time) return usage_error("--events goes with a calculation, not a --local-birth-time");
     if (options.report && options.to_spreadsheet) return usage_error("--to-spreadsheet copies a calculation, not a --report");
     if (options.report && !options.export_path.empty()) return usage_error("--export writes a calculation, not a --report");
     if (options.export_format && options.export_path != "-") return usage_error("--format goes with --export -");
@@ -623,6 +666,9 @@ int main(int argc, char** argv) {
     if (!load_settings_file(options.settings_path, cv, &error)) {
         complain(error);
         return exit_failure;
+    }
+    if (options.events) {
+        for (std::size_t i = 0; i < options.events->size(); ++i) *cv.event_ticks()[i] = (*options.events)[i];
     }
 
     if (const int status = apply_place_options(options, cv); status != 0) return status;

@@ -354,6 +354,7 @@ ScanOutcome Engine::Start_Calcs(const std::function<void()>& started) {
     ScanInputs inputs;
     const long long calls_before = eph.calls();
     if (!begin_calcs(outcome, started, inputs)) return outcome;
+    SkyEventsResult events = find_run_events(inputs, {}, 1);
 
     // The pairs one after another on this thread, each with the rows left to the limit; the
     // ephemeris keeps every error it notes.
@@ -367,7 +368,9 @@ ScanOutcome Engine::Start_Calcs(const std::function<void()>& started) {
     }
 
     outcome.library_calls = eph.calls() - calls_before;
-    end_calcs(std::move(merge).finish(), outcome);
+    ScanResults results = std::move(merge).finish();
+    add_run_events(results, std::move(events), outcome);
+    end_calcs(std::move(results), outcome);
     return outcome;
 }
 

@@ -89,6 +89,18 @@ struct ControlValues {
     // geocentric P2 column (the horizon is the observer's).
     bool angles_used() const { return has_place() && mode != 1 && mode >= 0 && p2_helio == 0; }
 
+    // The sky's own events searched beside the aspects (event_captions, in this order).
+    bool stations = false;
+    bool ingresses = false;
+    bool lunations = false;
+    bool eclipses = false;
+    bool void_moon = false;
+
+    bool any_event() const { return stations || ingresses || lunations || eclipses || void_moon; }
+    // The event ticks in the order of event_captions.
+    std::array<bool*, 5> event_ticks() { return {&stations, &ingresses, &lunations, &eclipses, &void_moon}; }
+    std::array<bool, 5> event_tick_values() const { return {stations, ingresses, lunations, eclipses, void_moon}; }
+
     // Clicking a mode button (or a settings file selecting one) sets "Ignore duplicates" by the
     // mode: only transit to transit searches each unordered pair once.
     void select_mode(int m) {
@@ -122,6 +134,8 @@ inline constexpr std::string_view sort_output_caption = "Sort Output";
 inline constexpr std::string_view apparent_pos_caption = "Apparent pos.?";
 inline constexpr std::string_view ignore_dups_caption = "Ignore duplicates";
 inline constexpr std::string_view date_only_caption = "Copy date only";
+inline constexpr std::array<std::string_view, 5> event_captions = {"Stations", "Ingresses", "Lunations", "Eclipses",
+                                                                   "Void Moon"};
 
 // Default natal date in the regional order; empty for an order without a pattern.
 inline std::string default_natal_date(int date_order) {

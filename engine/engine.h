@@ -16,6 +16,7 @@
 #include "engine/houses.h"
 #include "engine/input_field.h"
 #include "engine/result_row.h"
+#include "engine/sky_events.h"
 
 namespace tavrolin {
 
@@ -151,6 +152,9 @@ struct ScanResults {
     // First failure of each body during the pair scans, in order (the ephemeris that a run
     // reports from holds them too).
     std::vector<std::pair<int, std::string>> errors;
+    // The sky's own events of the run (stations, ingresses...), in time order: none when no event
+    // is ticked. A cancelled run keeps those found before it stopped.
+    std::vector<SkyEvent> sky_events;
 };
 
 // Puts the pairs' results together in the plan's order, as one thread scanning them in turn
@@ -322,6 +326,16 @@ public:
     // inputs), and the end (the merged results taken, last_outcome set).
     bool begin_calcs(ScanOutcome& outcome, const std::function<void()>& started, ScanInputs& inputs);
     void end_calcs(ScanResults&& results, const ScanOutcome& outcome);
+
+    // The sky's events that the run's mode asks for (stations, ingresses and lunations of the
+    // progressed bodies, ingresses of the directed ones, every kind in the transit modes; none in
+    // a degree run), over the scanned range. Bodies whose positions failed are noted in eph.
+    SkyEventsResult find_run_events(const ScanInputs& inputs, const std::function<bool()>& cancelled, int threads);
+    // Puts a run's events into its results; an event search that was cancelled cancels a run
+    // that has not noted its own cancel.
+    static void add_run_events(ScanResults& results, SkyEventsResult&& events, ScanOutcome& outcome);
+    // The eclipse search; nullptr: the library's.
+    EclipseApi* eclipse_api = nullptr;
 
     // Rows at which a scan stops (max_result_rows unless a test wants it smaller).
     int row_limit = max_result_rows;

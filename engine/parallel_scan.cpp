@@ -373,10 +373,17 @@ ScanOutcome Start_Calcs_parallel(Engine& engine, const ScanControl& control, con
     ScanInputs inputs;
     const long long calls_before = engine.eph.calls();
     if (!engine.begin_calcs(outcome, started, inputs)) return outcome;
+    // The events first: a cancel during the pairs then keeps all of them, one during the events
+    // those found so far (and no pair is scanned).
+    const int threads = control.threads > 0 ? control.threads : static_cast<int>(std::thread::hardware_concurrency());
+    const auto* cancel = control.cancel;
+    SkyEventsResult events =
+        engine.find_run_events(inputs, [cancel] { return cancel != nullptr && cancel->load(); }, std::max(threads, 1));
     outcome.library_calls = engine.eph.calls() - calls_before;
 
     ParallelScan scan(engine, control, inputs, outcome);
     ScanResults results = scan.run(outcome);
+    Engine::add_run_events(results, std::move(events), outcome);
     engine.end_calcs(std::move(results), outcome);
     return outcome;
 }

@@ -34,6 +34,9 @@ struct SkyEvent {
     LunationPhase phase = LunationPhase::new_moon;
     EclipseType eclipse = EclipseType::none;
     double magnitude = 0.0;
+    // Set by a transit-to-natal run: the natal body within a degree of a station or an eclipse
+    // ("stations retrograde on natal Sun"); -1 for none.
+    int natal_point = -1;
 };
 
 struct SkyEventKinds {

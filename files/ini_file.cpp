@@ -26,6 +26,19 @@ void apply_ini_defaults(ControlValues& cv) {
 
 namespace {
 
+// "stations,void": the ticks named are set, the others cleared; names not known are passed over.
+void apply_event_names(std::string_view names, ControlValues& cv) {
+    for (bool* tick : cv.event_ticks()) *tick = false;
+    while (!names.empty()) {
+        const std::size_t comma = names.find(',');
+        const std::string_view name = names.substr(0, comma);
+        for (std::size_t i = 0; i < ini_event_names.size(); ++i)
+            if (name == ini_event_names[i]) *cv.event_ticks()[i] = true;
+        if (comma == std::string_view::npos) break;
+        names.remove_prefix(comma + 1);
+    }
+}
+
 bool starts_with(std::string_view line, std::string_view key) { return line.substr(0, key.size()) == key; }
 
 constexpr std::array<std::string_view, 3> style_names = {"default", "quill", "lunetta"};
@@ -99,6 +112,7 @@ void apply_line(std::string_view line, ControlValues& cv) {
     else if (starts_with(line, "latitude=")) cv.latitude = cut_to_max_length(value, max_len_coordinate);
     else if (starts_with(line, "longitude=")) cv.longitude = cut_to_max_length(value, max_len_coordinate);
     else if (starts_with(line, "house_system=")) cv.house_system = value.substr(0, 1);
+    else if (starts_with(line, "events=")) apply_event_names(value, cv);
 }
 
 }  // namespace
@@ -138,6 +152,17 @@ std::string ini_file_text(const ControlValues& cv) {
     if (!cv.latitude.empty()) text += "latitude=" + cv.latitude + "\r\n";
     if (!cv.longitude.empty()) text += "longitude=" + cv.longitude + "\r\n";
     if (cv.house_system != "P" && !cv.house_system.empty()) text += "house_system=" + cv.house_system + "\r\n";
+    // Only a set-up with events writes the line, so that the file of one without stays as it was.
+    if (cv.any_event()) {
+        std::string names;
+        const auto ticks = cv.event_tick_values();
+        for (std::size_t i = 0; i < ticks.size(); ++i) {
+            if (!ticks[i]) continue;
+            if (!names.empty()) names += ',';
+            names += ini_event_names[i];
+        }
+        text += "events=" + names + "\r\n";
+    }
     return text;
 }
 

@@ -1,9 +1,10 @@
 // The INI file "Tavrolin.ini" in the program's folder: six text boxes, then the rest of the set-up
 // (ticks, options, mode, user-defined angle, "Yrs back", the Options menu's listing style and
-// "Show dates in life"), that survive a restart.
+// "Show dates in life"), the birth place and the event ticks, that survive a restart.
 // Read once at start-up, written once when the main window closes.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -40,9 +41,14 @@ inline constexpr std::size_t max_ini_file_size = 64 * 1024;
 // why. Returns whether the file was read.
 bool LoadINIFile(const std::string& folder, ControlValues& cv, std::string* error = nullptr);
 
-// The seven CRLF-ended lines written for cv, and a line for each of the birth place's keys that
+// The names of the event ticks in the key "events=" (a comma-separated list of the ticked ones),
+// in the order of event_captions; the batch program's --events takes the same names.
+inline constexpr std::array<std::string_view, 5> ini_event_names = {"stations", "ingresses", "lunations", "eclipses",
+                                                                   "void"};
+
+// The seven CRLF-ended lines written for cv, a line for each of the birth place's keys that
 // holds a value ("place_name=", "latitude=", "longitude=", and "house_system=" for a system
-// other than Placidus); those keys are matched with their "=".
+// other than Placidus), and "events=" when an event is ticked; those keys are matched with their "=".
 std::string ini_file_text(const ControlValues& cv);
 
 // The CRLF-ended set-up lines written after them: one digit per tick for the aspects and each

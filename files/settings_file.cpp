@@ -55,7 +55,14 @@ std::string settings_file_text(const ControlValues& cv) {
         add_line(text, std::string(cv.mode == m ? "True" : "False") + std::string(separator) +
                            std::string(mode_captions[static_cast<std::size_t>(m)]));
     }
-    return text + place_lines_text(cv);
+    // Older copies read the first 81 lines only: a set-up without events and without a place keeps
+    // the old file. The event ticks (lines 82-86) come first, so a place always follows them.
+    const std::string place = place_lines_text(cv);
+    if (cv.any_event() || !place.empty()) {
+        const auto ticks = cv.event_tick_values();
+        for (std::size_t i = 0; i < ticks.size(); ++i) add_tick(text, ticks[i] ? 1 : 0, event_captions[i]);
+    }
+    return text + place;
 }
 
 std::string place_lines_text(const ControlValues& cv) {
@@ -138,7 +145,9 @@ bool apply_settings_lines(const std::vector<std::string>& lines, ControlValues& 
         if (selected && cv.mode != m) cv.select_mode(m);
         else if (!selected && cv.mode == m) cv.mode = -1;
     }
-    apply_place_lines(lines, static_cast<std::size_t>(settings_line_count), cv);
+    // The event ticks follow, when the file has them; a file without them ticks none.
+    for (bool* tick : cv.event_ticks()) *tick = n < lines.size() && tick_of(lines[n++]) == 1;
+    apply_place_lines(lines, static_cast<std::size_t>(settings_line_count) + event_captions.size(), cv);
     return true;
 }
 

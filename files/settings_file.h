@@ -1,11 +1,12 @@
 // Settings files (*.opt): the whole set-up of the main window, one value per line, 81 lines.
 // Lines 1-6 the date, degree, natal and time-zone boxes; 7-24 the aspect ticks; 25-47 and 48-70
 // the P1 and P2 body ticks; 71-77 the option ticks; 78-81 the four mode buttons. The captions
-// after " - " are for the reader only and are ignored on loading.
-// A birth place adds six lines after line 81, in this order: the place's name, the latitude, the
+// after " - " are for the reader only and are ignored on loading. Lines 82-86, the event ticks
+// ("Stations" .. "Void Moon"), are written when one of them is ticked or a birth place follows.
+// A birth place adds six lines after them, in this order: the place's name, the latitude, the
 // longitude (the texts of the "Birth place", "Lat" and "Long" boxes), the house system's letter,
-// and the "Asc" and "MC" ticks. A file without a place is written as it always was; a file
-// without these lines loads with no place.
+// and the "Asc" and "MC" ticks. A file without events or a place is written as it always was; a
+// file without these lines loads with no event ticked and no place.
 #pragma once
 
 #include <string>
@@ -22,7 +23,7 @@ inline constexpr int place_line_count = 6;
 // Which lines a load applies: a favourite file keeps the current date range and zodiac degree.
 enum class SettingsScope { Everything, KeepRangeAndDegree };
 
-// The 81 lines for cv, each ended by CRLF.
+// The 81 lines for cv (86 with an event ticked), each ended by CRLF.
 std::string settings_file_text(const ControlValues& cv);
 
 // Writes the file in one step (a new file renamed over the old one), so a failed save leaves the
@@ -32,7 +33,8 @@ bool save_settings_file(const std::string& path, const ControlValues& cv, std::s
 // The lines of a text whose lines end in CRLF or LF; a last line without an end counts.
 std::vector<std::string> split_lines(std::string_view text);
 
-// Applies the first 81 lines to cv, in file order: box texts cut to the boxes' maximum lengths;
+// Applies the first 81 lines to cv, in file order, then the event ticks of lines 82-86 (those the
+// file lacks are not ticked): box texts cut to the boxes' maximum lengths;
 // a tick line ticks when its first character is "1"; an option line selects its button when it
 // begins with "True", and selecting a button that was not selected sets "Ignore duplicates" by
 // the mode, whatever line 77 said; "False" on the selected button leaves none selected (mode -1)

@@ -37,6 +37,15 @@ RowEntry row_entry_in_style(ListingStyle style) {
     return default_row_entry;
 }
 
+EventEntry event_entry_in_style(ListingStyle style) {
+    switch (style) {
+        case ListingStyle::Quill: return quill_event_entry;
+        case ListingStyle::Lunetta: return lunetta_event_entry;
+        case ListingStyle::Default: break;
+    }
+    return default_event_entry;
+}
+
 std::string listing_in_style(const Engine& engine) {
     if (engine.cv.dates_in_life == 1 && engine.last_run.progressed) {
         return listing_frame(engine.result_table, engine.result_count, ListingContext{engine.cv, engine.calc_kind},
@@ -51,13 +60,16 @@ std::string listing_in_style(const Engine& engine) {
 }
 
 std::vector<int> listing_row_lines(const Engine& engine) {
+    const ListingStyle style = engine.last_run.cv.style;
     return listing_frame_lines(engine.result_table, engine.result_count,
-                               ListingContext{engine.last_run.cv, engine.last_run.calc_kind},
-                               row_entry_in_style(engine.last_run.cv.style));
+                               ListingContext{engine.last_run.cv, engine.last_run.calc_kind}, row_entry_in_style(style),
+                               listed_events(engine, engine.last_run.cv, event_entry_in_style(style)));
 }
 
 std::string cancelled_note(const Engine& engine) {
     const ScanOutcome& out = engine.last_outcome;
+    // Cancelled while the sky's events were searched, before any pair.
+    if (out.cancelled_p1 < 0) return "The run was cancelled while searching the sky's events.";
     std::string text = "The run was cancelled at " + out.cancelled_at_date + ", while scanning " + caption_of_body(out.cancelled_p1);
     if (engine.calc_kind == 1) text += " to " + caption_of_body(out.cancelled_p2);
     return text + ".";

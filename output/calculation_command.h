@@ -47,6 +47,8 @@ std::string not_computed_summary(const Ephemeris& eph);
 std::string listing_in_style(const Engine& engine);
 // The entry of one row in a listing style.
 RowEntry row_entry_in_style(ListingStyle style);
+// The entry of one sky event in a listing style.
+EventEntry event_entry_in_style(ListingStyle style);
 // The line of the results box (0: "Aspects found:") on which each row of the last run's listing
 // begins; index 0 unused.
 std::vector<int> listing_row_lines(const Engine& engine);

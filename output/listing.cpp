@@ -4,6 +4,9 @@
 #include <cctype>
 
 #include "engine/text_rules.h"
+#include "engine/calendar.h"
+#include "output/event_text.h"
+#include "output/position_format.h"
 #include "output/result_time.h"
 
 namespace tavrolin {
@@ -48,54 +51,129 @@ std::string format_number_text(std::string_view text, int decimals) {
 
 namespace {
 
-// Calls visit(i, row, opens_group) for rows 1..result_count of the table, opens_group telling
-// whether an empty line opens a new date before the row's entry.
-template <typename Visit>
+// The moment (Universal Time, in life) by which a row is placed among the events.
+double row_moment(const ResultRow& row, const ListedEvents& events) {
+    if (row.exact_jd != 0.0)
+        return events.progressed ? progressed_to_calendar(row.exact_jd, events.natal_jd) : row.exact_jd;
+    const auto seconds = result_seconds(row[3]);
+    return seconds ? unix_epoch_jd + static_cast<double>(*seconds) / 86400.0 : -1e300;
+}
+
+// Calls visit_row(i, last_row, row, opens_group) for rows 1..result_count of the table and
+// visit_event(event, opens_group) for the events among them or, after them, section() once and
+// then visit_event for each; opens_group tells whether an empty line opens a new date first.
+template <typename VisitRow, typename VisitEvent, typename Section>
 void walk_frame(const std::vector<ResultRow>& result_table, int result_count, const ListingContext& context,
-                Visit visit) {
+                const ListedEvents& events, VisitRow visit_row, VisitEvent visit_event, Section section) {
     const bool grouping = has_date_pattern(context.cv.date_order);
     const int last_row = std::min(result_count, static_cast<int>(result_table.size()) - 1);
+    static const std::vector<SkyEvent> none;
+    const std::vector<SkyEvent>& listed = events.events != nullptr ? *events.events : none;
+    std::size_t next_event = 0;
     std::string previous_date;
+    const auto opens = [&](std::string_view exact_text) {
+        if (!grouping) return false;
+        std::string date = group_key(exact_text, context.cv.date_order);
+        const bool opens_group = date != previous_date;
+        if (opens_group) previous_date = std::move(date);
+        return opens_group;
+    };
+    const auto event_line = [&](const SkyEvent& e) { visit_event(e, opens(listing_time(e.jd, context.cv))); };
     for (int i = 1; i <= last_row; ++i) {
         const ResultRow& row = result_table[static_cast<std::size_t>(i)];
-        bool opens_group = false;
-        if (grouping) {
-            std::string row_date = group_key(row[3], context.cv.date_order);
-            opens_group = row_date != previous_date;
-            if (opens_group) previous_date = std::move(row_date);
+        if (events.interleaved && next_event < listed.size()) {
+            const double moment = row_moment(row, events);
+            while (next_event < listed.size() && listed[next_event].jd < moment) event_line(listed[next_event++]);
         }
-        visit(i, last_row, row, opens_group);
+        visit_row(i, last_row, row, opens(row[3]));
     }
+    if (next_event >= listed.size()) return;
+    if (!events.interleaved) {
+        section();
+        // The section is one list, as the near-miss section is.
+        for (const SkyEvent& e : listed) visit_event(e, false);
+        return;
+    }
+    while (next_event < listed.size()) event_line(listed[next_event++]);
 }
+
+const std::string events_heading = std::string(crlf) + "Sky events:" + std::string(crlf);
 
 }  // namespace
 
 std::string listing_frame(const std::vector<ResultRow>& result_table, int result_count,
-                          const ListingContext& context, const RowEntry& entry) {
+                          const ListingContext& context, const RowEntry& entry, const ListedEvents& events) {
     std::string listing = "Aspects found:";
     listing += crlf;
-    walk_frame(result_table, result_count, context, [&](int i, int last_row, const ResultRow& row, bool opens_group) {
-        // A million rows list to tens of megabytes. Room for the whole listing, estimated with a
-        // margin from its first rows, spares the copies of a string that grows by doubling;
-        // room never written to takes no memory.
-        if (i == rows_for_estimate + 1) listing.reserve(listing.size() / rows_for_estimate * last_row * 3 / 2);
-        if (opens_group) listing += crlf;
-        listing += entry(context, row);
-    });
+    walk_frame(
+        result_table, result_count, context, events,
+        [&](int i, int last_row, const ResultRow& row, bool opens_group) {
+            // A million rows list to tens of megabytes. Room for the whole listing, estimated with a
+            // margin from its first rows, spares the copies of a string that grows by doubling;
+            // room never written to takes no memory.
+            if (i == rows_for_estimate + 1) listing.reserve(listing.size() / rows_for_estimate * last_row * 3 / 2);
+            if (opens_group) listing += crlf;
+            listing += entry(context, row);
+        },
+        [&](const SkyEvent& e, bool opens_group) {
+            if (opens_group) listing += crlf;
+            listing += events.entry(context, e);
+        },
+        [&] { listing += events_heading; });
     return listing;
 }
 
 std::vector<int> listing_frame_lines(const std::vector<ResultRow>& result_table, int result_count,
-                                     const ListingContext& context, const RowEntry& entry) {
+                                     const ListingContext& context, const RowEntry& entry,
+                                     const ListedEvents& events) {
     std::vector<int> lines(1, 0);
     int line = 1;
-    walk_frame(result_table, result_count, context, [&](int, int, const ResultRow& row, bool opens_group) {
-        if (opens_group) ++line;
-        lines.push_back(line);
-        const std::string text = entry(context, row);
+    const auto count = [&](const std::string& text) {
         for (std::size_t at = text.find(crlf); at != std::string::npos; at = text.find(crlf, at + crlf.size())) ++line;
-    });
+    };
+    walk_frame(
+        result_table, result_count, context, events,
+        [&](int, int, const ResultRow& row, bool opens_group) {
+            if (opens_group) ++line;
+            lines.push_back(line);
+            count(entry(context, row));
+        },
+        [&](const SkyEvent& e, bool opens_group) {
+            if (opens_group) ++line;
+            count(events.entry(context, e));
+        },
+        [&] { count(events_heading); });
     return lines;
+}
+
+std::string listing_time(double jd, const ControlValues& cv) {
+    const ExactDateTime when = ConvertJDtoDateandTime(jd, cv.tz);
+    return when.exact_date_str + " " + when.exact_time_str;
+}
+
+std::string default_event_entry(const ListingContext& context, const SkyEvent& e) {
+    std::string line = event_words(e);
+    line += ' ';
+    line += listing_time(e.jd, context.cv);
+    if (e.kind == SkyEventKind::void_of_course) {
+        line += " - ";
+        line += listing_time(e.end_jd, context.cv);
+    }
+    line += "  ";
+    line += PrintSignDataMinutes(e.longitude);
+    line += crlf;
+    return line;
+}
+
+ListedEvents listed_events(const Engine& engine, const ControlValues& cv, EventEntry entry) {
+    ListedEvents events;
+    if (engine.sky_events.empty()) return events;
+    events.events = &engine.sky_events;
+    events.interleaved = cv.sort_output == 1;
+    events.progressed = engine.last_run.progressed;
+    events.natal_jd = engine.last_run.natal_jd;
+    events.entry = std::move(entry);
+    return events;
 }
 
 std::string default_row_entry(const ListingContext& context, const ResultRow& row) {
@@ -124,7 +202,7 @@ RowEntry with_date_in_life(RowEntry entry, const RunInputs& run) {
 
 std::string Display_Aspects(const Engine& engine) {
     return listing_frame(engine.result_table, engine.result_count, ListingContext{engine.cv, engine.calc_kind},
-                         default_row_entry);
+                         default_row_entry, listed_events(engine, engine.cv, default_event_entry));
 }
 
 }  // namespace tavrolin

@@ -22,17 +22,44 @@ struct ListingContext {
 
 // The text of one row: one or more lines, each ended by crlf.
 using RowEntry = std::function<std::string(const ListingContext&, const ResultRow&)>;
+// The text of one sky event, ended by crlf.
+using EventEntry = std::function<std::string(const ListingContext&, const SkyEvent&)>;
+
+// The sky's events of a run, as a listing places them.
+struct ListedEvents {
+    const std::vector<SkyEvent>* events = nullptr;  // none when null or empty
+    // "Sort Output": among the rows by time; otherwise a section "Sky events:" after them.
+    bool interleaved = false;
+    // The rows' times are progressed days (the events are dated in life): rows are placed
+    // among the events by the moment in life they stand for.
+    bool progressed = false;
+    double natal_jd = 0.0;
+    EventEntry entry;
+};
 
 // "Aspects found:" and the rows 1..result_count of the table, an empty line opening each run of
 // rows of one date (the date read month first, written in cv.date_order; an order without a
 // pattern opens no groups). A row is compared only with the row before it.
+// Sky events, when given, are interleaved with the rows (each before the first row later than it,
+// opening date groups as rows do) or listed after them under "Sky events:".
 std::string listing_frame(const std::vector<ResultRow>& result_table, int result_count,
-                          const ListingContext& context, const RowEntry& entry);
+                          const ListingContext& context, const RowEntry& entry, const ListedEvents& events = {});
 
 // The line (0: "Aspects found:") on which the entry of each row begins in listing_frame's text;
 // index 0 unused.
 std::vector<int> listing_frame_lines(const std::vector<ResultRow>& result_table, int result_count,
-                                     const ListingContext& context, const RowEntry& entry);
+                                     const ListingContext& context, const RowEntry& entry,
+                                     const ListedEvents& events = {});
+
+// The local date and time of a moment in the listing's form, "mm/dd/yyyy hh:nn:ss".
+std::string listing_time(double jd, const ControlValues& cv);
+
+// Default event line: the event's words, its local time (a void: start - end) and the position
+// to the minute, "Mercury stations retrograde 04/01/2024 15:14:30  27 ARI 13".
+std::string default_event_entry(const ListingContext& context, const SkyEvent& e);
+
+// The events of the engine's last run for a listing in a style (none with no event ticked).
+ListedEvents listed_events(const Engine& engine, const ControlValues& cv, EventEntry entry);
 
 // Default entry: P1 name, aspect name, P2 name (the zodiac degree with three decimals in a degree
 // run) and the exact date and time, joined by blanks.

@@ -5,6 +5,7 @@
 
 #include "engine/bodies.h"
 #include "engine/text_rules.h"
+#include "output/event_text.h"
 
 namespace tavrolin {
 
@@ -83,14 +84,39 @@ std::string lunetta_row_entry(const ListingContext& context, const ResultRow& ro
     return line;
 }
 
+std::string quill_event_entry(const ListingContext& context, const SkyEvent& e) {
+    std::string words = event_words(e);
+    // The moving body's sign follows its name, as in a row; lunations and eclipses name no body first.
+    const std::string body = ControlValues::body_caption(e.body);
+    std::string line;
+    if (words.compare(0, body.size() + 1, body + " ") == 0) {
+        line = body + " (" + quill_sign_of(format_fixed(e.longitude, 6)) + ")" + words.substr(body.size());
+    } else {
+        line = words + " (" + quill_sign_of(format_fixed(e.longitude, 6)) + ")";
+    }
+    line += ' ';
+    line += listing_time(e.jd, context.cv);
+    if (e.kind == SkyEventKind::void_of_course) line += " - " + listing_time(e.end_jd, context.cv);
+    line += crlf;
+    return line;
+}
+
+std::string lunetta_event_entry(const ListingContext& context, const SkyEvent& e) {
+    std::string line = event_words(e) + " " + listing_time(e.jd, context.cv);
+    if (e.kind == SkyEventKind::void_of_course) line += " - " + listing_time(e.end_jd, context.cv);
+    line += "   " + format_fixed(e.longitude, 2);
+    line += crlf;
+    return line;
+}
+
 std::string Display_Aspects_Quill(const Engine& engine) {
     return listing_frame(engine.result_table, engine.result_count, ListingContext{engine.cv, engine.calc_kind},
-                         quill_row_entry);
+                         quill_row_entry, listed_events(engine, engine.cv, quill_event_entry));
 }
 
 std::string Display_Aspects_Lunetta(const Engine& engine) {
     return listing_frame(engine.result_table, engine.result_count, ListingContext{engine.cv, engine.calc_kind},
-                         lunetta_row_entry);
+                         lunetta_row_entry, listed_events(engine, engine.cv, lunetta_event_entry));
 }
 
 }  // namespace tavrolin

@@ -26,6 +26,12 @@ std::string quill_sign_of(std::string_view longitude_text);
 // A speed that reads as zero (a station) has no time per degree: "==> station".
 std::string lunetta_speed_line(std::string_view speed_column);
 
+// Event lines of the styles. Quill: the body and its sign as the rows give them, the event, the
+// time: "Mercury (ari) stations retrograde 04/01/2024 15:14:30". Lunetta: the event, the time and
+// the longitude with two decimals, as its rows end: "Mercury stations retrograde 04/01/2024 15:14:30   27.22".
+std::string quill_event_entry(const ListingContext& context, const SkyEvent& e);
+std::string lunetta_event_entry(const ListingContext& context, const SkyEvent& e);
+
 std::string Display_Aspects_Quill(const Engine& engine);
 std::string Display_Aspects_Lunetta(const Engine& engine);
 

@@ -27,6 +27,16 @@ std::string PrintSignDataSeconds(double longitude) {
            format_00(static_cast<double>(s)) + "s";
 }
 
+std::string PrintSignDataMinutes(double longitude) {
+    const double minutes_total = std::floor(longitude * 60.0 + 1e-9);
+    long long m = static_cast<long long>(minutes_total);
+    m = ((m % 21600) + 21600) % 21600;
+    const long long d = m / 60;
+    const int k = static_cast<int>(d / 30) + 1;
+    const std::string sign(sign_abbrevs.substr(static_cast<std::size_t>(3 * k - 3), 3));
+    return format_00(static_cast<double>(d % 30)) + " " + sign + " " + format_00(static_cast<double>(m % 60));
+}
+
 std::string PrintDecl_Lat(double decl_lat) {
     const double a = std::fabs(decl_lat);
     double d = std::floor(a);

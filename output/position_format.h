@@ -10,6 +10,10 @@ namespace tavrolin {
 // 60 carries into the minutes, degrees and sign, so the text never shows "60".
 std::string PrintSignDataSeconds(double longitude);
 
+// "27 ARI 13" for 27.2234: degrees in sign, sign and whole minutes (cut, not rounded, so that
+// the text never shows "60"), for a line that gives a position to the minute.
+std::string PrintSignDataMinutes(double longitude);
+
 // "23 S 26" for -23.4392. Minutes are rounded to the nearest (halves away from zero); a rounded 60
 // carries into the degrees.
 std::string PrintDecl_Lat(double decl_lat);

@@ -14,6 +14,7 @@
 #include "engine/date_text.h"
 #include "engine/text_rules.h"
 #include "engine/time_zone.h"
+#include "output/event_text.h"
 #include "output/listing.h"
 #include "output/position_format.h"
 #include "output/result_time.h"
@@ -121,6 +122,13 @@ public:
     const std::string& zone() const { return zone_; }    // "5 hours behind Universal Time"
     const std::string& natal() const { return natal_; }  // "09/22/1949, 16.43 GMT"
     int rows() const { return engine_.result_count; }
+    const std::vector<SkyEvent>& events() const { return engine_.sky_events; }
+    // In transit to natal a body's conjunction with its own natal place is its return.
+    bool is_return(const ResultRow& row) const {
+        return run_.calc_kind == 1 && run_.cv.mode == 0 && column_index(row[1]) == 0 && column_index(row[0]) == column_index(row[2]);
+    }
+    // The local time of a moment in Universal Time (seconds since 1970).
+    long long local_of(long long utc) const { return utc - offset_at_utc(utc); }
     // The near-miss windows of the listing: a degree run lists none.
     const std::vector<NearMiss>& windows() const { return run_.calc_kind == 0 ? no_windows_ : engine_.near_misses; }
 
@@ -140,6 +148,10 @@ public:
     std::string pair_key(const std::string& p1, const std::string& aspect, const std::string& p2) const {
         return std::to_string(run_.calc_kind) + "|" + std::to_string(run_.cv.mode) + "|" + p1 + "|" + aspect + "|" +
                p2 + "|" + std::to_string(natal_minute_);
+    }
+    std::string event_key(const SkyEvent& e) const {
+        return std::to_string(run_.calc_kind) + "|" + std::to_string(run_.cv.mode) + "|" + event_kind_word(e) + "|" +
+               std::to_string(e.body) + "|" + event_detail_word(e) + "|" + std::to_string(natal_minute_);
     }
     std::string window_name(const NearMiss& w) const {
         return ControlValues::body_caption(w.p1) + " " + run_.cv.aspect_caption(w.aspect) + " " +
@@ -222,6 +234,35 @@ icalproperty* with_date(icalproperty* property, const CivilDate& d) {
 
 using Component = std::unique_ptr<icalcomponent, decltype(&icalcomponent_free)>;
 
+// Seconds since 1970 of a Julian day (Universal Time), to the nearest second.
+long long seconds_of(double jd) { return std::llround((jd - unix_epoch_jd) * day_seconds); }
+
+// A sky event as a line of a planetary guide: "Mercury stations retrograde at 27°13' Aries".
+std::string guide_line(const SkyEvent& e) { return event_words(e) + " at " + degree_in_sign(e.longitude); }
+
+std::string event_description(const ExportRun& x, const SkyEvent& e) {
+    std::string d = guide_line(e) + ", " + x.mode() + ".\n";
+    const long long utc = seconds_of(e.jd);
+    d += e.kind == SkyEventKind::void_of_course ? "From " : "At ";
+    append_listing_date_time(d, x.local_of(utc));
+    d += " local time (" + x.zone() + "), ";
+    append_listing_date_time(d, utc);
+    d += " Universal Time";
+    if (e.kind == SkyEventKind::void_of_course) {
+        const long long end = seconds_of(e.end_jd);
+        d += ", to ";
+        append_listing_date_time(d, x.local_of(end));
+        d += " local time, ";
+        append_listing_date_time(d, end);
+        d += " Universal Time, when the Moon enters the next sign";
+    }
+    d += ".\n";
+    d += "Longitude " + PrintSignDataSeconds(e.longitude) + ".\n";
+    if (e.kind == SkyEventKind::eclipse) d += "Magnitude " + format_fixed(e.magnitude, 4) + ".\n";
+    if (x.run().progressed) d += "Found on the progressed time scale; one day of progression stands for one year of life.\n";
+    return d;
+}
+
 ExportOutcome write_icalendar(const ExportRun& x, const ExportSink& sink, long long now_utc) {
     ExportOutcome outcome;
     const RunInputs& run = x.run();
@@ -274,7 +315,9 @@ ExportOutcome write_icalendar(const ExportRun& x, const ExportSink& sink, long l
         const long long minute = floor_div(m->utc + 30, 60);
         icalproperty_set_uid(uid, uid_for(x.pair_key(m->p1, m->aspect, m->p2) + "|" + std::to_string(minute)).c_str());
         with_time(start, m->utc);
-        icalproperty_set_summary(summary, (m->p1 + " " + m->aspect + " " + m->p2 + " (" + mode + ")").c_str());
+        // A return is named so only where events are asked for: a run without keeps its old file.
+        const std::string returned = run.cv.any_event() && x.is_return(x.row(r)) ? m->p1 + " return: " : "";
+        icalproperty_set_summary(summary, (returned + m->p1 + " " + m->aspect + " " + m->p2 + " (" + mode + ")").c_str());
         icalproperty_set_description(text, description(x, *m, x.row(r)).c_str());
         if (!emit(sink, e)) return outcome;
         ++outcome.events;
@@ -309,6 +352,26 @@ ExportOutcome write_icalendar(const ExportRun& x, const ExportSink& sink, long l
         if (!emit(sink, e)) return outcome;
         ++outcome.events;
     }
+    for (const SkyEvent& ev : x.events()) {
+        const long long utc = seconds_of(ev.jd);
+        const std::string words = guide_line(ev);
+        icalproperty_set_uid(uid, uid_for(x.event_key(ev) + "|" + std::to_string(floor_div(utc + 30, 60))).c_str());
+        with_time(start, utc);
+        icalproperty_set_summary(summary, words.c_str());
+        icalproperty_set_description(text, event_description(x, ev).c_str());
+        if (ev.kind != SkyEventKind::void_of_course) {
+            if (!emit(sink, e)) return outcome;
+        } else {
+            // A span: its end instead of the minute's length.
+            Component span(icalcomponent_new_clone(e), icalcomponent_free);
+            icalproperty* length = icalcomponent_get_first_property(span.get(), ICAL_DURATION_PROPERTY);
+            icalcomponent_remove_property(span.get(), length);
+            icalproperty_free(length);
+            icalcomponent_add_property(span.get(), with_time(icalproperty_new_dtend(stamp), seconds_of(ev.end_jd)));
+            if (!emit(sink, span.get())) return outcome;
+        }
+        ++outcome.events;
+    }
     if (!sink(end)) return outcome;
     outcome.ok = true;
     return outcome;
@@ -333,7 +396,7 @@ ExportOutcome write_csv(const ExportRun& x, const ExportSink& sink) {
     ExportOutcome outcome;
     const std::string& mode = x.mode();
     if (!sink("kind,utc,local,row_time,from,to,p1,aspect,p2,speed,p1_longitude,p2_longitude,direction,p1_speed,"
-              "p2_speed,p1_declination,p2_declination,mode\r\n"))
+              "p2_speed,p1_declination,p2_declination,mode,event\r\n"))
         return outcome;
     std::string line;
     for (int r = 1; r <= x.rows(); ++r) {
@@ -349,6 +412,7 @@ ExportOutcome write_csv(const ExportRun& x, const ExportSink& sink) {
             csv_field(line, field);
         for (int c = 4; c <= last_result_col; ++c) csv_field(line, row[c]);
         csv_field(line, mode);
+        csv_field(line, x.is_return(row) ? "return" : "");
         line += "\r\n";
         if (!sink(line)) return outcome;
         ++outcome.events;
@@ -362,6 +426,26 @@ ExportOutcome write_csv(const ExportRun& x, const ExportSink& sink) {
             csv_field(line, field);
         for (int c = 4; c <= last_result_col; ++c) csv_field(line, "");
         csv_field(line, mode);
+        csv_field(line, "");
+        line += "\r\n";
+        if (!sink(line)) return outcome;
+        ++outcome.events;
+    }
+    for (const SkyEvent& e : x.events()) {
+        const long long utc = seconds_of(e.jd);
+        const bool span = e.kind == SkyEventKind::void_of_course;
+        line.clear();
+        // The row's own time is the local one: events are dated in life in every mode.
+        for (const std::string& field :
+             {event_kind_word(e), iso_date_time(utc), iso_date_time(x.local_of(utc)), iso_date_time(x.local_of(utc)),
+              span ? iso_date_time(utc) : std::string(), span ? iso_date_time(seconds_of(e.end_jd)) : std::string(),
+              ControlValues::body_caption(e.body), std::string(),
+              e.natal_point >= 0 ? ControlValues::body_caption(e.natal_point) : std::string(), std::string(),
+              number_to_text(e.longitude)})
+            csv_field(line, field);
+        for (int c = 6; c <= last_result_col; ++c) csv_field(line, "");
+        csv_field(line, mode);
+        csv_field(line, event_detail_word(e));
         line += "\r\n";
         if (!sink(line)) return outcome;
         ++outcome.events;
@@ -386,7 +470,7 @@ std::optional<ExportFormat> export_format_for(std::string_view path) {
 ExportOutcome export_results(const Engine& engine, ExportFormat format, const ExportSink& sink, long long now_utc) {
     ExportOutcome outcome;
     ExportRun run(engine);
-    if (run.rows() <= 0 && run.windows().empty()) {
+    if (run.rows() <= 0 && run.windows().empty() && run.events().empty()) {
         outcome.error = "the last calculation found nothing to export";
         return outcome;
     }

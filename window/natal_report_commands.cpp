@@ -44,6 +44,7 @@ QString NatalReportCommands::report_title(NatalReportKind kind) {
     switch (kind) {
         case NatalReportKind::DeclLat: return "Natal Positions - decl/lat";
         case NatalReportKind::SiderealLongitude: return "Natal Positions - sidereal (Lahiri) longitude";
+        case NatalReportKind::Houses: return "Natal Houses";
         case NatalReportKind::Longitude: break;
     }
     return "Natal Positions - longitude";

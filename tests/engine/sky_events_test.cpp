@@ -11,6 +11,7 @@
 
 #include <swephexp.h>
 
+#include "engine/parallel_scan.h"
 #include "engine/sky_events.h"
 #include "support/fake_swe.h"
 
@@ -228,6 +229,46 @@ TEST(SkyEvents, NatalPointWithinOneDegree) {
     EXPECT_EQ(natal_point_at(0.3, natal), 0);  // across 0 Aries
     EXPECT_EQ(natal_point_at(120.5, natal), 9);  // the nearer of two
     EXPECT_EQ(natal_point_at(118.9, natal), std::nullopt);
+}
+
+
+// A run's events by its mode (none in a degree run), and a run cancelled while the events are
+// searched keeps those found before and says so.
+TEST(RunEvents, ByModeAndACancelKeepsWhatWasFound) {
+    const double jan1 = swe_julday(2000, 1, 1, 0.0, SE_GREG_CAL);
+    // The Moon from 5 degrees at 13 a day: ingresses at 30, 60 ... 390 within the 32 days scanned.
+    struct Case { int calc_kind, mode; int ingresses; };
+    for (const Case& c : {Case{1, 1, 13}, Case{1, 0, 13}, Case{0, 0, 0}}) {
+        ScanSetup s({1}, {0}, {});
+        s.cv.select_mode(c.mode);
+        s.cv.ingresses = s.cv.stations = true;
+        s.move(1, 5.0, 13.0, jan1);
+        s.engine.calc_kind = c.calc_kind;
+        ASSERT_TRUE(s.engine.Start_Calcs().ran);
+        ASSERT_EQ(static_cast<int>(s.engine.sky_events.size()), c.ingresses) << c.mode;
+        for (int k = 0; k < c.ingresses; ++k) {
+            const SkyEvent& e = s.engine.sky_events[static_cast<std::size_t>(k)];
+            EXPECT_NEAR(e.jd, jan1 + (30.0 * (k + 1) - 5.0) / 13.0, 1e-4) << k;
+            EXPECT_EQ(e.sign, (k + 1) % 12 + 1) << k;
+        }
+    }
+    ScanSetup s({1}, {0}, {0});
+    s.cv.ingresses = true;
+    std::atomic<bool> cancel{false};
+    s.swe.motions[1] = [&](double t, int, double* xx) {
+        if (t > jan1 + 10.0) cancel = true;
+        xx[0] = std::fmod(5.0 + 13.0 * (t - jan1), 360.0);
+        xx[3] = 13.0;
+    };
+    ScanControl control;
+    control.cancel = &cancel;
+    control.threads = 1;
+    const ScanOutcome out = Start_Calcs_parallel(s.engine, control);
+    EXPECT_TRUE(out.cancelled);
+    EXPECT_GE(s.engine.sky_events.size(), 4u);
+    EXPECT_LT(s.engine.sky_events.size(), 13u);
+    for (const SkyEvent& e : s.engine.sky_events) EXPECT_LT(e.jd, jan1 + 10.5);
+    EXPECT_EQ(s.engine.result_count, 0);
 }
 
 }  // namespace

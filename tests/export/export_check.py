@@ -18,7 +18,7 @@ BATCH, SOURCE, WORK = map(os.path.abspath, sys.argv[1:4])
 os.makedirs(WORK, exist_ok=True)
 MODES = ["transit to natal", "transit to transit", "progressed to natal", "solar arc to natal"]
 HEADER = ("kind,utc,local,row_time,from,to,p1,aspect,p2,speed,p1_longitude,p2_longitude,direction,"
-          "p1_speed,p2_speed,p1_declination,p2_declination,mode").split(",")
+          "p1_speed,p2_speed,p1_declination,p2_declination,mode,event").split(",")
 NUMBERS = HEADER[9:17]
 ISO = "%Y-%m-%dT%H:%M:%S"
 # Body names hold no digits, so the first aspect-like word splits P1 from P2.

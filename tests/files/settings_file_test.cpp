@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <fstream>
 #include <string>
 #include <tuple>
@@ -159,6 +160,45 @@ TEST_F(SettingsFile, NatalDataFileKeepsABirthPlace) {
         EXPECT_EQ(cv.natal_date + "|" + cv.natal_time + "|" + cv.tz, "22/09/1949|7.5|Europe/Paris") << lines;
         EXPECT_EQ(got, place) << lines;
         EXPECT_EQ(message.substr(0, file.size() + warning.size()), warning.empty() ? "" : file + warning) << message;
+    }
+}
+
+// The event ticks live in lines 82-86, written only when one is ticked: a set-up without events
+// keeps the 81-line file older copies read, and an 81-line file ticks no event.
+TEST_F(SettingsFile, EventTicksFollowLine81) {
+    ControlValues cv = initial_state();
+    const std::string old = settings_file_text(cv);
+    cv.stations = cv.void_moon = true;
+    const std::string text = settings_file_text(cv);
+    EXPECT_EQ(text, old + "1 - Stations\r\n0 - Ingresses\r\n0 - Lunations\r\n0 - Eclipses\r\n1 - Void Moon\r\n");
+    // Loaded over every event ticked: the file's ticks stand; an old file (no end after its last
+    // line) ticks none.
+    for (const auto& [content, ticks] :
+         {std::pair{text, cv.event_tick_values()}, {old.substr(0, old.size() - 2), std::array<bool, 5>{}}}) {
+        ControlValues loaded = initial_state();
+        for (bool* tick : loaded.event_ticks()) *tick = true;
+        ASSERT_TRUE(load_settings_file(write("events.opt", content), loaded));
+        EXPECT_EQ(loaded.event_tick_values(), ticks);
+        EXPECT_TRUE(content != text || settings_file_text(loaded) == text);
+    }
+}
+
+TEST(IniFile, EventsKeyOnlyWithAnEventTicked) {
+    ControlValues cv = initial_state();
+    const std::string plain = ini_file_text(cv);
+    cv.lunations = cv.void_moon = true;
+    EXPECT_EQ(ini_file_text(cv), plain + "events=lunations,void\r\n");
+    struct Case { const char* text; std::array<bool, 5> ticks; };
+    const Case cases[] = {
+        {"events=lunations,void\r\n", {false, false, true, false, true}},
+        {"events=eclipses,moons,\n", {false, false, false, true, false}},  // unknown names passed over
+        {"time_zone=5\n", {true, false, false, false, false}},              // no key: as before
+    };
+    for (const auto& c : cases) {
+        ControlValues read = initial_state();
+        read.stations = true;
+        apply_ini_text(c.text, read);
+        EXPECT_EQ(read.event_tick_values(), c.ticks) << c.text;
     }
 }
 

@@ -111,6 +111,40 @@ TEST_F(Batch, ListsWhatTheEngineFindsForTheFileAndTheOptions) {
     EXPECT_NE(copy.err.find("spreadsheet"), std::string::npos) << copy.err;
 }
 
+// --events ticks the sky's events over the file's: events only (no aspect ticked), the real
+// library's moments (Mercury stations retrograde 2024-04-01 22:14 UT, the total solar eclipse
+// greatest at 18:17 UT), local time seven hours behind; unknown names are bad usage.
+TEST_F(Batch, EventsFromTheCommandLine) {
+    ControlValues cv = initial_state();
+    testing::tick_only(cv, {1, 2}, {0}, {});
+    cv.start_date = "03/25/2024";
+    cv.end_date = "04/10/2024";
+    cv.tz = "7";
+    const std::string file = settings("events.opt", cv);
+    ControlValues all = cv;
+    for (bool* tick : all.event_ticks()) *tick = true;
+    const ProgramRun r = run("--events all " + file);
+    EXPECT_EQ(std::pair(r.status, r.err), std::pair(0, std::string()));
+    EXPECT_EQ(r.out, listing_of(all, 1));
+    for (const char* want : {"\nMercury stations retrograde 04/01/2024 15:14:", "\nTotal solar eclipse 04/08/2024 11:17:",
+                                   "\nNew Moon 04/08/2024 11:2", "\nMoon void of course ", "\nMoon enters Aries 04/0",
+                                   "\nLast Quarter Moon 04/01/2024 20:14:"})
+        EXPECT_NE(r.out.find(want), std::string::npos) << want << "\n" << r.out;
+    const ProgramRun some = run("--events stations,eclipses --export - --format csv " + file);
+    EXPECT_EQ(some.status, 0) << some.err;
+    EXPECT_NE(some.out.find("\nstation,2024-04-01T22:14:"), std::string::npos) << some.out;
+    EXPECT_NE(some.out.find(",transit to natal,total solar\r\n"), std::string::npos) << some.out;
+    EXPECT_EQ(some.out.find("\nlunation,"), std::string::npos) << some.out;
+    // The void-of-course Moon is the Moon's: not listed without its tick.
+    testing::tick_only(cv, {2}, {0}, {});
+    EXPECT_EQ(run("--events void,stations " + settings("mercury.opt", cv)).out.find(" void of course "), std::string::npos);
+    // Without --events the file's ticks stand: none, and no event line.
+    EXPECT_EQ(run(file).out.find(" stations "), std::string::npos);
+    for (const std::string& bad : {"--events moons " + file, "--events stations, " + file, "--events " + file,
+                                  "--degree --events all " + file})
+        EXPECT_EQ(run(bad).status, 2) << bad;
+}
+
 // The bodies of the reports, a blank line as -1.
 TEST_F(Batch, NatalReportsShowTheLibrarysPositions) {
     ControlValues cv = initial_state();

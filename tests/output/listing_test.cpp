@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/calendar.h"
 #include "output/calculation_command.h"
+#include "output/event_text.h"
 #include "output/listing.h"
 #include "output/listing_styles.h"
 #include "output/natal_report.h"
@@ -150,6 +152,50 @@ TEST(ResultsBox, SortedListingNotesNearMissesAndBodiesNotComputed) {
     std::string order;
     for (std::size_t i = 1; i < six.size(); ++i) order += six[i][0];
     EXPECT_EQ(order, "350124");
+}
+
+// Sky events in each style: among the rows by time when sorted (opening date groups as rows do),
+// else in a section of their own after the rows; the window's row lines count their lines.
+TEST(ResultsBox, SkyEventLinesInEveryStyleSortedOrInASection) {
+    const double mar31 = GetJulianDay(3, 31, 2024);
+    SkyEvent voided{SkyEventKind::void_of_course, 1, mar31 + 0.5, mar31 + 20.0 / 24, 59.999};
+    SkyEvent station{SkyEventKind::station, 2, mar31 + 1.0 + (15.0 + 14.5 / 60) / 24, 0.0, 27.2234, true};
+    station.end_jd = station.jd;
+    const ResultRow sun_mars = row("0|7|4|04/01/2024 16:00:00"), venus_mars = row("3|9|4|03/31/2024 10:00:00");
+    struct Case { ListingStyle style; std::string void_line, station_line; };
+    const Case cases[] = {
+        {ListingStyle::Default, "Moon void of course 03/31/2024 12:00:00 - 03/31/2024 20:00:00  29 TAU 59",
+         "Mercury stations retrograde 04/01/2024 15:14:30  27 ARI 13"},
+        {ListingStyle::Quill, "Moon (tau) void of course 03/31/2024 12:00:00 - 03/31/2024 20:00:00",
+         "Mercury (ari) stations retrograde 04/01/2024 15:14:30"},
+        {ListingStyle::Lunetta, "Moon void of course 03/31/2024 12:00:00 - 03/31/2024 20:00:00   60.00",
+         "Mercury stations retrograde 04/01/2024 15:14:30   27.22"},
+    };
+    for (const Case& c : cases) {
+        for (int sort : {1, 0}) {
+            testing::ScanSetup s;
+            Engine& engine = s.engine;
+            engine.cv.style = c.style;
+            engine.cv.sort_output = sort;
+            engine.result_table = {ResultRow{}, sun_mars, venus_mars};
+            engine.result_count = 2;
+            engine.sky_events = {voided, station};
+            engine.last_run.cv = engine.cv;
+            const RowEntry entry = row_entry_in_style(c.style);
+            const auto line = [&](const ResultRow& r) { return entry({engine.cv, 1}, r); };
+            const std::string v = c.void_line + "\r\n", st = c.station_line + "\r\n";
+            const std::string expected =
+                sort == 1 ? "Aspects found:\r\n\r\n" + line(venus_mars) + v + "\r\n" + st + line(sun_mars)
+                          : "Aspects found:\r\n\r\n" + line(sun_mars) + "\r\n" + line(venus_mars) + "\r\nSky events:\r\n" + v + st;
+            EXPECT_EQ(results_box_text(engine), expected) << static_cast<int>(c.style) << sort;
+            EXPECT_EQ(listing_row_lines(engine), (sort == 1 ? std::vector<int>{0, 2, 6} : std::vector<int>{0, 2, 4}))
+                << static_cast<int>(c.style) << sort;
+        }
+    }
+    // A natal point; the position to the minute never shows "60".
+    SkyEvent on_sun{SkyEventKind::station, 4, 0, 0, 359.99999};
+    on_sun.natal_point = 0;
+    EXPECT_EQ(event_words(on_sun) + " " + PrintSignDataMinutes(on_sun.longitude), "Mars stations direct on natal Sun 29 PIS 59");
 }
 
 TEST(PositionTexts, SignDegreesMinutesSecondsAndNatalReportLines) {

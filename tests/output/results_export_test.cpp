@@ -274,6 +274,55 @@ TEST_F(Export, UidsNameTheEvent) {
     EXPECT_NE(uid_of_first(), uid);
 }
 
+// Sky events: a CSV row each (kind, moment, body, longitude, the event column; a void with its
+// span) and an .ics event with a guide's summary; a return is named in both. Only events: still
+// something to export.
+TEST_F(Export, SkyEventsAndReturnsInBothFormats) {
+    ResultRow saturn_return = mars_square_saturn;
+    for (int c : {0, 2}) saturn_return.set(c, "6");
+    saturn_return.set(1, "0");
+    const double apr1 = GetJulianDay(4, 1, 2024);
+    SkyEvent station{SkyEventKind::station, 2, apr1 + (22.0 + 14.0 / 60) / 24, 0, 27.2234, true};
+    station.end_jd = station.jd;
+    SkyEvent reentry{SkyEventKind::ingress, 4, apr1 + 0.5, apr1 + 0.5, 0.0, true, 1};
+    SkyEvent voided{SkyEventKind::void_of_course, 1, apr1 + 0.25, apr1 + 0.75, 59.999};
+    struct Case { std::vector<ResultRow> rows; bool events_ticked; std::vector<SkyEvent> events; std::vector<std::string> csv, ics; };
+    const Case cases[] = {
+        {{saturn_return, mars_square_saturn}, false, {},
+         {"\r\nexact,2026-12-05T21:30:00,2026-12-05T14:30:00,2026-12-05T14:30:00,,,Saturn,000,Saturn,0.5000,253.4912,"
+          "163.4866,1,0.6,-0.05,-21.493,-5.318,transit to natal,return\r\nexact,",
+          "-5.318,transit to natal,\r\n"},
+         // Without an event ticked the .ics is as it always was.
+         {"SUMMARY:Saturn 000 Saturn (transit to natal)\r\n"}},
+        {{saturn_return}, true, {station, reentry, voided},
+         {"\r\nstation,2024-04-01T22:14:00,2024-04-01T15:14:00,2024-04-01T15:14:00,,,Mercury,,,,27.2234,,,,,,,"
+          "transit to natal,retrograde\r\n",
+          "\r\ningress,2024-04-01T12:00:00,2024-04-01T05:00:00,2024-04-01T05:00:00,,,Mars,,,,0,,,,,,,transit to natal,"
+          "Aries (retrograde)\r\n",
+          "\r\nvoid_of_course,2024-04-01T06:00:00,2024-03-31T23:00:00,2024-03-31T23:00:00,2024-04-01T06:00:00,"
+          "2024-04-01T18:00:00,Moon,,,,59.999,,,,,,,transit to natal,void of course\r\n"},
+         {"SUMMARY:Saturn return: Saturn 000 Saturn (transit to natal)\r\n",
+          "SUMMARY:Mercury stations retrograde at 27°13' Aries\r\n", "SUMMARY:Mars enters Aries (retrograde) at 0°00' Aries",
+          "DTSTART:20240401T060000Z\r\n", "DTEND:20240401T180000Z\r\n", "SUMMARY:Moon void of course at 29°59' Taurus"}},
+        {{}, true, {station}, {"\r\nstation,2024-04-01T22:14:00,"}, {"Mercury stations retrograde"}},
+    };
+    for (const Case& c : cases) {
+        set_rows(c.rows, "7");
+        engine.last_run.cv.lunations = c.events_ticked;
+        engine.sky_events = c.events;
+        const std::string csv = text(ExportFormat::csv), ics = text(ExportFormat::icalendar);
+        EXPECT_EQ(csv.substr(0, csv.find("\r\n")), "kind,utc,local,row_time,from,to,p1,aspect,p2,speed,p1_longitude,"
+                                                  "p2_longitude,direction,p1_speed,p2_speed,p1_declination,p2_declination,mode,event");
+        for (const std::string& want : c.csv) EXPECT_NE(csv.find(want), std::string::npos) << want << "\n" << csv;
+        for (const std::string& want : c.ics) EXPECT_NE(ics.find(want), std::string::npos) << want << "\n" << ics;
+    }
+    // The same event keeps its UID when the run's zone changes.
+    const auto uid = [&] { const std::string t = text(ExportFormat::icalendar); return t.substr(t.rfind("UID:", t.find("SUMMARY:Mercury")), 40); };
+    const std::string before = uid();
+    set_rows({}, "-3");
+    EXPECT_EQ(uid(), before);
+}
+
 TEST_F(Export, NothingToExportOrAFailedWriteIsReported) {
     set_rows({});
     int pieces = 0;

@@ -1,0 +1,76 @@
+// The sky's own events of a calculation run, chosen by the run's mode and ticks.
+#include <utility>
+
+#include "engine/engine.h"
+
+namespace tavrolin {
+
+SkyEventsResult Engine::find_run_events(const ScanInputs& inputs, const std::function<bool()>& cancelled,
+                                        int threads) {
+    const ControlValues& c = inputs.cv;
+    if (inputs.calc_kind != 1 || !c.any_event()) return {};
+    SkyEventSearch s;
+    // The pairs' steps cover [scan_start, scan_end + 1].
+    s.from_jd = inputs.plan.scan_start;
+    s.to_jd = inputs.plan.scan_end + 1.0;
+    s.kinds = {c.stations, c.ingresses, c.lunations, c.eclipses, c.void_moon};
+    if (c.mode == 2) {
+        s.progressed = true;
+        s.kinds.eclipses = s.kinds.void_moon = false;
+    } else if (c.mode == 3) {
+        s.solar_arc = true;
+        s.kinds = {false, c.ingresses, false, false, false};
+        s.natal_lon = inputs.natal_lon;
+    }
+    s.natal_jd = inputs.natal_jd;
+    // The void-of-course Moon is one of the Moon's events: it needs the Moon's tick.
+    if (c.p1_planets[1] == 0) s.kinds.void_moon = false;
+    const SkyEventKinds& k = s.kinds;
+    if (!(k.stations || k.ingresses || k.lunations || k.eclipses || k.void_moon)) return {};
+    for (int b = 0; b <= last_body_index; ++b) {
+        const auto i = static_cast<std::size_t>(b);
+        // Events are geocentric: the Earth has none. A directed body needs its natal place and
+        // the Sun's.
+        if (c.p1_planets[i] == 0 || b == earth_index) continue;
+        if (c.mode == 3 && (natal_failed[i] || natal_failed[0])) continue;
+        s.bodies.push_back(b);
+    }
+    s.cancelled = cancelled;
+    s.threads = threads;
+
+    static LibSweEclipses library_eclipses;
+    EclipseApi* eclipses = k.eclipses ? (eclipse_api != nullptr ? eclipse_api : &library_eclipses) : nullptr;
+    SkyEventsResult found = find_sky_events(eph, eclipses, s);
+    for (const auto& [body, message] : found.errors) eph.note_error(body, message);
+
+    if (c.mode == 0) {
+        // Stations and eclipses on a ticked natal body; Earth only as a heliocentric P2.
+        std::vector<std::pair<int, double>> natal;
+        for (int b = 0; b <= last_body_index; ++b) {
+            const auto i = static_cast<std::size_t>(b);
+            if (c.p2_planets[i] == 0 || natal_failed[i] || (b == earth_index && c.p2_helio == 0)) continue;
+            natal.emplace_back(b, natal_lon[i]);
+        }
+        for (SkyEvent& e : found.events) {
+            if (e.kind != SkyEventKind::station && e.kind != SkyEventKind::eclipse) continue;
+            if (const auto point = natal_point_at(e.longitude, natal)) e.natal_point = *point;
+        }
+    }
+    return found;
+}
+
+void Engine::add_run_events(ScanResults& results, SkyEventsResult&& events, ScanOutcome& outcome) {
+    results.sky_events = std::move(events.events);
+    for (auto& error : events.errors) {
+        bool named = false;
+        for (const auto& e : results.errors) named = named || e.first == error.first;
+        if (!named) results.errors.push_back(std::move(error));
+    }
+    if (events.cancelled && !outcome.cancelled) {
+        outcome.cancelled = true;
+        outcome.cancelled_p1 = -1;
+        outcome.cancelled_p2 = -1;
+    }
+}
+
+}  // namespace tavrolin
