@@ -58,12 +58,9 @@ constexpr int exit_failure = 1;
 constexpr int exit_usage = 2;
 
 constexpr std::string_view usage_text =
-    "Usage: tavrolin-batch [--degree] [--style default|quill|lunetta] [--dates-in-life]
-"
-    "                      [--angle TEXT] [--years-back TEXT]
-"
-    "                      [--events all|stations,ingresses,lunations,eclipses,void]
-"
+    "Usage: tavrolin-batch [--degree] [--style default|quill|lunetta] [--dates-in-life]\n"
+    "                      [--angle TEXT] [--years-back TEXT]\n"
+    "                      [--events all|stations,ingresses,lunations,eclipses,void]\n"
     "                      [--date-order 0|1|2] [--to-spreadsheet [--pipe NAME] [--date-only 0|1]]\n"
     "                      [--progress] [--export FILE.ics|FILE.csv | --export - --format ics|csv]\n"
     "                      [--timeline FILE.png|FILE.svg [--width N]] [--pdf FILE.pdf]\n"

@@ -1,4 +1,5 @@
 // The sky's own events of a calculation run, chosen by the run's mode and ticks.
+#include <algorithm>
 #include <utility>
 
 #include "engine/engine.h"
@@ -20,7 +21,8 @@ SkyEventsResult Engine::find_run_events(const ScanInputs& inputs, const std::fun
     } else if (c.mode == 3) {
         s.solar_arc = true;
         s.kinds = {false, c.ingresses, false, false, false};
-        s.natal_lon = inputs.natal_lon;
+        // The bodies' natal places; the angles that follow them have no events.
+        std::copy_n(inputs.natal_lon.begin(), body_count, s.natal_lon.begin());
     }
     s.natal_jd = inputs.natal_jd;
     // The void-of-course Moon is one of the Moon's events: it needs the Moon's tick.

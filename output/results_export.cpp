@@ -128,7 +128,7 @@ public:
         return run_.calc_kind == 1 && run_.cv.mode == 0 && column_index(row[1]) == 0 && column_index(row[0]) == column_index(row[2]);
     }
     // The local time of a moment in Universal Time (seconds since 1970).
-    long long local_of(long long utc) const { return utc - offset_at_utc(utc); }
+    long long local_of(long long utc) const { return utc - clock_.offset_at_utc(utc); }
     // The near-miss windows of the listing: a degree run lists none.
     const std::vector<NearMiss>& windows() const { return run_.calc_kind == 0 ? no_windows_ : engine_.near_misses; }
 

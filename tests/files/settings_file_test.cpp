@@ -254,12 +254,14 @@ TEST_F(SettingsFile, BirthPlaceLinesRoundTripAndOldFilesHaveNoPlace) {
     placed.house_system = "K";
     placed.p2_mc = 1;
     const std::string old_text = settings_file_text(initial_state()), text = settings_file_text(placed);
-    EXPECT_EQ(text, old_text + "Tromsø, Troms og Finnmark, Norway\r\n69N39'00\"\r\n18E57'00\"\r\nK - Koch\r\n0 - Asc\r\n1 - MC\r\n");
+    // A place follows the event ticks (lines 82-86), written unticked when no event is ticked.
+    const std::string events = "0 - Stations\r\n0 - Ingresses\r\n0 - Lunations\r\n0 - Eclipses\r\n0 - Void Moon\r\n";
+    EXPECT_EQ(text, old_text + events + "Tromsø, Troms og Finnmark, Norway\r\n69N39'00\"\r\n18E57'00\"\r\nK - Koch\r\n0 - Asc\r\n1 - MC\r\n");
     const auto place_of = [](const ControlValues& cv) {
         return std::tuple(cv.place_name, cv.latitude, cv.longitude, cv.house_system, cv.p2_asc, cv.p2_mc);
     };
     for (const auto& [content, expected] : {std::pair{text, placed}, {old_text, initial_state()},
-                                            {old_text + cut.place_name + "\r\n" + cut.latitude + "\r\n", cut}}) {
+                                            {old_text + events + cut.place_name + "\r\n" + cut.latitude + "\r\n", cut}}) {
         ControlValues cv = placed;  // a place loaded before is replaced
         ASSERT_TRUE(load_settings_file(write("place.opt", content), cv));
         EXPECT_EQ(place_of(cv), place_of(expected)) << content.size();
