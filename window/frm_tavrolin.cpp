@@ -137,7 +137,10 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        auto* tick = static_cast<QCheckBox*>(watched);
+        if (event->type() != QEvent::FocusIn && event->type() != QEvent::KeyPress) return false;
+        // A tick that is being destroyed is no longer a QCheckBox.
+        auto* tick = qobject_cast<QCheckBox*>(watched);
+        if (tick == nullptr) return false;
         if (event->type() == QEvent::FocusIn) {
             make_stop(tick);
         } else if (event->type() == QEvent::KeyPress) {
