@@ -95,6 +95,8 @@ struct ControlValues {
     bool lunations = false;
     bool eclipses = false;
     bool void_moon = false;
+    // House ingresses: a P1 body crossing a natal house cusp (needs a place; a natal mode).
+    bool house_ingresses = false;
 
     bool any_event() const { return stations || ingresses || lunations || eclipses || void_moon; }
     // The event ticks in the order of event_captions.
@@ -136,6 +138,7 @@ inline constexpr std::string_view ignore_dups_caption = "Ignore duplicates";
 inline constexpr std::string_view date_only_caption = "Copy date only";
 inline constexpr std::array<std::string_view, 5> event_captions = {"Stations", "Ingresses", "Lunations", "Eclipses",
                                                                    "Void Moon"};
+inline constexpr std::string_view house_ingresses_caption = "House ingresses";
 
 // Default natal date in the regional order; empty for an order without a pattern.
 inline std::string default_natal_date(int date_order) {
