@@ -23,7 +23,8 @@ public:
     // Every control's value, and every control set from values (see frmTavrolin).
     virtual ControlValues control_values() const = 0;
     virtual void apply_control_values(const ControlValues& cv) = 0;
-    // The natal date, natal time and time zone boxes set to the texts of `cv`, nothing else.
+    // The natal date, natal time, time zone and birth place boxes set to the texts of `cv`,
+    // nothing else.
     virtual void set_natal_data(const ControlValues& cv) = 0;
 
     virtual const FilePlaces& places() const = 0;

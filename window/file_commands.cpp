@@ -100,20 +100,27 @@ void FileCommands::cmdOpen_Click() {
     if (take_cancel()) return;
     if (!FileExists(native_path(dat_file_path))) return;
     ControlValues cv = host_.control_values();
-    std::string error;
-    if (!load_natal_data_file(native_path(dat_file_path), cv, &error)) {
+    std::string error, warning;
+    NatalPlace place;
+    if (!load_natal_data_file(native_path(dat_file_path), cv, &error, &place, &warning)) {
         report_file_failure(error);
         return;
     }
+    // The place is the person's as the date is: a file without one leaves no place of another.
+    cv.place_name = place.name;
+    cv.latitude = place.latitude;
+    cv.longitude = place.longitude;
     host_.set_natal_data(cv);
-    host_.show_status("Opened the natal data of " + dat_file_path);
+    host_.show_status("Opened the natal data of " + dat_file_path +
+                      (warning.empty() ? QString() : " (" + QString::fromStdString(warning) + ")"));
 }
 
 void FileCommands::cmdSave_Click() {
     GetDATFileFilename(1);
     if (take_cancel()) return;
     std::string error;
-    if (!save_natal_data_file(native_path(dat_file_path), host_.control_values(), &error)) {
+    const ControlValues cv = host_.control_values();
+    if (!save_natal_data_file(native_path(dat_file_path), cv, &error, NatalPlace{cv.place_name, cv.latitude, cv.longitude})) {
         report_file_failure(error);
         return;
     }

@@ -2,6 +2,7 @@
 #include "window/wrapping_button.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -42,6 +43,9 @@
 #include <cstdio>
 #include <functional>
 
+#include "engine/coordinates.h"
+#include "engine/houses.h"
+#include "engine/input_field.h"
 #include "engine/text_rules.h"
 #include "output/calculation_command.h"
 #include "spreadsheet_uno/calc_connection.h"
@@ -211,6 +215,9 @@ QString date_form_hint(int date_order) {
 
 int tick(const QCheckBox* box) { return box->isChecked() ? 1 : 0; }
 
+// The house systems of the Options menu, by their letters, in the menu's order.
+constexpr std::string_view house_system_letters = "PKORCEW";
+
 // Layout in twips. The columns on the right, their row pitch and the middle results box are the
 // positions the wide-screen rule works from; the rest is arranged around them.
 constexpr int margin = 120;
@@ -239,7 +246,10 @@ constexpr int natal_label_width = 1740;
 constexpr int natal_field_left = results1_left + natal_label_width;
 constexpr int natal_top = below_top + 540;
 constexpr int natal_time_top = natal_top + 420;
-constexpr int export_top = natal_time_top + 510;
+constexpr int place_top = natal_time_top + 420;
+constexpr int coordinates_top = place_top + 420;
+constexpr int export_top = coordinates_top + 510;
+constexpr int events_top = below_top + 1560;  // under the degree run's command
 constexpr int file_button_left = results1_left + results1_width - 1560;
 
 QLabel* make_label(QWidget* c, const QString& name, const QString& text) {
@@ -419,6 +429,8 @@ void frmTavrolin::build_controls() {
     build_degree(canvas_);
     build_buttons(canvas_);
     build_natal(canvas_);
+    build_place(canvas_);
+    build_events(canvas_);
     build_aspects(canvas_);
     build_p1(canvas_);
     build_p2(canvas_);
@@ -571,11 +583,60 @@ void frmTavrolin::build_p1(QWidget* c) {
 
 void frmTavrolin::build_p2(QWidget* c) {
     build_body_column(c, "chkP2Planets", "P2 Planets", p2_left, lblP2Planets, chkP2Planets_G_or_H, chkP2Planets);
+    // The natal angles side by side in one row under the bodies: short captions, and the
+    // window keeps its height for the rows below.
+    for (int i = 0; i < 2; ++i) {
+        auto* box = make_check(c, QString("chkP2Planets_%1").arg(asc_point + i), to_q(std::string(angle_captions[i])), false);
+        place(box, p2_left + i * body_width / 2, first_row_top + body_count * row_pitch, body_width / 2, tick_height);
+        chkP2Angles[static_cast<std::size_t>(i)] = box;
+    }    connect(chkP2Planets_G_or_H, &QCheckBox::toggled, this, &frmTavrolin::update_angle_ticks);
+}
+
+// Under the natal date and time: the birth place's name and coordinates.
+void frmTavrolin::build_place(QWidget* c) {
+    lblBirthPlace = make_label(c, "lblBirthPlace", "Birth place: ");
+    place(lblBirthPlace, results1_left, place_top, natal_label_width, box_height);
+    txtBirthPlace = make_input(c, "txtBirthPlace", KeyFilter::any, max_len_place_name, QString());
+    place(txtBirthPlace, natal_field_left, place_top, results1_left + results1_width - natal_field_left, box_height);
+    constexpr int lat_label_width = 600, lat_box_width = 1560, long_label_width = 780;
+    lblLatitude = make_label(c, "lblLatitude", "Lat: ");
+    place(lblLatitude, results1_left, coordinates_top, lat_label_width, box_height);
+    txtLatitude = make_input(c, "txtLatitude", KeyFilter::any, max_len_coordinate, QString());
+    place(txtLatitude, results1_left + lat_label_width, coordinates_top, lat_box_width, box_height);
+    const int long_left = results1_left + lat_label_width + lat_box_width + 120;
+    lblLongitude = make_label(c, "lblLongitude", "Long: ");
+    place(lblLongitude, long_left, coordinates_top, long_label_width, box_height);
+    txtLongitude = make_input(c, "txtLongitude", KeyFilter::any, max_len_coordinate, QString());
+    place(txtLongitude, long_left + long_label_width, coordinates_top,
+          results1_left + results1_width - long_left - long_label_width, box_height);
+    for (QLineEdit* box : {txtLatitude, txtLongitude}) {
+        box->setPlaceholderText(box == txtLatitude ? "48N51" : "2E21");
+        connect(box, &QLineEdit::textChanged, this, &frmTavrolin::update_angle_ticks);
+    }
+    // A place edited by hand is no longer the atlas's: its zone no longer goes with it.
+    for (QLineEdit* box : {txtBirthPlace, txtLatitude, txtLongitude})
+        connect(box, &QLineEdit::textEdited, this, [this] { chosen_place_zone_.clear(); });
+}
+
+// Under the degree run's command: the sky's events searched beside the aspects, in two columns.
+void frmTavrolin::build_events(QWidget* c) {
+    lblEvents = make_label(c, "lblEvents", "Events");
+    place(lblEvents, margin, events_top, left_column_width, tick_height);
+    constexpr int first_width = 1380;
+    for (std::size_t i = 0; i < chkEvents.size(); ++i) {
+        auto* box = make_check(c, QString("chkEvents_%1").arg(i), to_q(std::string(event_captions[i])), false);
+        const int column = i < 3 ? 0 : 1, row = static_cast<int>(i % 3);
+        place(box, margin + column * first_width, events_top + (row + 1) * row_pitch,
+              column == 0 ? first_width - 60 : left_column_width - first_width, tick_height);
+        chkEvents[i] = box;
+    }
+    chkHouseIngresses = make_check(c, "chkHouseIngresses", to_q(std::string(house_ingresses_caption)), false);
+    place(chkHouseIngresses, margin + first_width, events_top + 3 * row_pitch, left_column_width - first_width, tick_height);
 }
 
 // Bottom right: the option ticks, the years back and the four modes.
 void frmTavrolin::build_options_and_modes(QWidget* c) {
-    const int options_top = first_row_top + body_count * row_pitch + 120;
+    const int options_top = first_row_top + (body_count + 1) * row_pitch + 120;  // under the angles' row
     chkApparentPos = make_check(c, "chkApparentPos", "Apparent pos.?", true);
     place(chkApparentPos, aspects_left, options_top, 1800, tick_height);
     chkUse_ET = make_check(c, "chkUse_ET", "Use ET", true);
@@ -605,6 +666,8 @@ void frmTavrolin::build_options_and_modes(QWidget* c) {
     }
     optNatal_Transit_Progressed[0]->setChecked(true);
     connect(mode_group, &QButtonGroup::idClicked, this, &frmTavrolin::optNatal_Transit_Progressed_Click);
+    // Whatever selects a mode (a click, an arrow key, a settings file) decides where the angles apply.
+    connect(mode_group, &QButtonGroup::idToggled, this, [this] { update_angle_ticks(); });
 }
 
 void frmTavrolin::build_menus() {
@@ -640,6 +703,7 @@ void frmTavrolin::build_menus() {
     mnuNatalPlanetPositionsLongitude_SIDEREAL =
         entry(mnuFile, "mnuNatalPlanetPositionsLongitude_SIDEREAL",
               "Natal sidereal (Lahiri) planet positions - longitude", QKeySequence(Qt::CTRL | Qt::Key_F11));
+    mnuNatalHouses = entry(mnuFile, "mnuNatalHouses", "Natal &houses", QKeySequence(Qt::SHIFT | Qt::Key_F11));
 
     mnuAdjustDates = menuBar()->addMenu("&Adjust Dates");
     mnuAdjustDates->setObjectName("mnuAdjustDates");
@@ -664,6 +728,20 @@ void frmTavrolin::build_menus() {
     split(mnuOptions, "mnuSplit3");
     mnuShowDatesInLife = entry(mnuOptions, "mnuShowDatesInLife", "Show dates in life", QKeySequence());
     mnuShowDatesInLife->setCheckable(true);
+    split(mnuOptions, "mnuSplit5");
+    mnuHouseSystem = mnuOptions->addMenu("&House system");
+    mnuHouseSystem->setObjectName("mnuHouseSystem");
+    house_system_group = new QActionGroup(this);
+    house_system_group->setExclusive(true);
+    for (std::size_t i = 0; i < house_system_letters.size(); ++i) {
+        const auto system = tavrolin::house_system_from_letter(house_system_letters[i]);
+        QAction* action = mnuHouseSystem->addAction(to_q(std::string(tavrolin::house_system_name(*system))));
+        action->setObjectName(QString("mnuHouseSystem_%1").arg(i));
+        action->setCheckable(true);
+        action->setChecked(i == 0);
+        house_system_group->addAction(action);
+        mnuHouseSystems.push_back(action);
+    }
 
     mnuView = menuBar()->addMenu("&View");
     mnuView->setObjectName("mnuView");
@@ -681,7 +759,8 @@ void frmTavrolin::name_controls() {
     const std::pair<QLabel*, QLineEdit*> labelled[] = {
         {lblStartDate, txtStartdate},       {lblEndDate, txtEndDate},     {lblTZ, txtTZ},
         {lblZodiacDegree, txtZodiacDegree}, {lblNatalDate, txtNatalDate}, {lblNatalTime, txtNatalTime},
-        {lblYearsBack, txtYearsBack},
+        {lblYearsBack, txtYearsBack},       {lblBirthPlace, txtBirthPlace}, {lblLatitude, txtLatitude},
+        {lblLongitude, txtLongitude},
     };
     for (const auto& [label, box] : labelled) {
         label->setBuddy(box);
@@ -710,6 +789,7 @@ void frmTavrolin::connect_commands() {
         {mnuNatalPlanetPositionsLongitude, [this] { report_commands_.mnuNatalPlanetPositionsLongitude_Click(); }},
         {mnuNatalPlanetPositionsDecl_Lat, [this] { report_commands_.mnuNatalPlanetPositionsDecl_Lat_Click(); }},
         {mnuNatalPlanetPositionsLongitude_SIDEREAL, [this] { report_commands_.mnuNatalPlanetPositionsLongitude_SIDEREAL_Click(); }},
+        {mnuNatalHouses, [this] { report_commands_.mnuNatalHouses_Click(); }},
         {mnuPreviousStartDate, [this] { mnuPreviousStartDate_Click(); }},
         {mnuNextStartDate, [this] { mnuNextStartDate_Click(); }},
         {mnuPreviousEndDate, [this] { mnuPreviousEndDate_Click(); }},
@@ -735,11 +815,15 @@ void frmTavrolin::set_tab_order() {
     p1.insert(p1.end(), chkP1Planets.begin(), chkP1Planets.end());
     std::vector<QCheckBox*> p2 = {chkP2Planets_G_or_H};
     p2.insert(p2.end(), chkP2Planets.begin(), chkP2Planets.end());
+    p2.insert(p2.end(), chkP2Angles.begin(), chkP2Angles.end());
+    std::vector<QCheckBox*> events = {chkEvents[0], chkEvents[1], chkEvents[2], chkEvents[3], chkEvents[4], chkHouseIngresses};
     std::vector<QCheckBox*> options = {chkApparentPos, chkUse_ET, chkHelio, chkSortOutput, chkIgnoreDups};
 
-    std::vector<QWidget*> order = {txtStartdate,  txtEndDate,  txtTZ,        txtResults[0],    txtZodiacDegree,
-                                   cmdCalculate_T_to_Point,    txtResults[1], cmdTavrolin,     txtNatalDate,
-                                   cmdOpen,       txtNatalTime, cmdSave,     cmdCopy_to_Excel, chkDateOnly};
+    std::vector<QWidget*> order = {txtStartdate, txtEndDate, txtTZ, txtResults[0], txtZodiacDegree, cmdCalculate_T_to_Point};
+    order.insert(order.end(), events.begin(), events.end());
+    for (QWidget* w : std::initializer_list<QWidget*>{txtResults[1], cmdTavrolin, txtNatalDate, cmdOpen, txtNatalTime, cmdSave,
+                                                      txtBirthPlace, txtLatitude, txtLongitude, cmdCopy_to_Excel, chkDateOnly})
+        order.push_back(w);
     order.insert(order.end(), aspects.begin(), aspects.end());
     order.push_back(txtUserDefinedAngle);
     order.insert(order.end(), p1.begin(), p1.end());
@@ -748,12 +832,13 @@ void frmTavrolin::set_tab_order() {
     order.push_back(txtYearsBack);
     order.insert(order.end(), optNatal_Transit_Progressed.begin(), optNatal_Transit_Progressed.end());
     for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
-    for (auto* group : {&aspects, &p1, &p2, &options}) new TickGroup(this, *group);
+    for (auto* group : {&events, &aspects, &p1, &p2, &options}) new TickGroup(this, *group);
 }
 
 // Return in an input box runs its calculation, Ctrl+Return the aspects calculation from anywhere.
 void frmTavrolin::connect_keys() {
-    for (QLineEdit* box : {txtStartdate, txtEndDate, txtTZ, txtNatalDate, txtNatalTime, txtYearsBack, txtUserDefinedAngle})
+    for (QLineEdit* box : {txtStartdate, txtEndDate, txtTZ, txtNatalDate, txtNatalTime, txtYearsBack, txtUserDefinedAngle,
+                           txtLatitude, txtLongitude})
         connect(box, &QLineEdit::returnPressed, this, &frmTavrolin::cmdTavrolin_Click);
     connect(txtZodiacDegree, &QLineEdit::returnPressed, this, &frmTavrolin::cmdCalculate_T_to_Point_Click);
     for (const QKeySequence& keys : {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)}) {
@@ -833,11 +918,13 @@ void frmTavrolin::apply_wide_screen_layout() {
     for (auto* option : optNatal_Transit_Progressed) move_left_twips(option, wide_screen_shift);
     for (auto* box : chkP1Planets) move_left_twips(box, wide_screen_shift);
     for (auto* box : chkP2Planets) move_left_twips(box, wide_screen_shift);
+    for (auto* box : chkP2Angles) move_left_twips(box, wide_screen_shift);
     set_width_twips(txtResults[1], twips_.value(txtResults[1]).width() + wide_screen_shift);
     for (QWidget* w : std::initializer_list<QWidget*>{chkHelio, chkUse_ET, chkSortOutput, chkApparentPos, chkIgnoreDups,
                                                       cmdCopy_to_Excel, chkDateOnly, cmdOpen, cmdSave, lblNatalDate,
                                                       txtNatalDate, lblNatalTime, txtNatalTime, lblYearsBack,
-                                                      txtYearsBack})
+                                                      txtYearsBack, lblBirthPlace, txtBirthPlace, lblLatitude,
+                                                      txtLatitude, lblLongitude, txtLongitude})
         move_left_twips(w, wide_screen_shift);
     move_left_twips(cmdTavrolin, wide_screen_shift / 2);
     resize_to_twips();
@@ -914,6 +1001,13 @@ void frmTavrolin::cmdCalculate_T_to_Point_Click() { Start_Calcs(0); }
 bool frmTavrolin::Start_Calcs(int calc_kind) {
     engine_.cv = control_values();
     QPlainTextEdit* box = txtResults[static_cast<std::size_t>(calc_kind)];
+    // A place typed wrong is refused whether or not this run reads it, as a date is: a run that
+    // went ahead would let the user believe the place had been taken.
+    if (const QString problem = place_problem(engine_.cv); !problem.isEmpty()) {
+        mark_previous_results(calc_kind, true);
+        statusBar()->showMessage(problem);
+        return false;
+    }
     bool busy = false;
     // The calculation runs on a thread of its own, so that the window repaints and shows its
     // progress with a Cancel button.
@@ -949,6 +1043,7 @@ bool frmTavrolin::Start_Calcs(int calc_kind) {
         if (engine_.last_outcome.cancelled) notes << QString::fromStdString(tavrolin::cancelled_note(engine_));
         const QString missing = QString::fromStdString(tavrolin::not_computed_summary(engine_.eph));
         if (!missing.isEmpty()) notes << missing;
+        if (!outcome.houses_note.empty()) notes << QString::fromStdString(outcome.houses_note) + ".";
         show_status(notes.join(' '));
     } else {
         mark_previous_results(calc_kind, true);
@@ -1013,6 +1108,15 @@ tavrolin::ControlValues frmTavrolin::control_values() const {
                : mnuUseLunettaDisplaySettings->isChecked() ? tavrolin::ListingStyle::Lunetta
                                                            : tavrolin::ListingStyle::Default;
     cv.dates_in_life = mnuShowDatesInLife->isChecked() ? 1 : 0;
+    cv.place_name = to_std(txtBirthPlace->text());
+    cv.latitude = to_std(txtLatitude->text());
+    cv.longitude = to_std(txtLongitude->text());
+    for (std::size_t i = 0; i < mnuHouseSystems.size(); ++i)
+        if (mnuHouseSystems[i]->isChecked()) cv.house_system = std::string(1, house_system_letters[i]);
+    cv.p2_asc = tick(chkP2Angles[0]);
+    cv.p2_mc = tick(chkP2Angles[1]);
+    for (std::size_t i = 0; i < chkEvents.size(); ++i) *cv.event_ticks()[i] = chkEvents[i]->isChecked();
+    cv.house_ingresses = chkHouseIngresses->isChecked();
     return cv;
 }
 
@@ -1045,6 +1149,68 @@ void frmTavrolin::apply_control_values(const tavrolin::ControlValues& cv) {
     mnuUseQuillDisplaySettings->setChecked(cv.style == tavrolin::ListingStyle::Quill);
     mnuUseLunettaDisplaySettings->setChecked(cv.style == tavrolin::ListingStyle::Lunetta);
     mnuShowDatesInLife->setChecked(cv.dates_in_life == 1);
+    txtBirthPlace->setText(to_q(cut_to_max_length(cv.place_name, max_len_place_name)));
+    txtLatitude->setText(to_q(cut_to_max_length(cv.latitude, max_len_coordinate)));
+    txtLongitude->setText(to_q(cut_to_max_length(cv.longitude, max_len_coordinate)));
+    chosen_place_zone_.clear();
+    // A letter of no system (a damaged file) leaves the default checked, as a file without one.
+    const auto system = tavrolin::house_system_from_letter(cv.house_system.size() == 1 ? cv.house_system[0] : '?');
+    const auto at = house_system_letters.find(static_cast<char>(system.value_or(tavrolin::default_house_system)));
+    mnuHouseSystems[at]->setChecked(true);
+    chkP2Angles[0]->setChecked(cv.p2_asc == 1);
+    chkP2Angles[1]->setChecked(cv.p2_mc == 1);
+    const auto events = cv.event_tick_values();
+    for (std::size_t i = 0; i < chkEvents.size(); ++i) chkEvents[i]->setChecked(events[i]);
+    chkHouseIngresses->setChecked(cv.house_ingresses);
+    update_angle_ticks();
+}
+
+void frmTavrolin::update_angle_ticks() {
+    tavrolin::ControlValues cv;
+    cv.latitude = to_std(txtLatitude->text());
+    cv.longitude = to_std(txtLongitude->text());
+    cv.mode = mode_group->checkedId();
+    cv.p2_helio = tick(chkP2Planets_G_or_H);
+    const bool natal_mode = cv.mode != 1 && cv.mode >= 0;
+    QString why;
+    if (!cv.has_place())
+        why = "The Ascendant and the MC need a birth place: type its latitude and longitude";
+    else if (!natal_mode)
+        why = "The Ascendant and the MC are natal points: they are not used in transit to transit";
+    else if (cv.p2_helio == 1)
+        why = "The Ascendant and the MC belong to the birth place: they are not used with Helio P2 planets";
+    for (QCheckBox* box : chkP2Angles) {
+        box->setEnabled(cv.angles_used());
+        box->setToolTip(why);
+    }
+    // House ingresses cross the natal cusps: they need the place and a natal mode too.
+    const bool houses = cv.has_place() && natal_mode;
+    chkHouseIngresses->setEnabled(houses);
+    chkHouseIngresses->setToolTip(houses ? QString()
+                                  : !cv.has_place() ? "House ingresses need a birth place: type its latitude and longitude"
+                                                    : "House ingresses cross the natal houses: not used in transit to transit");
+}
+
+QString frmTavrolin::place_problem(const tavrolin::ControlValues& cv) const {
+    if (!cv.has_place()) return {};
+    std::string reason;
+    if (!tavrolin::parse_coordinate(cv.latitude, tavrolin::CoordinateAxis::Latitude, &reason))
+        return to_q(tavrolin::refusal_message(tavrolin::InputField::latitude, cv.latitude, reason));
+    if (!tavrolin::parse_coordinate(cv.longitude, tavrolin::CoordinateAxis::Longitude, &reason))
+        return to_q(tavrolin::refusal_message(tavrolin::InputField::longitude, cv.longitude, reason));
+    return {};
+}
+
+void frmTavrolin::place_chosen(const tavrolin::AtlasPlace& place) {
+    txtBirthPlace->setText(to_q(cut_to_max_length(place.display_name(), max_len_place_name)));
+    txtLatitude->setText(to_q(tavrolin::coordinate_text(place.latitude, tavrolin::CoordinateAxis::Latitude)));
+    txtLongitude->setText(to_q(tavrolin::coordinate_text(place.longitude, tavrolin::CoordinateAxis::Longitude)));
+    chosen_place_zone_ = to_q(place.zone);
+    if (place.zone.empty() || txtTZ->text().trimmed() == chosen_place_zone_) return;
+    const QString text = "Set the time zone box to " + chosen_place_zone_ + ", the zone of " + to_q(place.name) + "?" +
+                         (txtTZ->text().trimmed().isEmpty() ? QString() : "\n\nIt holds " + txtTZ->text().trimmed() + " now.");
+    if (file_dialogs().ask(this, place_zone_title, text, {place_zone_answer, keep_zone_answer}) == 0)
+        txtTZ->setText(chosen_place_zone_);
 }
 
 void frmTavrolin::mnuUseQuillDisplaySettings_Click() {
@@ -1085,7 +1251,9 @@ void frmTavrolin::adjust_dates(tavrolin::DateCommand command) {
 // Local birth time.
 
 void frmTavrolin::mnuConvertLocalBirthTime_Click() {
-    frmBirthTime dialog(DateOrder(), txtNatalDate->text(), txtTZ->text(), this);
+    // The zone of a place chosen from the atlas is the zone of the birth; else the box's, if a name.
+    frmBirthTime dialog(DateOrder(), txtNatalDate->text(), chosen_place_zone_.isEmpty() ? txtTZ->text() : chosen_place_zone_,
+                        this);
     dialog.adjustSize();
     dialog.move(geometry().center() - dialog.rect().center());
     tavrolin::keep_on_screen(dialog, *this);
@@ -1136,6 +1304,10 @@ void frmTavrolin::set_natal_data(const tavrolin::ControlValues& cv) {
     txtNatalDate->setText(to_q(cv.natal_date));
     txtNatalTime->setText(to_q(cv.natal_time));
     txtTZ->setText(to_q(cv.tz));
+    txtBirthPlace->setText(to_q(cut_to_max_length(cv.place_name, max_len_place_name)));
+    txtLatitude->setText(to_q(cut_to_max_length(cv.latitude, max_len_coordinate)));
+    txtLongitude->setText(to_q(cut_to_max_length(cv.longitude, max_len_coordinate)));
+    chosen_place_zone_.clear();
 }
 
 void frmTavrolin::show_status(const QString& message) {
@@ -1165,6 +1337,6 @@ QString frmTavrolin::results_text(int box) const { return txtResults[box == 0 ? 
 void frmTavrolin::with_commands_disabled(const std::function<void()>& work) {
     const CommandsDisabled busy({cmdTavrolin, cmdCalculate_T_to_Point, cmdCopy_to_Excel},
                                 {mnuNatalPlanetPositionsLongitude, mnuNatalPlanetPositionsDecl_Lat,
-                                 mnuNatalPlanetPositionsLongitude_SIDEREAL});
+                                 mnuNatalPlanetPositionsLongitude_SIDEREAL, mnuNatalHouses});
     work();
 }

@@ -34,6 +34,7 @@
 #include "engine/engine.h"
 #include "engine/ephemeris.h"
 #include "engine/swe_api.h"
+#include "files/atlas.h"
 #include "files/date_commands.h"
 #include "files/file_places.h"
 #include "window/command_host.h"
@@ -44,6 +45,7 @@
 #include "window/timeline_command.h"
 
 class QAction;
+class QActionGroup;
 class QButtonGroup;
 class QCheckBox;
 class QLabel;
@@ -115,6 +117,11 @@ public:
     static constexpr const char* previous_results_tooltip =
         "The results of the previous run: the last calculation was refused and computed nothing.";
 
+    // The question after a place is chosen whose zone differs from the time-zone box, and its answers.
+    static constexpr const char* place_zone_title = "Time zone of the birth place";
+    static constexpr const char* place_zone_answer = "Set the time zone";
+    static constexpr const char* keep_zone_answer = "Keep it";
+
     // Why the last INI write failed; empty when it succeeded or has not happened.
     const QString& ini_save_error() const { return ini_save_error_; }
 
@@ -150,6 +157,10 @@ public slots:
     // and, when the day changed, its date into the natal date box.
     void mnuConvertLocalBirthTime_Click();
     void apply_birth_time(const tavrolin::UniversalTime& gmt);
+    // A place chosen from the atlas: its name and coordinates into the "Birth place", "Lat" and
+    // "Long" boxes, then, when its zone is not what the time-zone box holds, the offer to put the
+    // zone there. The birth-time converter takes the place's zone until the place is edited.
+    void place_chosen(const tavrolin::AtlasPlace& place);
     // Help: a fresh help window; one that is open is closed first, asking about unsaved edits
     // (kept and brought forward when the user cancels).
     void mnuHelp_Click();
@@ -194,6 +205,14 @@ private:
     void build_body_column(QWidget* c, const QString& name, const QString& heading, int left, QLabel*& label,
                            QCheckBox*& helio, std::array<QCheckBox*, tavrolin::body_count>& boxes);
     void build_options_and_modes(QWidget* c);
+    void build_place(QWidget* c);
+    void build_events(QWidget* c);
+    // "Asc" and "MC" (and the house ingresses) enabled where the angles can be used, with a
+    // tooltip saying why not where they cannot.
+    void update_angle_ticks();
+    // Why the boxes of a birth place cannot be read (the status line's text); empty when they can
+    // or when there is no place.
+    QString place_problem(const tavrolin::ControlValues& cv) const;
     void build_menus();
     void connect_commands();
     void connect_keys();
@@ -237,6 +256,12 @@ private:
     QLineEdit* txtYearsBack = nullptr;
     QLineEdit* txtUserDefinedAngle = nullptr;
     std::array<QPlainTextEdit*, 2> txtResults{};
+    QLabel* lblBirthPlace = nullptr;
+    QLineEdit* txtBirthPlace = nullptr;
+    QLabel* lblLatitude = nullptr;
+    QLineEdit* txtLatitude = nullptr;
+    QLabel* lblLongitude = nullptr;
+    QLineEdit* txtLongitude = nullptr;
 
     QLabel* lblAspects = nullptr;
     QLabel* lblP1Planets = nullptr;
@@ -244,6 +269,12 @@ private:
     std::array<QCheckBox*, tavrolin::aspect_count> chkAspects{};
     std::array<QCheckBox*, tavrolin::body_count> chkP1Planets{};
     std::array<QCheckBox*, tavrolin::body_count> chkP2Planets{};
+    // The angles under the P2 column, named as the points they are: "chkP2Planets_23" (Asc) and
+    // "chkP2Planets_24" (MC).
+    std::array<QCheckBox*, 2> chkP2Angles{};
+    QLabel* lblEvents = nullptr;
+    std::array<QCheckBox*, 5> chkEvents{};  // in the order of event_captions
+    QCheckBox* chkHouseIngresses = nullptr;
     QCheckBox* chkP1Planets_G_or_H = nullptr;
     QCheckBox* chkP2Planets_G_or_H = nullptr;
     QCheckBox* chkApparentPos = nullptr;
@@ -273,6 +304,7 @@ private:
     QAction* mnuNatalPlanetPositionsLongitude = nullptr;
     QAction* mnuNatalPlanetPositionsDecl_Lat = nullptr;
     QAction* mnuNatalPlanetPositionsLongitude_SIDEREAL = nullptr;
+    QAction* mnuNatalHouses = nullptr;
     QMenu* mnuAdjustDates = nullptr;
     QAction* mnuPreviousStartDate = nullptr;
     QAction* mnuNextStartDate = nullptr;
@@ -285,6 +317,10 @@ private:
     QAction* mnuUseQuillDisplaySettings = nullptr;
     QAction* mnuUseLunettaDisplaySettings = nullptr;
     QAction* mnuShowDatesInLife = nullptr;
+    QMenu* mnuHouseSystem = nullptr;
+    // One entry per system, in the order of house_system_letters ("mnuHouseSystem_0" Placidus).
+    std::vector<QAction*> mnuHouseSystems;
+    QActionGroup* house_system_group = nullptr;
     QMenu* mnuView = nullptr;
     QAction* mnuViewTimeline = nullptr;
     QAction* mnuHelp = nullptr;
@@ -308,6 +344,8 @@ private:
     QWidget* canvas_ = nullptr;
     QString ini_save_error_;
     QPointer<frmHelpFiles> help_window_;
+    // The zone of the place last chosen from the atlas; emptied when the place is edited.
+    QString chosen_place_zone_;
 
     tavrolin::LibSwe swe_;
     tavrolin::Ephemeris ephemeris_{swe_};

@@ -20,6 +20,9 @@ public:
     void mnuNatalPlanetPositionsLongitude_Click() { natal_report_command(NatalReportKind::Longitude); }
     void mnuNatalPlanetPositionsDecl_Lat_Click() { natal_report_command(NatalReportKind::DeclLat); }
     void mnuNatalPlanetPositionsLongitude_SIDEREAL_Click() { natal_report_command(NatalReportKind::SiderealLongitude); }
+    // The angles, the cusps and each body's house at the birth place; without a place the status
+    // bar says that one is needed.
+    void mnuNatalHouses_Click() { natal_report_command(NatalReportKind::Houses); }
 
     // The open natal positions window, if any.
     frmNatalPos* natal_pos_window() const;

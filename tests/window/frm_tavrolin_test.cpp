@@ -170,9 +170,9 @@ private slots:
         QStringList seen;
         for (f.get("txtStartdate")->setFocus(); seen.size() < 200 && (seen.isEmpty() || seen.last() != "txtStartdate");)
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab), seen << QApplication::focusWidget()->objectName();
-        QCOMPARE(seen.join(' '), QString("txtEndDate txtTZ txtResults_0 txtZodiacDegree cmdCalculate_T_to_Point "
-                                         "txtResults_1 cmdTavrolin txtNatalDate cmdOpen txtNatalTime cmdSave cmdCopy_to_Excel "
-                                         "chkDateOnly chkAspects_0 txtUserDefinedAngle chkP1Planets_G_or_H chkP2Planets_G_or_H "
+        QCOMPARE(seen.join(' '), QString("txtEndDate txtTZ txtResults_0 txtZodiacDegree cmdCalculate_T_to_Point chkEvents_0 "
+                                         "txtResults_1 cmdTavrolin txtNatalDate cmdOpen txtNatalTime cmdSave txtBirthPlace "
+                                         "txtLatitude txtLongitude cmdCopy_to_Excel chkDateOnly chkAspects_0 txtUserDefinedAngle chkP1Planets_G_or_H chkP2Planets_G_or_H "
                                          "chkApparentPos txtYearsBack optNatal_Transit_Progressed_0 txtStartdate"));
         const std::tuple<const char*, std::vector<QKeyCombination>, const char*> cases[] = {  // what changed, the focus
             {"txtStartdate", {Qt::Key_Return}, "aspects txtResults_1"},
