@@ -618,20 +618,21 @@ void frmTavrolin::build_place(QWidget* c) {
         connect(box, &QLineEdit::textEdited, this, [this] { chosen_place_zone_.clear(); });
 }
 
-// Under the degree run's command: the sky's events searched beside the aspects, in two columns.
+// Under the degree run's command: the sky's events searched beside the aspects, two to a row in
+// reading order, and the house ingresses, the longest caption, in a row of their own.
 void frmTavrolin::build_events(QWidget* c) {
     lblEvents = make_label(c, "lblEvents", "Events");
     place(lblEvents, margin, events_top, left_column_width, tick_height);
-    constexpr int first_width = 1380;
+    constexpr int first_width = 1500;
     for (std::size_t i = 0; i < chkEvents.size(); ++i) {
         auto* box = make_check(c, QString("chkEvents_%1").arg(i), to_q(std::string(event_captions[i])), false);
-        const int column = i < 3 ? 0 : 1, row = static_cast<int>(i % 3);
+        const int column = static_cast<int>(i % 2), row = static_cast<int>(i / 2);
         place(box, margin + column * first_width, events_top + (row + 1) * row_pitch,
               column == 0 ? first_width - 60 : left_column_width - first_width, tick_height);
         chkEvents[i] = box;
     }
     chkHouseIngresses = make_check(c, "chkHouseIngresses", to_q(std::string(house_ingresses_caption)), false);
-    place(chkHouseIngresses, margin + first_width, events_top + 3 * row_pitch, left_column_width - first_width, tick_height);
+    place(chkHouseIngresses, margin, events_top + 4 * row_pitch, left_column_width, tick_height);
 }
 
 // Bottom right: the option ticks, the years back and the four modes.

@@ -12,9 +12,12 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include <cmath>
 #include <functional>
 #include <tuple>
 
+#include "engine/coordinates.h"
+#include "files/atlas.h"
 #include "output/memory_sheet.h"
 #include "support/window_test_support.h"
 #include "window/frm_birth_time.h"
@@ -222,6 +225,93 @@ private slots:
             if (d.chosen()) f.w->apply_birth_time(*d.chosen());
             QCOMPARE(f.get("txtNatalDate")->text() + " " + f.get("txtNatalTime")->text(), c.natal);
         }
+    }
+
+    // The sky's events and the birth place through the window's own boxes: an events-only run, a
+    // coordinate refused by its box's name, the angles enabled only where they apply, a place from
+    // the atlas with its zone, and the houses report with and without a place.
+    void eventsAndBirthPlace() {
+        WindowFixture f;
+        f.w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.w.get()));
+        for (const char* name : {"chkEvents_0", "chkEvents_1", "chkEvents_2", "chkEvents_3", "chkEvents_4",
+                                 "chkHouseIngresses", "chkP2Planets_23", "chkP2Planets_24"}) {
+            auto* box = f.get<QCheckBox>(name);  // captions whole at the first size
+            QVERIFY2(box->isVisible() && box->width() >= box->sizeHint().width(), name);
+        }
+        QVERIFY(controls_in_view(*f.w));
+
+        f.set_run("04/01/2024", "04/30/2024", 0, {}, {}, {});  // no body, no aspect
+        QTest::mouseClick(f.get<QCheckBox>("chkEvents_2"), Qt::LeftButton);
+        QTest::mouseClick(f.get<QPushButton>("cmdTavrolin"), Qt::LeftButton);
+        const QString listing = f.get<QPlainTextEdit>("txtResults_1")->toPlainText();
+        QVERIFY2(listing.contains(QRegularExpression("New Moon[^\\n]* 04/08/2024 18:2\\d")), qPrintable(listing));
+
+        auto* asc = f.get<QCheckBox>("chkP2Planets_23");
+        QVERIFY(!asc->isEnabled() && asc->toolTip().contains("birth place"));
+        const auto type = [&](const char* name, const QString& text) {
+            QTest::keyClick(f.get(name), Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClick(f.get(name), Qt::Key_Delete);
+            QTest::keyClicks(f.get(name), text);
+        };
+        const std::tuple<QString, QString, QString> refused[] = {
+            {"51x30", "0W07", "Lat: \"51x30\""}, {"91.5", "0W07", "Lat: \"91.5\" "}, {"51N30", "", "Long: \"\""}};
+        for (const auto& [lat, lon, message] : refused) {
+            type("txtLatitude", lat);
+            type("txtLongitude", lon);
+            QTest::mouseClick(f.get<QPushButton>("cmdTavrolin"), Qt::LeftButton);
+            QVERIFY2(f.w->statusBar()->currentMessage().startsWith(message), qPrintable(f.w->statusBar()->currentMessage()));
+            QCOMPARE(f.w->windowTitle(), QString(frmTavrolin::previous_results_title));
+            QCOMPARE(f.get<QPlainTextEdit>("txtResults_1")->toPlainText(), listing);
+        }
+        type("txtLongitude", "0W07");
+        QVERIFY(asc->isEnabled() && f.get<QCheckBox>("chkP2Planets_24")->isEnabled());
+        QTest::mouseClick(f.get<QRadioButton>("optNatal_Transit_Progressed_1"), Qt::LeftButton);
+        QVERIFY(!asc->isEnabled() && asc->toolTip().contains("transit to transit"));
+        QTest::mouseClick(f.get<QRadioButton>("optNatal_Transit_Progressed_0"), Qt::LeftButton);
+        QVERIFY(asc->isEnabled() && asc->toolTip().isEmpty());
+
+        // The houses report: London's, then beyond the polar circle, where Placidus falls back.
+        for (const auto& [lat, system] : {std::pair("51N30", "House system: Placidus\n"), std::pair("69N39", "Porphyry's)\n")}) {
+            type("txtLatitude", lat);
+            f.get<QAction>("mnuNatalHouses")->trigger();
+            QVERIFY(QTest::qWaitForWindowExposed(f.w->natal_pos_window()));
+            const QString report = f.w->natal_pos_window()->RichText1->toPlainText();
+            QVERIFY2(report.contains(system) && report.contains("\nAsc ") && report.contains("\nHouse 12 "), qPrintable(report));
+        }
+        type("txtLatitude", "");
+        type("txtLongitude", "");
+        f.get<QAction>("mnuNatalHouses")->trigger();
+        QVERIFY2(f.w->statusBar()->currentMessage().contains("need a birth place"), qPrintable(f.w->statusBar()->currentMessage()));
+
+        // A place from the atlas fills the boxes and, asked, the zone; the converter takes its zone.
+        const tavrolin::AtlasPlace paris{"Paris", "Île-de-France Region", "France", "FR", "Europe/Paris", 48.8534, 2.3488, 2138551};
+        f.dialogs->choices = {0};
+        f.w->place_chosen(paris);
+        QCOMPARE(f.get("txtBirthPlace")->text(), QString("Paris, Île-de-France Region, France"));
+        const auto lat = tavrolin::parse_coordinate(f.get("txtLatitude")->text().toStdString(), tavrolin::CoordinateAxis::Latitude);
+        QVERIFY(lat && std::abs(*lat - 48.8534) < 1.0 / 3600);
+        QCOMPARE(f.get("txtTZ")->text(), QString("Europe/Paris"));
+        f.dialogs->choices = {0};
+        f.w->place_chosen(paris);  // the box holds the zone already: no question
+        QCOMPARE(f.dialogs->choices.size(), std::size_t(1));
+        type("txtTZ", "1");
+        f.dialogs->choices = {1};  // "Keep it"
+        f.w->place_chosen(paris);
+        QCOMPARE(f.get("txtTZ")->text() + " " + QString::number(f.dialogs->choices.size()), QString("1 0"));
+        const auto converter_zone = [&] {
+            QString zone;
+            QTimer::singleShot(0, [&] {
+                auto* d = qobject_cast<frmBirthTime*>(QApplication::activeModalWidget());
+                if (d) zone = d->txtBirthZone->text(), d->reject();
+            });
+            f.get<QAction>("mnuConvertLocalBirthTime")->trigger();
+            return zone;
+        };
+        QCOMPARE(converter_zone(), QString("Europe/Paris"));
+        type("txtBirthPlace", "Lyon");  // edited: the zone no longer goes with the place
+        type("txtTZ", "Europe/Berlin");
+        QCOMPARE(converter_zone(), QString("Europe/Berlin"));
     }
 
     // The numbers of the reports are checked against the library through tavrolin-batch.
