@@ -27,7 +27,9 @@ void NatalReportCommands::natal_report_command(NatalReportKind kind) {
     delete natal_pos_window_.data();
     QWidget* main_window = host_.parent_widget();
     natal_pos_window_ = new frmNatalPos(main_window);
-    natal_pos_window_->set_heading(report_title(kind), natal_data_heading(host_.control_values()));
+    ControlValues heading = host_.control_values();
+    if (kind == NatalReportKind::Houses) heading.p2_helio = 0;  // the houses are the observer's, never heliocentric
+    natal_pos_window_->set_heading(report_title(kind), natal_data_heading(heading));
 
     const QString text = QString::fromStdString(to_platform_line_ends(outcome.text));
     QClipboard* clipboard = QGuiApplication::clipboard();

@@ -279,6 +279,10 @@ private slots:
             const QString report = f.w->natal_pos_window()->RichText1->toPlainText();
             QVERIFY2(report.contains(system) && report.contains("\nAsc ") && report.contains("\nHouse 12 "), qPrintable(report));
         }
+        // A run to the Ascendant says so too.
+        QTest::mouseClick(asc, Qt::LeftButton);
+        QTest::mouseClick(f.get<QPushButton>("cmdTavrolin"), Qt::LeftButton);
+        QVERIFY2(f.w->statusBar()->currentMessage().contains("the houses are Porphyry's"), qPrintable(f.w->statusBar()->currentMessage()));
         type("txtLatitude", "");
         type("txtLongitude", "");
         f.get<QAction>("mnuNatalHouses")->trigger();
