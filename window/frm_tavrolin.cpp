@@ -1002,9 +1002,13 @@ void frmTavrolin::cmdCalculate_T_to_Point_Click() { Start_Calcs(0); }
 bool frmTavrolin::Start_Calcs(int calc_kind) {
     engine_.cv = control_values();
     QPlainTextEdit* box = txtResults[static_cast<std::size_t>(calc_kind)];
-    // A place typed wrong is refused whether or not this run reads it, as a date is: a run that
-    // went ahead would let the user believe the place had been taken.
-    if (const QString problem = place_problem(engine_.cv); !problem.isEmpty()) {
+    // As every box, the place's stops only a run that reads it: the aspects run to a ticked
+    // angle, or with house ingresses in a natal mode.
+    const tavrolin::ControlValues& cv = engine_.cv;
+    const bool natal_mode = cv.mode != 1 && cv.mode >= 0;
+    const bool reads_place = calc_kind == 1 && ((cv.angles_used() && (cv.p2_asc != 0 || cv.p2_mc != 0)) ||
+                                                (cv.house_ingresses && natal_mode));
+    if (const QString problem = reads_place ? place_problem(cv) : QString(); !problem.isEmpty()) {
         mark_previous_results(calc_kind, true);
         statusBar()->showMessage(problem);
         return false;

@@ -254,6 +254,11 @@ private slots:
             QTest::keyClick(f.get(name), Qt::Key_Delete);
             QTest::keyClicks(f.get(name), text);
         };
+        // A place typed wrong stops a run that reads it only: here one to the Ascendant.
+        type("txtLatitude", "51x30");
+        QTest::mouseClick(f.get<QPushButton>("cmdCalculate_T_to_Point"), Qt::LeftButton);
+        QVERIFY2(!f.w->statusBar()->currentMessage().startsWith("Lat"), qPrintable(f.w->statusBar()->currentMessage()));
+        QTest::mouseClick(asc, Qt::LeftButton);
         const std::tuple<QString, QString, QString> refused[] = {
             {"51x30", "0W07", "Lat: \"51x30\""}, {"91.5", "0W07", "Lat: \"91.5\" "}, {"51N30", "", "Long: \"\""}};
         for (const auto& [lat, lon, message] : refused) {
@@ -264,6 +269,13 @@ private slots:
             QCOMPARE(f.w->windowTitle(), QString(frmTavrolin::previous_results_title));
             QCOMPARE(f.get<QPlainTextEdit>("txtResults_1")->toPlainText(), listing);
         }
+        // House ingresses read the place too.
+        QTest::mouseClick(asc, Qt::LeftButton);
+        QTest::mouseClick(f.get<QCheckBox>("chkHouseIngresses"), Qt::LeftButton);
+        QTest::mouseClick(f.get<QPushButton>("cmdTavrolin"), Qt::LeftButton);
+        QVERIFY2(f.w->statusBar()->currentMessage().startsWith("Long: \"\""), qPrintable(f.w->statusBar()->currentMessage()));
+        QTest::mouseClick(f.get<QCheckBox>("chkHouseIngresses"), Qt::LeftButton);
+        QTest::mouseClick(asc, Qt::LeftButton);
         type("txtLongitude", "0W07");
         QVERIFY(asc->isEnabled() && f.get<QCheckBox>("chkP2Planets_24")->isEnabled());
         QTest::mouseClick(f.get<QRadioButton>("optNatal_Transit_Progressed_1"), Qt::LeftButton);
@@ -280,7 +292,6 @@ private slots:
             QVERIFY2(report.contains(system) && report.contains("\nAsc ") && report.contains("\nHouse 12 "), qPrintable(report));
         }
         // A run to the Ascendant says so too.
-        QTest::mouseClick(asc, Qt::LeftButton);
         QTest::mouseClick(f.get<QPushButton>("cmdTavrolin"), Qt::LeftButton);
         QVERIFY2(f.w->statusBar()->currentMessage().contains("the houses are Porphyry's"), qPrintable(f.w->statusBar()->currentMessage()));
         type("txtLatitude", "");
