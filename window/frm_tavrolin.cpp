@@ -589,7 +589,9 @@ void frmTavrolin::build_p2(QWidget* c) {
         auto* box = make_check(c, QString("chkP2Planets_%1").arg(asc_point + i), to_q(std::string(angle_captions[i])), false);
         place(box, p2_left + i * body_width / 2, first_row_top + body_count * row_pitch, body_width / 2, tick_height);
         chkP2Angles[static_cast<std::size_t>(i)] = box;
-    }    connect(chkP2Planets_G_or_H, &QCheckBox::toggled, this, &frmTavrolin::update_angle_ticks);
+    }
+    // The horizon is the observer's: a heliocentric P2 column has no angles.
+    connect(chkP2Planets_G_or_H, &QCheckBox::toggled, this, &frmTavrolin::update_angle_ticks);
 }
 
 // Under the natal date and time: the birth place's name and coordinates.
