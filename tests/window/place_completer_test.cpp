@@ -32,6 +32,7 @@ private slots:
         QVERIFY(completion->atlas_state() == State::NotLoaded && QThreadPool::globalInstance()->activeThreadCount() == 0);
         box->setFocus();  // read on a worker thread: still being read when this returns
         QCOMPARE(completion->atlas_state(), tavrolin::atlas_built() ? State::Loading : State::Unavailable);
+        QCOMPARE(QThreadPool::globalInstance()->activeThreadCount(), tavrolin::atlas_built() ? 1 : 0);
     }
 
     void typedTextOffersPlacesToChoose_data() {
