@@ -615,6 +615,9 @@ void frmTavrolin::build_place(QWidget* c) {
         box->setPlaceholderText(box == txtLatitude ? "48N51" : "2E21");
         connect(box, &QLineEdit::textChanged, this, &frmTavrolin::update_angle_ticks);
     }
+    // The atlas's places offered as the name is typed; a chosen one fills the coordinates.
+    auto* atlas = new tavrolin::PlaceCompleter(txtBirthPlace);
+    connect(atlas, &tavrolin::PlaceCompleter::placeChosen, this, &frmTavrolin::place_chosen);
     // A place edited by hand is no longer the atlas's: its zone no longer goes with it.
     for (QLineEdit* box : {txtBirthPlace, txtLatitude, txtLongitude})
         connect(box, &QLineEdit::textEdited, this, [this] { chosen_place_zone_.clear(); });

@@ -34,13 +34,13 @@
 #include "engine/engine.h"
 #include "engine/ephemeris.h"
 #include "engine/swe_api.h"
-#include "files/atlas.h"
 #include "files/date_commands.h"
 #include "files/file_places.h"
 #include "window/command_host.h"
 #include "window/export_command.h"
 #include "window/file_commands.h"
 #include "window/natal_report_commands.h"
+#include "window/place_completer.h"  // the place a slot takes, and its meta type
 #include "window/print_command.h"
 #include "window/timeline_command.h"
 

@@ -2,8 +2,10 @@
 // and the natal positions reports, driven through the main window's real controls with the real
 // ephemeris; the copy goes into an in-memory sheet standing in for the spreadsheet.
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
+#include <QCompleter>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
@@ -22,6 +24,7 @@
 #include "window/frm_birth_time.h"
 #include "window/frm_natal_pos.h"
 #include "window/frm_timeline.h"
+#include "window/place_completer.h"
 
 namespace {
 
@@ -283,6 +286,24 @@ private slots:
             f.get<QAction>("mnuConvertLocalBirthTime")->trigger();
             type("txtBirthPlace", "Lyon");
         }
+    }
+
+    // A place typed into the window and chosen from the atlas's list fills the coordinates and,
+    // when told to, the zone.
+    void placeTypedAndChosenFromTheAtlas() {
+        if (!tavrolin::atlas_built()) QSKIP("built without the atlas");
+        WindowFixture f;
+        QLineEdit* box = f.get("txtBirthPlace");
+        box->setFocus();
+        f.dialogs->choices = {0};
+        QTest::keyClicks(box, "Pari");
+        auto* list = box->findChild<tavrolin::PlaceCompleter*>()->completer()->popup();
+        QTRY_VERIFY_WITH_TIMEOUT(list->isVisible(), 20000);
+        QTest::keyClick(list, Qt::Key_Return);
+        QCOMPARE(box->text() + " " + f.get("txtLatitude")->text() + " " + f.get("txtLongitude")->text() + " " +
+                     f.get("txtTZ")->text(),
+                 QString("Paris, Île-de-France Region, France 48N51'12\" 2E20'56\" Europe/Paris"));
+        QVERIFY(f.dialogs->choices.empty());  // the zone was offered
     }
 
     // The numbers of the reports are checked against the library through tavrolin-batch.
