@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <set>
+#include <utility>
 
 #include "engine/calendar.h"
 #include "engine/engine.h"
@@ -11,24 +12,35 @@ namespace tavrolin {
 
 namespace {
 
-// Longer than any period with both its shadows (the slowest bodies': about a year and a half), so
-// that the stations of every period reaching into the range are among those found.
-constexpr double margin = 600.0;
 constexpr double tolerance = 1e-5;  // days, under a second
 constexpr double same_station = 1.0 / 1440;
+
+// Searched for stations before and after the range: longer than the most a period with its
+// shadows reaches from either station (over 1950-2050 at most 43 days for Mercury, 77 Venus, 149
+// Mars, 213 Jupiter, 283 Pluto, 314 Eris; slower bodies near aphelion come near their synodic year).
+double margin(int body) {
+    switch (body) {
+        case 2: return 60.0;
+        case 3: return 100.0;
+        case 4: return 200.0;
+        case 11: case 13: return 60.0;  // loops of days
+        default: return 400.0;
+    }
+}
 
 double wrap180(double x) { return x - 360.0 * std::floor((x + 180.0) / 360.0); }
 
 // The Sun and Moon never turn back; the mean node always moves backwards, the mean apogee forwards.
 bool ever_stations(int body) { return !(body == 0 || body == 1 || body == 10 || body == 12); }
 
-// Between two samples a body moves well under half a circle, and no loop of a planet fits in.
+// Between two samples a body moves well under half a circle, and no retrograde phase of a
+// planet (three weeks at the shortest) fits in.
 double shadow_step(int body) {
     switch (body) {
-        case 2: return 1.0;
-        case 11: case 13: return 0.25;  // the osculating node and apogee loop within days
-        case 3: case 4: return 2.0;
-        default: return 5.0;
+        case 2: return 4.0;
+        case 11: case 13: return 0.5;  // the osculating node and apogee loop within days
+        case 3: case 4: return 6.0;
+        default: return 10.0;
     }
 }
 
@@ -44,9 +56,12 @@ public:
     // From a station at t0 (longitude lon0) away from its retrograde loop, in direction dir (-1
     // earlier, +1 later), while the body moves forwards: the moment it has run `arc` degrees, else
     // the moment it turns (it was within the shadow since), else `limit`. t0 when a position fails.
-    double run(double t0, double lon0, double arc, int dir, double limit) {
+    // A limit that is the neighbouring station of a body whose forward phase stays under half a
+    // circle (not Venus, Mars or the osculating points) brackets the moment at once.
+    double run(double t0, double lon0, double arc, int dir, double limit, bool limit_is_station) {
         const long long errors_before = eph_.error_count();
-        const double h = shadow_step(body_);
+        const bool one_step = limit_is_station && body_ != 3 && body_ != 4 && body_ != 11 && body_ != 13;
+        const double h = one_step ? std::fabs(limit - t0) : shadow_step(body_);
         double t = t0, progress = 0.0, lon = lon0;
         while (dir * (limit - t) > 0.0) {
             const double tn = dir * (limit - t) <= h ? limit : t + dir * h;
@@ -54,15 +69,20 @@ public:
             const double speed = eph_.last_speed();
             if (eph_.error_count() != errors_before) return t0;
             const double progress_n = progress + dir * wrap180(lon_n - lon);
-            const auto ran = [&](double x) { return progress + dir * wrap180(eph_.Get_1_Planet_geo(x, body_) - lon) - arc; };
+            // How far past the shadow's end, and how fast that grows (in the walk's direction).
+            const auto ran = [&](double x) {
+                const double g = progress + dir * wrap180(eph_.Get_1_Planet_geo(x, body_) - lon) - arc;
+                return std::pair{g, dir * eph_.last_speed()};
+            };
+            if (tn == limit && limit_is_station) return progress_n >= arc ? solve(t, tn, ran) : limit;
             if (speed < 0.0) {
-                const double turn = bisect(t, tn, [&](double x) {
+                const double turn = solve(t, tn, [&](double x) {
                     eph_.Get_1_Planet_geo(x, body_);
-                    return -eph_.last_speed();
+                    return std::pair{-eph_.last_speed(), std::nan("")};
                 });
-                return ran(turn) >= 0.0 ? bisect(t, turn, ran) : turn;
+                return ran(turn).first >= 0.0 ? solve(t, turn, ran) : turn;
             }
-            if (progress_n >= arc) return bisect(t, tn, ran);
+            if (progress_n >= arc) return solve(t, tn, ran);
             t = tn;
             progress = progress_n;
             lon = lon_n;
@@ -71,12 +91,19 @@ public:
     }
 
 private:
-    // The moment between a (where g < 0) and b (where g >= 0) at which g reaches 0.
+    // The moment between a (where g < 0) and b (where g >= 0) at which g reaches 0: Newton steps
+    // on g's rate (NaN when unknown) while they stay in the bracket, halvings otherwise.
     template <class G>
-    static double bisect(double a, double b, G g) {
-        while (std::fabs(b - a) > tolerance) {
-            const double m = 0.5 * (a + b);
-            (g(m) < 0.0 ? a : b) = m;
+    static double solve(double a, double b, G g) {
+        double x = 0.5 * (a + b);
+        for (int i = 0; i < 100 && std::fabs(b - a) > tolerance; ++i) {
+            const auto [value, rate] = g(x);
+            (value < 0.0 ? a : b) = x;
+            const double newton = x - value / rate;
+            const bool inside = std::isfinite(newton) && newton > std::min(a, b) && newton < std::max(a, b);
+            const double next = inside ? newton : 0.5 * (a + b);
+            if (std::fabs(next - x) < tolerance) return next;
+            x = next;
         }
         return 0.5 * (a + b);
     }
@@ -91,32 +118,31 @@ std::vector<RetrogradePeriod> find_retrograde_periods(Ephemeris& eph, const SkyE
                                                       const std::vector<SkyEvent>& events) {
     std::vector<RetrogradePeriod> out;
     if (!search.kinds.stations || search.solar_arc) return out;
-    SkyEventSearch around = search;
-    around.kinds = SkyEventKinds{};
-    around.kinds.stations = true;
-    around.bodies.clear();
-    std::copy_if(search.bodies.begin(), search.bodies.end(), std::back_inserter(around.bodies), ever_stations);
-    if (around.bodies.empty()) return out;
-
     std::set<int> failed_before;
     for (const auto& e : eph.errors()) failed_before.insert(e.first);
-    SkyEventSearch before = around, after = around;
-    before.from_jd = search.from_jd - margin;
-    before.to_jd = search.from_jd;
-    after.from_jd = search.to_jd;
-    after.to_jd = search.to_jd + margin;
-    const SkyEventsResult earlier = find_sky_events(eph, nullptr, before);
-    const SkyEventsResult later = find_sky_events(eph, nullptr, after);
 
     // The events are dated in life on the progressed scale; the shadows are found on its own.
     const auto scan_time = [&](double jd) {
         return search.progressed ? search.natal_jd + (jd - search.natal_jd) / 365.242199 : jd;
     };
     const auto dated = [&](double t) { return search.progressed ? progressed_to_calendar(t, search.natal_jd) : t; };
-    const double lo = before.from_jd, hi = after.to_jd;
 
-    for (int body : around.bodies) {
+    for (int body : search.bodies) {
+        if (!ever_stations(body)) continue;
         if (search.cancelled && search.cancelled()) break;
+        // The stations just before and after the range, on the library's positions like the run's.
+        SkyEventSearch around = search;
+        around.kinds = SkyEventKinds{};
+        around.kinds.stations = true;
+        around.bodies = {body};
+        around.threads = 1;
+        const double lo = search.from_jd - margin(body), hi = search.to_jd + margin(body);
+        around.from_jd = lo;
+        around.to_jd = search.from_jd;
+        const SkyEventsResult earlier = find_sky_events(eph, nullptr, around);
+        around.from_jd = search.to_jd;
+        around.to_jd = hi;
+        const SkyEventsResult later = find_sky_events(eph, nullptr, around);
         std::vector<Station> stations;
         for (const auto* list : {&earlier.events, &events, &later.events})
             for (const SkyEvent& e : *list)
@@ -147,7 +173,10 @@ std::vector<RetrogradePeriod> find_retrograde_periods(Ephemeris& eph, const SkyE
             const Station& d = stations[k + 1];
             if (d.retrograde) continue;  // not a loop: two stations of one kind in a row
             const double arc = Mod360(r.lon - d.lon);
-            periods.push_back({body, walk.run(r.t, r.lon, arc, -1, lo), r.t, d.t, walk.run(d.t, d.lon, arc, 1, hi)});
+            // Bounded by the neighbouring stations, where they were found.
+            const bool before = k > 0, after = k + 2 < stations.size();
+            periods.push_back({body, walk.run(r.t, r.lon, arc, -1, before ? stations[k - 1].t : lo, before), r.t, d.t,
+                               walk.run(d.t, d.lon, arc, 1, after ? stations[k + 2].t : hi, after)});
         }
         for (RetrogradePeriod& p : periods) {
             if (p.shadow_to <= search.from_jd || p.shadow_from >= search.to_jd) continue;
