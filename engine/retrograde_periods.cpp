@@ -128,7 +128,8 @@ std::vector<RetrogradePeriod> find_retrograde_periods(Ephemeris& eph, const SkyE
     const auto dated = [&](double t) { return search.progressed ? progressed_to_calendar(t, search.natal_jd) : t; };
 
     for (int body : search.bodies) {
-        if (!ever_stations(body)) continue;
+        // A body whose positions failed in the run has its stations missing there.
+        if (!ever_stations(body) || failed_before.count(body) != 0) continue;
         if (search.cancelled && search.cancelled()) break;
         // The stations just before and after the range, on the library's positions like the run's.
         SkyEventSearch around = search;

@@ -348,11 +348,18 @@ void TimelinePainter::paint_legend(QPainter& painter, const TimelineView& view, 
     const QString kinds = QString::fromUtf8("\u25C6 exact; bars: within 1\u00B0, in the paler colour of each family");
     painter.drawText(QRect(x, 0, metrics_.horizontalAdvance(kinds) + 1, legend_height_), Qt::AlignLeft | Qt::AlignVCenter, kinds);
     x += metrics_.horizontalAdvance(kinds) + 3 * text_pad;
-    if (timeline_.event_lanes > 0) {
+    // The event lanes' bars, where there are any.
+    bool retrograde = false, voids = false;
+    for (int i = 0; i < timeline_.event_lanes; ++i) {
+        const TimelineLane& lane = timeline_.lanes[static_cast<std::size_t>(i)];
+        retrograde = retrograde || (lane.kind == LaneKind::body_events && !(lane.spans.empty() && lane.shadows.empty()));
+        voids = voids || lane.kind == LaneKind::void_moon;
+    }
+    if (retrograde) {
         item(colours.retrograde, swatch, bar_height + 2, "retrograde");
         item(colours.shadow, swatch, bar_height, "shadow");
-        item(colours.void_moon, swatch, bar_height, "void Moon");
     }
+    if (voids) item(colours.void_moon, swatch, bar_height, "void Moon");
     item(colours.now, 2, swatch + 2, "now");
     if (!view.note.isEmpty()) {
         painter.setPen(colours.text);
