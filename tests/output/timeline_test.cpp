@@ -170,8 +170,7 @@ TEST(Timeline, EventLanesOfMercuryRetrogradeAndLunations) {
         engine.cv.stations = engine.cv.ingresses = engine.cv.lunations = true;
         ASSERT_TRUE(run_calculation_command(engine, 1).ran);
         const Timeline t = build_timeline(engine);
-        ASSERT_EQ(t.event_lanes, 2);
-        ASSERT_EQ(t.lanes.size(), 2u);
+        ASSERT_EQ(std::pair(t.event_lanes, t.lanes.size()), std::pair(2, std::size_t{2}));
         const TimelineLane& mercury = t.lanes[0];
         EXPECT_EQ(std::tuple(mercury.kind, mercury.label, t.lanes[1].kind, t.lanes[1].label),
                   std::tuple(LaneKind::body_events, "Mercury", LaneKind::lunations, "Lunations"));
@@ -186,18 +185,11 @@ TEST(Timeline, EventLanesOfMercuryRetrogradeAndLunations) {
         EXPECT_NEAR(p.shadow_to, shadow_to, 1e-4);
         // Drawn cut at the range.
         const auto within = [&](double jd) { return std::clamp(jd, t.from_jd, t.to_jd); };
-        if (c.spans == 1) {
-            EXPECT_DOUBLE_EQ(mercury.spans[0].from_jd, within(p.retrograde_from));
-            EXPECT_DOUBLE_EQ(mercury.spans[0].to_jd, within(p.retrograde_to));
-            EXPECT_EQ(mercury.spans[0].text.rfind("Mercury retrograde from 04/01/2024 22:1", 0), 0u) << mercury.spans[0].text;
-        }
-        if (c.shadows > 0) {
-            EXPECT_DOUBLE_EQ(mercury.shadows.back().to_jd, within(p.shadow_to));
-        }
-        if (c.shadows == 2) {
-            EXPECT_DOUBLE_EQ(mercury.shadows[0].from_jd, p.shadow_from);
-        }
-        for (const TimelineEvent& e : mercury.events) EXPECT_EQ(e.event.kind, SkyEventKind::ingress);
+        EXPECT_TRUE(c.spans == 0 || (mercury.spans[0].from_jd == within(p.retrograde_from) &&
+                                     mercury.spans[0].to_jd == within(p.retrograde_to) &&
+                                     mercury.spans[0].text.starts_with("Mercury retrograde from 04/01/2024 22:1")));
+        EXPECT_TRUE(c.shadows == 0 || mercury.shadows.back().to_jd == within(p.shadow_to));
+        EXPECT_TRUE(c.shadows < 2 || mercury.shadows[0].from_jd == p.shadow_from);
 
         // The lunations: each crossing of a quarter by the Moon's elongation, sampled hourly.
         int quarters = 0;

@@ -233,8 +233,7 @@ private slots:
         };
         QVERIFY(run_calculation_command(engine, 1).ran);
         const Timeline plain = build_timeline(engine);
-        QCOMPARE(plain.event_lanes, 0);
-        QVERIFY(!plain.lanes.empty());
+        QVERIFY(plain.event_lanes == 0 && !plain.lanes.empty());
         const auto plain_pictures = pictures(plain);
 
         for (bool* tick : engine.cv.event_ticks()) *tick = true;
@@ -264,14 +263,9 @@ private slots:
         QCOMPARE(image.pixelColor(centre_of(t, 1, 0.5 * (p.retrograde_from + p.retrograde_to))), t.colours().retrograde);
         QCOMPARE(image.pixelColor(centre_of(t, 1, 0.5 * (p.shadow_from + p.retrograde_from))), t.colours().shadow);
         QVERIFY(image.pixelColor(centre_of(t, 1, p.shadow_to + 3.0)) != t.colours().shadow);
-        QVERIFY2(t.text_at(centre_of(t, 1, p.retrograde_from + 3.0)).startsWith("Mercury retrograde from 04/01/2024 22:1"),
-                 qPrintable(t.text_at(centre_of(t, 1, p.retrograde_from + 3.0))));
-        for (int lane : {2, 3}) {
-            for (const TimelineEvent& e : events->lanes[lane].events) {
-                QCOMPARE(t.text_at(centre_of(t, lane, e.event.jd)), QString::fromStdString(e.text));
-                QVERIFY(!e.text.empty());
-            }
-        }
+        QVERIFY(t.text_at(centre_of(t, 1, p.retrograde_from + 3.0)).startsWith("Mercury retrograde from 04/01/2024 22:1"));
+        for (const TimelineEvent& e : events->lanes[2].events)
+            QCOMPARE(t.text_at(centre_of(t, 2, e.event.jd)), QString::fromStdString(e.text));
         QCOMPARE(t.text_at(centre_of(t, 3, GetJulianDay(4, 8, 2024) + 0.76)).left(36), QString("Total solar eclipse 04/08/2024 18:17"));
     }
 
