@@ -244,6 +244,7 @@ private slots:
         QCOMPARE(labels, QStringList({"Sun", "Mercury", "Lunations", "Eclipses"}));  // no Moon: no void
         const auto event_pictures = pictures(*events);
         QVERIFY(event_pictures.first != plain_pictures.first && event_pictures.second != plain_pictures.second);
+        QVERIFY(event_pictures.second.contains("retrograde") && !plain_pictures.second.contains("retrograde"));
         Timeline stripped = *events;
         stripped.lanes.erase(stripped.lanes.begin(), stripped.lanes.begin() + stripped.event_lanes);
         stripped.event_lanes = 0;
