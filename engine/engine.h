@@ -155,6 +155,8 @@ struct ScanResults {
     // The sky's own events of the run (stations, ingresses...), in time order: none when no event
     // is ticked. A cancelled run keeps those found before it stopped.
     std::vector<SkyEvent> sky_events;
+    // With the stations: the bodies' retrograde periods and shadows reaching into the range.
+    std::vector<RetrogradePeriod> retrograde_periods;
 };
 
 // Puts the pairs' results together in the plan's order, as one thread scanning them in turn

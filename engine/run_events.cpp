@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "engine/engine.h"
+#include "engine/retrograde_periods.h"
 
 namespace tavrolin {
 
@@ -44,6 +45,8 @@ SkyEventsResult Engine::find_run_events(const ScanInputs& inputs, const std::fun
     EclipseApi* eclipses = k.eclipses ? (eclipse_api != nullptr ? eclipse_api : &library_eclipses) : nullptr;
     SkyEventsResult found = find_sky_events(eph, eclipses, s);
     for (const auto& [body, message] : found.errors) eph.note_error(body, message);
+    // The timeline's retrograde bars and shadows.
+    found.periods = find_retrograde_periods(eph, s, found.events);
 
     if (c.mode == 0) {
         // Stations and eclipses on a ticked natal body; Earth only as a heliocentric P2.
@@ -63,6 +66,7 @@ SkyEventsResult Engine::find_run_events(const ScanInputs& inputs, const std::fun
 
 void Engine::add_run_events(ScanResults& results, SkyEventsResult&& events, ScanOutcome& outcome) {
     results.sky_events = std::move(events.events);
+    results.retrograde_periods = std::move(events.periods);
     for (auto& error : events.errors) {
         bool named = false;
         for (const auto& e : results.errors) named = named || e.first == error.first;

@@ -63,8 +63,22 @@ struct SkyEventSearch {
     int threads = 1;
 };
 
+// A body's retrograde period, station to station, with its shadow: from the moment the body first
+// reaches the longitude of the coming direct station to the moment it passes the longitude of the
+// retrograde station again. Dated like the events (in life on a progressed scale).
+struct RetrogradePeriod {
+    int body = 0;
+    double shadow_from = 0.0;
+    double retrograde_from = 0.0;  // the station retrograde
+    double retrograde_to = 0.0;    // the station direct
+    double shadow_to = 0.0;
+};
+
 struct SkyEventsResult {
     std::vector<SkyEvent> events;
+    // With the stations: the periods that reach into the range, shadows included, by body then
+    // time (retrograde_periods.h).
+    std::vector<RetrogradePeriod> periods;
     // Bodies whose positions could not be computed, with the library's message; none of their
     // events are listed.
     std::vector<std::pair<int, std::string>> errors;

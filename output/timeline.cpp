@@ -1,9 +1,12 @@
 #include "output/timeline.h"
 
 #include <algorithm>
+#include <array>
+#include <iterator>
 #include <unordered_map>
 
 #include "output/calculation_command.h"
+#include "output/event_text.h"
 #include "output/listing.h"
 
 namespace tavrolin {
@@ -12,6 +15,68 @@ namespace {
 
 long long lane_key(int p1, int aspect, int p2) {
     return (static_cast<long long>(p1) * aspect_count + aspect) * (point_count + 1) + p2;
+}
+
+// The lanes of the run's sky events, in their order: each body's (its retrograde periods with
+// their shadows, its ingresses), then the lunations, the eclipses and the void Moon.
+std::vector<TimelineLane> event_lanes(const Engine& engine, double from_jd, double to_jd) {
+    const RunInputs& run = engine.last_run;
+    std::vector<TimelineLane> lanes;
+    if (engine.sky_events.empty() && engine.retrograde_periods.empty()) return lanes;
+    const ListingContext context{run.cv, run.calc_kind};
+    const EventEntry entry = event_entry_in_style(run.cv.style);
+    const auto text_of = [&](const SkyEvent& e) {
+        std::string text = entry(context, e);
+        return text.substr(0, text.find(crlf));
+    };
+    std::array<TimelineLane, body_count> bodies;
+    TimelineLane lunations, eclipses, voids;
+    for (const SkyEvent& e : engine.sky_events) {
+        const auto b = static_cast<std::size_t>(e.body);
+        switch (e.kind) {
+            case SkyEventKind::ingress:
+                if (b < bodies.size()) bodies[b].events.push_back({e, text_of(e)});
+                break;
+            case SkyEventKind::lunation: lunations.events.push_back({e, text_of(e)}); break;
+            case SkyEventKind::eclipse: eclipses.events.push_back({e, text_of(e)}); break;
+            case SkyEventKind::void_of_course:
+                // A void that began before the range is shown from its start.
+                voids.spans.push_back({std::max(e.jd, from_jd), std::min(e.end_jd, to_jd), text_of(e)});
+                break;
+            case SkyEventKind::station: break;  // the ends of the retrograde spans
+        }
+    }
+    for (const RetrogradePeriod& p : engine.retrograde_periods) {
+        const auto b = static_cast<std::size_t>(p.body);
+        if (b >= bodies.size()) continue;
+        const auto cut = [&](double from, double to) { return TimelineStretch{std::max(from, from_jd), std::min(to, to_jd)}; };
+        const std::string shadow = "; shadow from " + listing_time(p.shadow_from, run.cv) + " to " + listing_time(p.shadow_to, run.cv);
+        if (p.shadow_from < p.retrograde_from) bodies[b].shadows.push_back(cut(p.shadow_from, p.retrograde_from));
+        if (p.retrograde_from < to_jd && p.retrograde_to > from_jd) {
+            const TimelineStretch s = cut(p.retrograde_from, p.retrograde_to);
+            bodies[b].spans.push_back({s.from_jd, s.to_jd,
+                                       ControlValues::body_caption(p.body) + " retrograde from " +
+                                           listing_time(p.retrograde_from, run.cv) + " to " +
+                                           listing_time(p.retrograde_to, run.cv) + shadow});
+        }
+        if (p.retrograde_to < p.shadow_to) bodies[b].shadows.push_back(cut(p.retrograde_to, p.shadow_to));
+    }
+    const auto add = [&](TimelineLane&& lane, LaneKind kind, int body, std::string label) {
+        if (lane.events.empty() && lane.spans.empty() && lane.shadows.empty()) return;
+        lane.kind = kind;
+        lane.p1 = body;
+        lane.label = std::move(label);
+        std::erase_if(lane.shadows, [](const TimelineStretch& s) { return s.to_jd <= s.from_jd; });
+        std::sort(lane.shadows.begin(), lane.shadows.end(),
+                  [](const TimelineStretch& a, const TimelineStretch& b) { return a.from_jd < b.from_jd; });
+        lanes.push_back(std::move(lane));
+    };
+    for (int b = 0; b <= last_body_index; ++b)
+        add(std::move(bodies[static_cast<std::size_t>(b)]), LaneKind::body_events, b, ControlValues::body_caption(b));
+    add(std::move(lunations), LaneKind::lunations, 1, "Lunations");
+    add(std::move(eclipses), LaneKind::eclipses, 0, "Eclipses");
+    add(std::move(voids), LaneKind::void_moon, 1, "Void Moon");
+    return lanes;
 }
 
 }  // namespace
@@ -103,6 +168,11 @@ Timeline build_timeline(const Engine& engine) {
     }
     std::stable_sort(timeline.lanes.begin(), timeline.lanes.end(),
                      [](const TimelineLane& a, const TimelineLane& b) { return a.first_jd() < b.first_jd(); });
+
+    std::vector<TimelineLane> events = event_lanes(engine, timeline.from_jd, timeline.to_jd);
+    timeline.event_lanes = static_cast<int>(events.size());
+    timeline.has_run = timeline.has_run || !events.empty();
+    timeline.lanes.insert(timeline.lanes.begin(), std::make_move_iterator(events.begin()), std::make_move_iterator(events.end()));
     return timeline;
 }
 

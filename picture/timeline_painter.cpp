@@ -144,6 +144,12 @@ TimelineColours timeline_colours(const QPalette& palette) {
         c.stretches[f] = mix(c.background, c.marks[f], dark ? 0.45 : 0.35);
     }
     c.now = QColor(QColor::fromHslF(320 / 360.0, 0.9, dark ? 0.7 : 0.45).rgb());
+    // Events in teal (retrograde spans, a paler shadow), eclipses in orange, the void Moon grey.
+    c.retrograde = QColor(QColor::fromHslF(180 / 360.0, saturation, lightness).rgb());
+    c.shadow = mix(c.background, c.retrograde, dark ? 0.4 : 0.3);
+    c.event = c.text;
+    c.eclipse = QColor(QColor::fromHslF(25 / 360.0, 0.95, dark ? 0.6 : 0.45).rgb());
+    c.void_moon = mix(c.background, c.text, 0.3);
     return c;
 }
 
@@ -284,7 +290,8 @@ void TimelinePainter::paint(QPainter& painter, const TimelineView& view, const T
         painter.setPen(colours.text);
         painter.setBrush(Qt::NoBrush);
         painter.drawText(QRect(text_pad, top, label_w - 2 * text_pad, lane_height_), Qt::AlignLeft | Qt::AlignVCenter, label);
-        paint_lane(painter, lane, top, view, colours);
+        if (lane.kind == LaneKind::aspect) paint_lane(painter, lane, top, view, colours);
+        else paint_event_lane(painter, lane, top, view, colours);
     }
     painter.setRenderHint(QPainter::Antialiasing, false);
     if (lanes == 0) {
@@ -341,6 +348,18 @@ void TimelinePainter::paint_legend(QPainter& painter, const TimelineView& view, 
     const QString kinds = QString::fromUtf8("\u25C6 exact; bars: within 1\u00B0, in the paler colour of each family");
     painter.drawText(QRect(x, 0, metrics_.horizontalAdvance(kinds) + 1, legend_height_), Qt::AlignLeft | Qt::AlignVCenter, kinds);
     x += metrics_.horizontalAdvance(kinds) + 3 * text_pad;
+    // The event lanes' bars, where there are any.
+    bool retrograde = false, voids = false;
+    for (int i = 0; i < timeline_.event_lanes; ++i) {
+        const TimelineLane& lane = timeline_.lanes[static_cast<std::size_t>(i)];
+        retrograde = retrograde || (lane.kind == LaneKind::body_events && !(lane.spans.empty() && lane.shadows.empty()));
+        voids = voids || lane.kind == LaneKind::void_moon;
+    }
+    if (retrograde) {
+        item(colours.retrograde, swatch, bar_height + 2, "retrograde");
+        item(colours.shadow, swatch, bar_height, "shadow");
+    }
+    if (voids) item(colours.void_moon, swatch, bar_height, "void Moon");
     item(colours.now, 2, swatch + 2, "now");
     if (!view.note.isEmpty()) {
         painter.setPen(colours.text);
@@ -443,6 +462,97 @@ void TimelinePainter::paint_lane(QPainter& painter, const TimelineLane& lane, in
         }
         m = next;
     }
+}
+
+void TimelinePainter::paint_event_lane(QPainter& painter, const TimelineLane& lane, int top, const TimelineView& view,
+                                       const TimelineColours& colours) const {
+    const QRect area = lanes_area(view);
+    const double centre = top + lane_height_ / 2 + 0.5;
+    const double left = area.left() - 2.0, right = area.right() + 2.0;
+    const double bar = std::max(3.0, lane_height_ / 3.0);
+    // Spans in view, those that meet within a pixel drawn as one bar (a century of voids).
+    const auto spans = [&](const auto& list, const QColor& colour, double height) {
+        using Item = typename std::decay_t<decltype(list)>::value_type;
+        auto s = std::lower_bound(list.begin(), list.end(), view.from_jd, [](const Item& a, double t) { return a.to_jd < t; });
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(colour);
+        std::optional<std::pair<double, double>> open;
+        const auto flush = [&] {
+            if (open) painter.drawRect(QRectF(open->first, centre - height / 2, std::max(1.0, open->second - open->first), height));
+        };
+        for (; s != list.end() && s->from_jd <= view.to_jd; ++s) {
+            const double x0 = std::max(left, x_of(s->from_jd, view)), x1 = std::min(right, x_of(s->to_jd, view));
+            if (open && x0 <= open->second + 1.0) {
+                open->second = std::max(open->second, x1);
+                continue;
+            }
+            flush();
+            open = std::pair{x0, x1};
+        }
+        flush();
+    };
+    spans(lane.shadows, colours.shadow, bar);
+    spans(lane.spans, lane.kind == LaneKind::void_moon ? colours.void_moon : colours.retrograde,
+          lane.kind == LaneKind::void_moon ? bar : bar + 2.0);
+
+    // Marks: a symbol each, at most one per pixel column.
+    const double r = mark_radius_;
+    auto e = std::lower_bound(lane.events.begin(), lane.events.end(), jd_at(left - r, view),
+                              [](const TimelineEvent& a, double t) { return a.event.jd < t; });
+    double last_x = -1e9;
+    for (; e != lane.events.end() && e->event.jd <= jd_at(right + r, view); ++e) {
+        const double x = x_of(e->event.jd, view);
+        if (x - last_x < 1.0) continue;
+        last_x = x;
+        const QRectF disc(x - r, centre - r, 2 * r, 2 * r);
+        const SkyEvent& ev = e->event;
+        if (ev.kind == SkyEventKind::ingress) {
+            // A triangle pointing the way the body crossed into the sign.
+            const double d = ev.retrograde ? 1.0 : -1.0;
+            const QPointF points[3] = {{x, centre + d * r}, {x - r * 0.8, centre - d * r * 0.6}, {x + r * 0.8, centre - d * r * 0.6}};
+            painter.setPen(QPen(colours.background, 1));
+            painter.setBrush(colours.event);
+            painter.drawPolygon(points, 3);
+        } else if (ev.kind == SkyEventKind::lunation) {
+            // The phase as the Moon shows it: dark new, bright full, a half lit at the quarters.
+            painter.setPen(QPen(colours.event, 1));
+            painter.setBrush(ev.phase == LunationPhase::new_moon ? colours.event : colours.background);
+            painter.drawEllipse(disc);
+            if (ev.phase == LunationPhase::first_quarter || ev.phase == LunationPhase::last_quarter) {
+                painter.setBrush(colours.event);
+                painter.drawPie(disc, (ev.phase == LunationPhase::first_quarter ? -90 : 90) * 16, 180 * 16);
+            }
+        } else if (ev.kind == SkyEventKind::eclipse) {
+            // Solar: a dark disc in a bright ring; lunar: a ring around a shadowed disc.
+            const bool solar = ev.body == 0;
+            painter.setPen(QPen(colours.eclipse, solar ? 2.0 : 1.5));
+            painter.setBrush(solar ? colours.text : colours.shadow);
+            painter.drawEllipse(disc);
+        }
+    }
+}
+
+const std::string* TimelinePainter::event_text_at(QPoint pos, const TimelineView& view) const {
+    const int i = lane_at(pos.y(), view);
+    if (i < 0 || i >= timeline_.event_lanes || pos.x() < lanes_area(view).left()) return nullptr;
+    const TimelineLane& lane = timeline_.lanes[static_cast<std::size_t>(i)];
+    const double reach = mark_radius_ + 1.0;
+    const std::string* best = nullptr;
+    double best_distance = reach;
+    auto e = std::lower_bound(lane.events.begin(), lane.events.end(), jd_at(pos.x() - reach, view),
+                              [](const TimelineEvent& a, double t) { return a.event.jd < t; });
+    for (; e != lane.events.end() && e->event.jd <= jd_at(pos.x() + reach, view); ++e) {
+        const double d = std::fabs(x_of(e->event.jd, view) - pos.x());
+        if (d <= best_distance) {
+            best = &e->text;
+            best_distance = d;
+        }
+    }
+    if (best != nullptr) return best;
+    const double at = jd_at(pos.x(), view), slack = jd_at(pos.x() + 1.0, view) - at;
+    for (const TimelineSpan& s : lane.spans)
+        if (s.from_jd - slack <= at && at <= s.to_jd + slack) return &s.text;
+    return nullptr;
 }
 
 void TimelinePainter::paint_axis(QPainter& painter, const TimelineView& view, const TimelineColours& colours, bool top) const {

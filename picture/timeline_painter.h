@@ -34,6 +34,12 @@ struct TimelineColours {
     QColor now;
     std::array<QColor, aspect_family_count> marks{};      // exact moments, by AspectFamily
     std::array<QColor, aspect_family_count> stretches{};  // within one degree
+    // The sky's event lanes.
+    QColor retrograde;  // a body's retrograde spans
+    QColor shadow;      // and its shadows, lighter
+    QColor event;       // ingresses and lunations
+    QColor eclipse;
+    QColor void_moon;
 };
 
 // Colours readable on the palette's base colour: the families' colours are darker on a light
@@ -77,6 +83,9 @@ public:
     int lane_at(int y, const TimelineView& view) const;
     // The exact moment drawn nearest to pos, within its diamond's reach; null for none.
     const TimelineMark* mark_at(QPoint pos, const TimelineView& view) const;
+    // What the sky event lane says at pos: the event mark nearest to it within its symbol's
+    // reach, else the span under it; null for none.
+    const std::string* event_text_at(QPoint pos, const TimelineView& view) const;
 
     void paint(QPainter& painter, const TimelineView& view, const TimelineColours& colours) const;
 
@@ -88,6 +97,8 @@ private:
     void paint_legend(QPainter& painter, const TimelineView& view, const TimelineColours& colours) const;
     void paint_lane(QPainter& painter, const TimelineLane& lane, int top, const TimelineView& view,
                     const TimelineColours& colours) const;
+    void paint_event_lane(QPainter& painter, const TimelineLane& lane, int top, const TimelineView& view,
+                          const TimelineColours& colours) const;
     void paint_axis(QPainter& painter, const TimelineView& view, const TimelineColours& colours, bool top) const;
     // Above the labels: the number of lanes (line 0) and of exact moments (line 1).
     QString corner_text(int line) const;

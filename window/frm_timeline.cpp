@@ -277,6 +277,7 @@ void frmTimeline::pan(double dx, int dy) {
 }
 
 QString frmTimeline::text_at(QPoint pos) const {
+    if (const std::string* text = painter_->event_text_at(pos, view())) return QString::fromStdString(*text);
     const TimelineMark* mark = painter_->mark_at(pos, view());
     return mark != nullptr && row_text_ ? row_text_(mark->row) : QString();
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <tuple>
@@ -11,6 +12,7 @@
 #include "engine/parallel_scan.h"
 #include "engine/swe_api.h"
 #include "output/calculation_command.h"
+#include "output/event_text.h"
 #include "support/fake_swe.h"
 
 using namespace tavrolin;
@@ -127,4 +129,75 @@ TEST(Timeline, NearMissAlone) {
     ASSERT_EQ(std::tuple(t.lanes[0].marks.size(), t.lanes[0].stretches.size()), std::tuple(0u, 1u));
     EXPECT_NEAR(t.lanes[0].stretches[0].from_jd, jan1_2000 + 10 - 5, 0.01);
     EXPECT_NEAR(t.lanes[0].stretches[0].to_jd, jan1_2000 + 10 + 5, 0.01);
+}
+
+// The sky's event lanes from the library's real positions: Mercury's retrograde period of April
+// 2024 (stations 1 April 22:14 UT and 25 April 12:54 UT) with its shadows, seen through ranges that
+// hold all of it, only its middle and only its end; its ingresses and the lunations beside it.
+TEST(Timeline, EventLanesOfMercuryRetrogradeAndLunations) {
+    set_ephemeris_path(".");
+    LibSwe swe;
+    Ephemeris eph(swe);
+    // An independent bisection: the moment in [a, b] at which Mercury's longitude, rising, passes lon.
+    const auto passes = [&](double a, double b, double lon) {
+        for (int i = 0; i < 60; ++i) {
+            const double m = 0.5 * (a + b);
+            (std::remainder(eph.Get_1_Planet_geo(m, 2) - lon, 360.0) < 0 ? a : b) = m;
+        }
+        return a;
+    };
+    const double retro = 2460402.4264, direct = 2460426.0375;  // the published stations, to the minute
+    const double retro_lon = eph.Get_1_Planet_geo(retro, 2), direct_lon = eph.Get_1_Planet_geo(direct, 2);
+    const double shadow_from = passes(2460380.5, retro - 5, direct_lon);  // 18 March 2024, in America
+    const double shadow_to = passes(direct + 5, 2460460.5, retro_lon);    // 13 May 2024
+    ASSERT_NEAR(shadow_from, 2460388.0, 1.0);
+    ASSERT_NEAR(shadow_to, 2460444.0, 1.0);
+
+    struct Case {
+        const char *from, *to;
+        std::size_t spans, shadows, ingresses;
+    };
+    for (const Case& c : {Case{"03/01/2024", "05/31/2024", 1, 2, 2}, Case{"04/10/2024", "04/20/2024", 1, 0, 0},
+                          Case{"05/01/2024", "05/31/2024", 0, 1, 1}}) {
+        SCOPED_TRACE(c.from);
+        Engine engine(eph);
+        engine.cv = tavrolin::testing::initial_state();
+        engine.cv.select_mode(1);
+        engine.cv.start_date = c.from;
+        engine.cv.end_date = c.to;
+        engine.cv.tz = "0";
+        tavrolin::testing::tick_only(engine.cv, {2}, {}, {});
+        engine.cv.stations = engine.cv.ingresses = engine.cv.lunations = true;
+        ASSERT_TRUE(run_calculation_command(engine, 1).ran);
+        const Timeline t = build_timeline(engine);
+        ASSERT_EQ(std::pair(t.event_lanes, t.lanes.size()), std::pair(2, std::size_t{2}));
+        const TimelineLane& mercury = t.lanes[0];
+        EXPECT_EQ(std::tuple(mercury.kind, mercury.label, t.lanes[1].kind, t.lanes[1].label),
+                  std::tuple(LaneKind::body_events, "Mercury", LaneKind::lunations, "Lunations"));
+        ASSERT_EQ(std::tuple(mercury.spans.size(), mercury.shadows.size(), mercury.events.size()),
+                  std::tuple(c.spans, c.shadows, c.ingresses));
+        // Every period reaching into the range is whole, whichever of its ends lie outside it.
+        ASSERT_EQ(engine.retrograde_periods.size(), 1u);
+        const RetrogradePeriod& p = engine.retrograde_periods[0];
+        EXPECT_NEAR(p.retrograde_from, retro, 1.0 / 1440);
+        EXPECT_NEAR(p.retrograde_to, direct, 1.0 / 1440);
+        EXPECT_NEAR(p.shadow_from, shadow_from, 1e-4);
+        EXPECT_NEAR(p.shadow_to, shadow_to, 1e-4);
+        // Drawn cut at the range.
+        const auto within = [&](double jd) { return std::clamp(jd, t.from_jd, t.to_jd); };
+        EXPECT_TRUE(c.spans == 0 || (mercury.spans[0].from_jd == within(p.retrograde_from) &&
+                                     mercury.spans[0].to_jd == within(p.retrograde_to) &&
+                                     mercury.spans[0].text.starts_with("Mercury retrograde from 04/01/2024 22:1")));
+        EXPECT_TRUE(c.shadows == 0 || mercury.shadows.back().to_jd == within(p.shadow_to));
+        EXPECT_TRUE(c.shadows < 2 || mercury.shadows[0].from_jd == p.shadow_from);
+
+        // The lunations: each crossing of a quarter by the Moon's elongation, sampled hourly.
+        int quarters = 0;
+        const auto quarter = [&](double jd) {
+            return std::floor(std::fmod(eph.Get_1_Planet_geo(jd, 1) - eph.Get_1_Planet_geo(jd, 0) + 720.0, 360.0) / 90.0);
+        };
+        for (double jd = t.from_jd; jd + 1.0 / 24 <= t.to_jd + 1e-9; jd += 1.0 / 24) quarters += quarter(jd) != quarter(jd + 1.0 / 24);
+        ASSERT_EQ(t.lanes[1].events.size(), static_cast<std::size_t>(quarters));
+        for (const TimelineEvent& e : t.lanes[1].events) EXPECT_EQ(e.text.find(event_words(e.event)), 0u) << e.text;
+    }
 }

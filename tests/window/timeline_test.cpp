@@ -12,6 +12,8 @@
 #include <cmath>
 
 #include "engine/calendar.h"
+#include "engine/swe_api.h"
+#include "output/calculation_command.h"
 #include "support/window_test_support.h"
 #include "window/frm_timeline.h"
 
@@ -203,6 +205,69 @@ private slots:
             }
             QVERIFY(contrast(c.now, base) >= 3.0);
         }
+    }
+
+    // The sky's event lanes of spring 2024 beside the Sun's conjunctions with Mercury: drawn in
+    // their colours and hovered for their lines; without them the picture is the aspects' alone,
+    // byte for byte, and an events run's picture with its event lanes taken away is that picture.
+    void eventLanesDrawnHoveredAndAbsentWhenNotTicked() {
+        set_ephemeris_path(".");
+        LibSwe swe;
+        Ephemeris eph(swe);
+        Engine engine(eph);
+        engine.cv = tavrolin::testing::initial_state();
+        engine.cv.select_mode(1);
+        engine.cv.start_date = "03/01/2024";
+        engine.cv.end_date = "05/31/2024";
+        engine.cv.tz = "0";
+        tavrolin::testing::tick_only(engine.cv, {0, 2}, {0, 2}, {0});
+        QPalette palette;
+        palette.setColor(QPalette::Base, Qt::white);
+        palette.setColor(QPalette::Text, Qt::black);
+        const TimelineColours colours = timeline_colours(palette);
+        const auto pictures = [&](const Timeline& timeline) {
+            const TimelinePainter painter(timeline, QFont());
+            const TimelineView view = painter.whole_view(1200, 4000);
+            return std::pair(render_picture(painter, view, colours, PictureFormat::png),
+                             render_picture(painter, view, colours, PictureFormat::svg));
+        };
+        QVERIFY(run_calculation_command(engine, 1).ran);
+        const Timeline plain = build_timeline(engine);
+        QVERIFY(plain.event_lanes == 0 && !plain.lanes.empty());
+        const auto plain_pictures = pictures(plain);
+
+        for (bool* tick : engine.cv.event_ticks()) *tick = true;
+        QVERIFY(run_calculation_command(engine, 1).ran);
+        auto events = std::make_shared<Timeline>(build_timeline(engine));
+        QStringList labels;
+        for (int i = 0; i < events->event_lanes; ++i) labels << QString::fromStdString(events->lanes[i].label);
+        QCOMPARE(labels, QStringList({"Sun", "Mercury", "Lunations", "Eclipses"}));  // no Moon: no void
+        const auto event_pictures = pictures(*events);
+        QVERIFY(event_pictures.first != plain_pictures.first && event_pictures.second != plain_pictures.second);
+        QVERIFY(event_pictures.second.contains("retrograde") && !plain_pictures.second.contains("retrograde"));
+        Timeline stripped = *events;
+        stripped.lanes.erase(stripped.lanes.begin(), stripped.lanes.begin() + stripped.event_lanes);
+        stripped.event_lanes = 0;
+        QVERIFY(pictures(stripped) == plain_pictures);
+
+        // Mercury's lane: the retrograde span in its colour, the shadows in theirs; hovering a
+        // lunation or an eclipse gives its listing line, the span its stations.
+        ScriptedDialogs dialogs;
+        frmTimeline t(nullptr, dialogs, QString());
+        t.resize(1200, 600);
+        t.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&t));
+        t.set_timeline(events, [](int) { return QString(); });
+        const QImage image = t.visible_image();
+        const RetrogradePeriod& p = engine.retrograde_periods.at(0);
+        QCOMPARE(p.body, 2);
+        QCOMPARE(image.pixelColor(centre_of(t, 1, 0.5 * (p.retrograde_from + p.retrograde_to))), t.colours().retrograde);
+        QCOMPARE(image.pixelColor(centre_of(t, 1, 0.5 * (p.shadow_from + p.retrograde_from))), t.colours().shadow);
+        QVERIFY(image.pixelColor(centre_of(t, 1, p.shadow_to + 3.0)) != t.colours().shadow);
+        QVERIFY(t.text_at(centre_of(t, 1, p.retrograde_from + 3.0)).startsWith("Mercury retrograde from 04/01/2024 22:1"));
+        for (const TimelineEvent& e : events->lanes[2].events)
+            QCOMPARE(t.text_at(centre_of(t, 2, e.event.jd)), QString::fromStdString(e.text));
+        QCOMPARE(t.text_at(centre_of(t, 3, GetJulianDay(4, 8, 2024) + 0.76)).left(36), QString("Total solar eclipse 04/08/2024 18:17"));
     }
 
     // A million moments in 50,000 lanes (half in one lane): opening and the first paint well within
