@@ -81,7 +81,7 @@ TEST_F(NatalAngles, HouseIngressesCrossTheCuspsInOrder) {
     const HouseIngressSearch search{from, from + 8 * 365.25, {1, 4, 6},
         compute_houses(swe_julday(1949, 9, 22, 16.7, SE_GREG_CAL), 51.5, -0.1, HouseSystem::Placidus)->cusps};
     std::array<int, body_count> last_house{};
-    const std::vector<HouseIngress> found = find_house_ingresses(eph, search);
+    const std::vector<HouseIngress> found = find_house_ingresses(eph, search).ingresses;
     for (const HouseIngress& x : found) {
         const double cusp = search.cusps[static_cast<std::size_t>((x.retrograde ? x.left : x.house) - 1)];
         EXPECT_LT(std::fabs(std::remainder(eph.Get_1_Planet_geo(x.jd, x.body) - cusp, 360.0)),
