@@ -271,38 +271,15 @@ TEST_F(SettingsFile, BirthPlaceLinesRoundTripAndOldFilesHaveNoPlace) {
     EXPECT_EQ(place_of(from_ini), std::tuple(placed.place_name, placed.latitude, placed.longitude, "K", 0, 0));
 }
 
-// The house-ingress tick is line 93, written only when ticked (after the event ticks and the place
-// lines, which it brings along even without a place); a file without it ticks none. In the INI it
-// is the word "houses" of "events=".
+// House ingresses: line 93 only when ticked (lines 82-92 before it, a place or not); "houses" in the INI.
 TEST_F(SettingsFile, HouseIngressTickIsLine93AndAWordOfTheIniEvents) {
-    ControlValues placed = initial_state();
-    placed.latitude = "48.85";
-    placed.longitude = "2.35";
-    const std::string old_text = settings_file_text(initial_state()), place_text = settings_file_text(placed);
-    const std::string events = "0 - Stations\r\n0 - Ingresses\r\n0 - Lunations\r\n0 - Eclipses\r\n0 - Void Moon\r\n";
-    struct Case { ControlValues cv; std::string text; };
-    std::vector<Case> cases = {{initial_state(), old_text + events + "\r\n\r\n\r\nP - Placidus\r\n0 - Asc\r\n0 - MC\r\n"},
-                               {placed, place_text}};
-    for (Case& c : cases) {
-        c.cv.house_ingresses = true;
-        c.text += "1 - House ingresses\r\n";
-        EXPECT_EQ(settings_file_text(c.cv), c.text);
-        for (const auto& [content, ticked] : {std::pair{c.text, true}, {place_text, false}}) {
-            ControlValues loaded = initial_state();
-            loaded.house_ingresses = !ticked;
-            ASSERT_TRUE(load_settings_file(write("houses.opt", content), loaded));
-            EXPECT_EQ(std::pair(loaded.house_ingresses, loaded.latitude), std::pair(ticked, content == place_text ? placed.latitude : c.cv.latitude));
-        }
-    }
-    ControlValues cv = initial_state();
-    cv.house_ingresses = cv.eclipses = true;
-    EXPECT_EQ(ini_file_text(cv), ini_file_text(initial_state()) + "events=eclipses,houses\r\n");
-    for (const auto& [text, ticked] : {std::pair{"events=houses\n", true}, {"events=stations\n", false}}) {
-        ControlValues read = initial_state();
-        read.house_ingresses = !ticked;
-        apply_ini_text(text, read);
-        EXPECT_EQ(read.house_ingresses, ticked) << text;
-    }
+    ControlValues cv = initial_state(), loaded = initial_state(), read = initial_state();
+    cv.house_ingresses = true;
+    const std::string text = settings_file_text(cv), old_text = settings_file_text(initial_state());
+    EXPECT_EQ(text.substr(old_text.size()), "0 - Stations\r\n0 - Ingresses\r\n0 - Lunations\r\n0 - Eclipses\r\n0 - Void Moon\r\n\r\n\r\n\r\nP - Placidus\r\n0 - Asc\r\n0 - MC\r\n1 - House ingresses\r\n");
+    ASSERT_TRUE(load_settings_file(write("houses.opt", text), loaded) && load_settings_file(write("old.opt", old_text), cv));
+    apply_ini_text(ini_file_text(loaded), read);
+    EXPECT_EQ(std::tuple(loaded.house_ingresses, cv.house_ingresses, read.house_ingresses), std::tuple(true, false, true));
 }
 
 }  // namespace

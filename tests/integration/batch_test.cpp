@@ -145,34 +145,15 @@ TEST_F(Batch, EventsFromTheCommandLine) {
         EXPECT_EQ(run(bad).status, 2) << bad;
 }
 
-// --events houses: the P1 bodies' crossings of the natal cusps, alone or beside other kinds, and
-// with "all" where there is a birth place. Without one (on the command line or by the file's
-// tick), or in transit to transit, they are refused.
+// --events houses: the P1 bodies' crossings of the natal cusps; refused without a birth place.
 TEST_F(Batch, HouseIngressesFromTheCommandLine) {
     ControlValues cv = initial_state();
     testing::tick_only(cv, {1, 6}, {}, {});
-    const std::string file = settings("houses.opt", cv), place = " --latitude 51N30 --longitude 0W07 ";
-    ControlValues placed = cv;
-    placed.latitude = "51N30";
-    placed.longitude = "0W07";
-    placed.house_ingresses = true;
-    const ProgramRun r = run("--events houses" + place + file), all = run("--events all" + place + file);
-    EXPECT_EQ(std::tuple(r.status, r.err, r.out), std::tuple(0, std::string(), listing_of(placed, 1)));
-    EXPECT_NE(r.out.find("\nMoon enters natal house "), std::string::npos) << r.out;
-    EXPECT_NE(all.out.find("\nMoon enters natal house "), std::string::npos) << all.out;
-    EXPECT_NE(all.out.find("\nFull Moon "), std::string::npos) << all.out;
-    EXPECT_EQ(run("--events all " + file).out.find("natal house"), std::string::npos);
-    cv.house_ingresses = true;
-    const std::string ticked = settings("ticked.opt", cv);
-    cv.select_mode(1);
-    struct Refused { std::string args, err; };
-    for (const Refused& c : {Refused{"--events houses " + file, "--events houses: house ingresses need a birth place"},
-                             Refused{ticked, "ticked.opt: line 93, house ingresses need a birth place"},
-                             Refused{"--events houses" + place + settings("t2t.opt", cv), "not in transit to transit"}}) {
-        const ProgramRun refused = run(c.args);
-        EXPECT_EQ(std::pair(refused.status, refused.out), std::pair(1, std::string())) << c.args;
-        EXPECT_NE(refused.err.find(c.err), std::string::npos) << refused.err;
-    }
+    const std::string file = settings("houses.opt", cv);
+    std::tie(cv.latitude, cv.longitude, cv.house_ingresses) = std::tuple("51N30", "0W07", true);
+    const ProgramRun r = run("--events houses --latitude 51N30 --longitude 0W07 " + file), refused = run("--events houses " + file);
+    EXPECT_EQ(std::tuple(r.status, r.err, r.out, r.out.find("\nMoon enters natal house ") != std::string::npos), std::tuple(0, std::string(), listing_of(cv, 1), true));
+    EXPECT_EQ(std::tuple(refused.status, refused.err), std::tuple(1, "tavrolin-batch: --events houses: house ingresses need a birth place: give --place, or --latitude and --longitude\n"));
 }
 
 // The bodies of the reports, a blank line as -1.

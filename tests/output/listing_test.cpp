@@ -196,15 +196,6 @@ TEST(ResultsBox, SkyEventLinesInEveryStyleSortedOrInASection) {
     SkyEvent on_sun{SkyEventKind::station, 4, 0, 0, 359.99999};
     on_sun.natal_point = 0;
     EXPECT_EQ(event_words(on_sun) + " " + PrintSignDataMinutes(on_sun.longitude), "Mars stations direct on natal Sun 29 PIS 59");
-    // A house ingress, backwards over a cusp, is an event line like the others in every style.
-    SkyEvent saturn{SkyEventKind::house_ingress, 6, mar31 + 0.25, mar31 + 0.25, 156.5, true};
-    saturn.house = 9;
-    saturn.house_left = 10;
-    const ControlValues cv = testing::ScanSetup().cv;
-    for (const auto& [style, line] : {std::pair{ListingStyle::Default, "Saturn leaves house 10 for house 9 03/31/2024 06:00:00  06 VIR 30"},
-                                      {ListingStyle::Quill, "Saturn (vir) leaves house 10 for house 9 03/31/2024 06:00:00"},
-                                      {ListingStyle::Lunetta, "Saturn leaves house 10 for house 9 03/31/2024 06:00:00   156.50"}})
-        EXPECT_EQ(event_entry_in_style(style)({cv, 1}, saturn), std::string(line) + "\r\n");
 }
 
 TEST(PositionTexts, SignDegreesMinutesSecondsAndNatalReportLines) {
