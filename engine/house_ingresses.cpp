@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/calendar.h"
+#include "engine/motion_bounds.h"
 
 namespace tavrolin {
 
@@ -33,6 +34,9 @@ public:
         double t0 = s_.from_jd;
         double lon0 = longitude(t0, body);
         bool cancelled = false;
+        // With the library's speeds bounded, a step leaps as far as the body cannot reach a cusp:
+        // a slow planet's century takes a few hundred steps instead of thirty-six thousand.
+        const auto bound = eph_.api().motion_bounds_hold() ? motion_bound(s_.solar_arc ? 0 : body, 0, false) : std::nullopt;
         while (t0 < s_.to_jd) {
             if (s_.cancelled && s_.cancelled()) {
                 cancelled = true;
@@ -40,7 +44,9 @@ public:
             }
             // A day of the scan moves the fastest body (the Moon) about 15 degrees: a cusp is
             // crossed at most once a step, and the crossing lies where the distance changes sign.
-            const double t1 = std::min(t0 + 1.0, s_.to_jd);
+            double nearest = 180.0;
+            for (const double cusp : s_.cusps) nearest = std::min(nearest, std::fabs(past(lon0, cusp)));
+            const double t1 = std::min(t0 + (bound ? std::max(1.0, nearest / bound->speed) : 1.0), s_.to_jd);
             const double lon1 = longitude(t1, body);
             for (std::size_t c = 0; c < 12; ++c) {
                 const double d0 = past(lon0, s_.cusps[c]), d1 = past(lon1, s_.cusps[c]);
