@@ -60,7 +60,7 @@ constexpr int exit_usage = 2;
 constexpr std::string_view usage_text =
     "Usage: tavrolin-batch [--degree] [--style default|quill|lunetta] [--dates-in-life]\n"
     "                      [--angle TEXT] [--years-back TEXT]\n"
-    "                      [--events all|stations,ingresses,lunations,eclipses,void]\n"
+    "                      [--events all|stations,ingresses,lunations,eclipses,void,houses]\n"
     "                      [--date-order 0|1|2] [--to-spreadsheet [--pipe NAME] [--date-only 0|1]]\n"
     "                      [--progress] [--export FILE.ics|FILE.csv | --export - --format ics|csv]\n"
     "                      [--timeline FILE.png|FILE.svg [--width N]] [--pdf FILE.pdf]\n"
@@ -102,11 +102,15 @@ constexpr std::string_view help_text =
     "                      or asc,mc (the natal modes with a birth place only)\n"
     "  --angle TEXT        the user-defined angle (default 51.7)\n"
     "  --events LIST       also find the sky's own events (instead of the file's event ticks):\n"
-    "                      a comma-separated list of stations, ingresses, lunations, eclipses\n"
-    "                      and void (the void-of-course Moon), or all. Stations and ingresses\n"
-    "                      are those of the P1 bodies; with no aspect ticked only the events\n"
-    "                      are listed. Transit modes find every kind, the progressed mode\n"
-    "                      stations, ingresses and lunations, the solar-arc mode ingresses\n"
+    "                      a comma-separated list of stations, ingresses, lunations, eclipses,\n"
+    "                      void (the void-of-course Moon) and houses (house ingresses), or all.\n"
+    "                      Stations and ingresses are those of the P1 bodies; with no aspect\n"
+    "                      ticked only the events are listed. Transit modes find every sky\n"
+    "                      event, the progressed mode stations, ingresses and lunations, the\n"
+    "                      solar-arc mode ingresses. House ingresses are the P1 bodies'\n"
+    "                      crossings of the natal house cusps, in the three natal modes; they\n"
+    "                      need a birth place (houses without one fails; all then leaves\n"
+    "                      them out)\n"
     "  --years-back TEXT   \"Yrs back\" of the progressed and solar-arc modes, at most two\n"
     "                      characters (default 1)\n"
     "  --date-order N      how the dates in the file are read and the near-miss dates written:\n"
@@ -156,6 +160,14 @@ constexpr std::string_view help_text =
     "written (nothing is left of it); 2 on bad usage (--local-birth-time goes with no settings file and no other\n"
     "output; no output may be the settings file itself).\n";
 
+// The event ticks of --events: the sky's events in the order of event_captions, house ingresses
+// named, and whether "all" asked for every kind (house ingresses where there is a place).
+struct EventTicks {
+    std::array<bool, 5> sky{};
+    bool houses = false;
+    bool all = false;
+};
+
 struct Options {
     bool degree = false;
     ListingStyle style = ListingStyle::Default;
@@ -176,7 +188,7 @@ struct Options {
     std::string pdf_path;
     int timeline_width = 0;  // 0: not given
     std::optional<ExportFormat> export_format;
-    std::optional<std::array<bool, 5>> events;  // the event ticks of --events
+    std::optional<EventTicks> events;  // the event ticks of --events
     std::string settings_path;
     // The birth place of the options (empty: the file's), the house system and the angles.
     std::string place;
@@ -186,19 +198,19 @@ struct Options {
     std::optional<std::pair<int, int>> angles;  // the Asc and MC ticks
 };
 
-// "stations,void" or "all" as event ticks, in the order of event_captions; nothing for an
-// unknown or empty name.
-std::optional<std::array<bool, 5>> event_ticks_from(std::string_view list) {
-    std::array<bool, 5> ticks{};
-    if (list == "all") return std::array<bool, 5>{true, true, true, true, true};
+// "stations,void,houses" or "all" as event ticks; nothing for an unknown or empty name.
+std::optional<EventTicks> event_ticks_from(std::string_view list) {
+    EventTicks ticks;
+    if (list == "all") return EventTicks{{true, true, true, true, true}, false, true};
     if (list.empty()) return std::nullopt;
     for (;;) {
         const std::size_t comma = list.find(',');
         const std::string_view name = list.substr(0, comma);
-        bool known = false;
+        bool known = name == ini_house_ingresses_name;
+        if (known) ticks.houses = true;
         for (std::size_t i = 0; i < ini_event_names.size(); ++i) {
             if (name != ini_event_names[i]) continue;
-            ticks[i] = known = true;
+            ticks.sky[i] = known = true;
         }
         if (!known) return std::nullopt;
         if (comma == std::string_view::npos) return ticks;
@@ -325,7 +337,8 @@ int parse(int argc, char** argv, Options& options) {
             options.events = event_ticks_from(list);
             if (!options.events)
                 return usage_error("--events \"" + list +
-                                   "\": a comma-separated list of stations, ingresses, lunations, eclipses and void, or all");
+                                   "\": a comma-separated list of stations, ingresses, lunations, eclipses, void and "
+                                   "houses, or all");
         } else if (!options_ended && arg == "--export") {
             if (!value(options.export_path) || options.export_path.empty()) return usage_error("--export needs a file name or -");
         } else if (!options_ended && arg == "--timeline") {
@@ -541,6 +554,26 @@ int apply_place_options(const Options& options, ControlValues& cv) {
     return 0;
 }
 
+// House ingresses by --events (or the file's tick): they are crossings of the natal houses, so a
+// run that asks for them needs a birth place and a natal mode.
+int apply_house_ingress_tick(const Options& options, ControlValues& cv) {
+    if (options.events) cv.house_ingresses = options.events->houses || (options.events->all && cv.has_place());
+    if (!cv.house_ingresses || options.degree || options.report) return 0;
+    const std::size_t tick_line = settings_line_count + event_captions.size() + place_line_count + 1;
+    const std::string asked = options.events && options.events->houses
+                                  ? "--events houses: "
+                                  : options.settings_path + ": line " + std::to_string(tick_line) + ", ";
+    if (!cv.has_place()) {
+        complain(asked + "house ingresses need a birth place: give --place, or --latitude and --longitude");
+        return exit_failure;
+    }
+    if (cv.mode == 1 && options.events && options.events->houses) {
+        complain(asked + "house ingresses are found in the natal modes, not in transit to transit");
+        return exit_failure;
+    }
+    return 0;
+}
+
 #if TAVROLIN_TIMELINE_PICTURES
 
 int check_timeline_path(const std::string& path) {
@@ -665,10 +698,11 @@ int main(int argc, char** argv) {
         return exit_failure;
     }
     if (options.events) {
-        for (std::size_t i = 0; i < options.events->size(); ++i) *cv.event_ticks()[i] = (*options.events)[i];
+        for (std::size_t i = 0; i < options.events->sky.size(); ++i) *cv.event_ticks()[i] = options.events->sky[i];
     }
 
     if (const int status = apply_place_options(options, cv); status != 0) return status;
+    if (const int status = apply_house_ingress_tick(options, cv); status != 0) return status;
 
     // The ephemeris files and the spreadsheet back end are found by the same rule as the window's.
     const FilePlaces places = find_file_places(executable_folder(argv[0]));

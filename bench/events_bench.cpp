@@ -183,6 +183,7 @@ void check(int from_year, int to_year, int every) {
                     voids.note(std::max(std::fabs(end_off), start_off) / 12.0 * 86400.0, 6.0, e);
                     break;
                 }
+                case SkyEventKind::house_ingress: break;  // not searched here: they need natal houses
             }
         }
     }

@@ -202,9 +202,9 @@ bool Engine::begin_calcs(ScanOutcome& outcome, const std::function<void()>& star
         return refuse(InputField::zodiac_degree, std::move(problem));
     if (std::string problem = years_back_problem(cv.years_back); progressed && !problem.empty())
         return refuse(InputField::years_back, std::move(problem));
-    // The birth place is read when the run has an angle to scan to.
+    // The birth place is read when the run has an angle to scan to or house ingresses to find.
     std::optional<Houses> houses;
-    if (calc_kind == 1 && cv.angles_used() && (cv.p2_asc != 0 || cv.p2_mc != 0)) {
+    if (calc_kind == 1 && ((cv.angles_used() && (cv.p2_asc != 0 || cv.p2_mc != 0)) || house_ingresses_asked(cv))) {
         const double moment = GetJulianDay(natal->month, natal->day, natal->year) +
                               static_cast<double>(natal_hours_from_text(cv.natal_time)) / 24.0;
         InputField field = InputField::none;

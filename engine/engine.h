@@ -331,7 +331,9 @@ public:
 
     // The sky's events that the run's mode asks for (stations, ingresses and lunations of the
     // progressed bodies, ingresses of the directed ones, every kind in the transit modes; none in
-    // a degree run), over the scanned range. Bodies whose positions failed are noted in eph.
+    // a degree run), over the scanned range, and with them, in time order, the house ingresses
+    // of the P1 bodies across the natal cusps (the natal modes with a birth place). Bodies whose
+    // positions failed are noted in eph.
     SkyEventsResult find_run_events(const ScanInputs& inputs, const std::function<bool()>& cancelled, int threads);
     // Puts a run's events into its results; an event search that was cancelled cancels a run
     // that has not noted its own cancel.
@@ -346,6 +348,7 @@ public:
     void apply_options() { eph.set_options(cv.use_et, cv.apparent_pos); }
 
 private:
+    SkyEventsResult find_sky_run_events(const ScanInputs& inputs, const std::function<bool()>& cancelled, int threads);
     ScanPlan make_plan(double natal_midnight, double start_jd, double end_jd);
     bool natal_needed(int body) const;
 
@@ -358,6 +361,12 @@ private:
 // (a coordinate that cannot be read, a letter of no house system, a pole).
 std::optional<Houses> natal_place_houses(const ControlValues& cv, double natal_jd, InputField& field,
                                          std::string& problem);
+
+// Whether a run of cv looks for house ingresses: ticked, with a birth place, in a natal mode
+// (transit, progressed or solar arc to natal).
+inline bool house_ingresses_asked(const ControlValues& cv) {
+    return cv.house_ingresses && cv.has_place() && (cv.mode == 0 || cv.mode == 2 || cv.mode == 3);
+}
 
 // The note of a house system that fell back ("Placidus has no cusps beyond the polar circles:
 // the houses are Porphyry's"); empty when the houses are of the system asked for.

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/calendar.h"
+#include "engine/motion_bounds.h"
 
 namespace tavrolin {
 
@@ -25,15 +26,27 @@ public:
         return Mod360(s_.natal_lon[static_cast<std::size_t>(body)] + arc);
     }
 
-    void scan(int body, std::vector<HouseIngress>& found) {
+    // The body's crossings into `out`; false when the search was cancelled (those found before
+    // are kept).
+    bool scan(int body, HouseIngressesResult& out) {
         const long long errors_before = eph_.error_count();
         std::vector<HouseIngress> own;
         double t0 = s_.from_jd;
         double lon0 = longitude(t0, body);
+        bool cancelled = false;
+        // With the library's speeds bounded, a step leaps as far as the body cannot reach a cusp:
+        // a slow planet's century takes a few hundred steps instead of thirty-six thousand.
+        const auto bound = eph_.api().motion_bounds_hold() ? motion_bound(s_.solar_arc ? 0 : body, 0, false) : std::nullopt;
         while (t0 < s_.to_jd) {
+            if (s_.cancelled && s_.cancelled()) {
+                cancelled = true;
+                break;
+            }
             // A day of the scan moves the fastest body (the Moon) about 15 degrees: a cusp is
             // crossed at most once a step, and the crossing lies where the distance changes sign.
-            const double t1 = std::min(t0 + 1.0, s_.to_jd);
+            double nearest = 180.0;
+            for (const double cusp : s_.cusps) nearest = std::min(nearest, std::fabs(past(lon0, cusp)));
+            const double t1 = std::min(t0 + (bound ? std::max(1.0, nearest / bound->speed) : 1.0), s_.to_jd);
             const double lon1 = longitude(t1, body);
             for (std::size_t c = 0; c < 12; ++c) {
                 const double d0 = past(lon0, s_.cusps[c]), d1 = past(lon1, s_.cusps[c]);
@@ -43,9 +56,18 @@ public:
             t0 = t1;
             lon0 = lon1;
         }
-        // Positions the library could not compute would give crossings of no real body.
-        if (eph_.error_count() != errors_before) return;
-        found.insert(found.end(), own.begin(), own.end());
+        // Positions the library could not compute would give crossings of no real body: the body
+        // (or, for a directed body, the Sun whose arc moves it) is named instead.
+        if (eph_.error_count() != errors_before) {
+            for (const int b : {body, s_.solar_arc ? 0 : body}) {
+                const auto e = eph_.errors().find(b);
+                const bool named = std::any_of(out.errors.begin(), out.errors.end(), [b](const auto& x) { return x.first == b; });
+                if (e != eph_.errors().end() && !named) out.errors.emplace_back(b, e->second);
+            }
+            return !cancelled;
+        }
+        out.ingresses.insert(out.ingresses.end(), own.begin(), own.end());
+        return !cancelled;
     }
 
 private:
@@ -75,14 +97,18 @@ private:
 
 }  // namespace
 
-std::vector<HouseIngress> find_house_ingresses(Ephemeris& eph, const HouseIngressSearch& search) {
-    std::vector<HouseIngress> found;
+HouseIngressesResult find_house_ingresses(Ephemeris& eph, const HouseIngressSearch& search) {
+    HouseIngressesResult found;
     IngressScan scan(eph, search);
     for (const int body : search.bodies) {
         if (body < 0 || body > last_body_index || body_excluded(body, 0)) continue;
-        scan.scan(body, found);
+        if (!scan.scan(body, found)) {
+            found.cancelled = true;
+            break;
+        }
     }
-    std::stable_sort(found.begin(), found.end(), [](const HouseIngress& x, const HouseIngress& y) { return x.jd < y.jd; });
+    std::stable_sort(found.ingresses.begin(), found.ingresses.end(),
+                     [](const HouseIngress& x, const HouseIngress& y) { return x.jd < y.jd; });
     return found;
 }
 

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/bodies.h"
@@ -32,11 +34,19 @@ struct HouseIngressSearch {
     // Sun's distance from its natal place.
     bool solar_arc = false;
     std::array<double, body_count> natal_lon{};
+    // Asked at every step; true stops the search, keeping what was found.
+    std::function<bool()> cancelled{};
 };
 
-// The crossings in time order (bodies in the order given at equal times). A body whose position
-// the library could not compute gives none; eph.errors() names it.
-std::vector<HouseIngress> find_house_ingresses(Ephemeris& eph, const HouseIngressSearch& search);
+struct HouseIngressesResult {
+    std::vector<HouseIngress> ingresses;  // in time order (bodies in the order given at equal times)
+    // Bodies whose positions could not be computed, with the library's message (eph.errors()
+    // names them too); none of their crossings are given.
+    std::vector<std::pair<int, std::string>> errors;
+    bool cancelled = false;
+};
+
+HouseIngressesResult find_house_ingresses(Ephemeris& eph, const HouseIngressSearch& search);
 
 // "Saturn enters natal house 10", or "Saturn leaves house 10 for house 9" when it crosses the cusp
 // backwards.

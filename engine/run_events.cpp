@@ -1,14 +1,73 @@
-// The sky's own events of a calculation run, chosen by the run's mode and ticks.
+// The sky's own events of a calculation run, chosen by the run's mode and ticks, and the house
+// ingresses of the natal modes, listed as events of one more kind.
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "engine/engine.h"
+#include "engine/house_ingresses.h"
 #include "engine/retrograde_periods.h"
 
 namespace tavrolin {
 
+namespace {
+
+SkyEvent house_ingress_event(const HouseIngress& x) {
+    SkyEvent e;
+    e.kind = SkyEventKind::house_ingress;
+    e.body = x.body;
+    e.jd = e.end_jd = x.jd;
+    e.longitude = x.longitude;
+    e.retrograde = x.retrograde;
+    e.house = x.house;
+    e.house_left = x.left;
+    return e;
+}
+
+}  // namespace
+
 SkyEventsResult Engine::find_run_events(const ScanInputs& inputs, const std::function<bool()>& cancelled,
                                         int threads) {
+    SkyEventsResult found = find_sky_run_events(inputs, cancelled, threads);
+    const ControlValues& c = inputs.cv;
+    // The natal houses are there when the run asked for house ingresses with a usable place.
+    if (inputs.calc_kind != 1 || !house_ingresses_asked(c) || !natal_houses || found.cancelled) return found;
+    HouseIngressSearch s;
+    s.from_jd = inputs.plan.scan_start;
+    s.to_jd = inputs.plan.scan_end + 1.0;
+    s.cusps = natal_houses->cusps;
+    s.progressed = c.mode == 2 || c.mode == 3;
+    s.solar_arc = c.mode == 3;
+    s.natal_jd = inputs.natal_jd;
+    std::copy_n(inputs.natal_lon.begin(), body_count, s.natal_lon.begin());
+    for (int b = 0; b <= last_body_index; ++b) {
+        const auto i = static_cast<std::size_t>(b);
+        if (c.p1_planets[i] == 0 || b == earth_index) continue;
+        if (c.mode == 3 && (natal_failed[i] || natal_failed[0])) continue;
+        s.bodies.push_back(b);
+    }
+    s.cancelled = cancelled;
+    HouseIngressesResult crossings = find_house_ingresses(eph, s);
+
+    // Into the events' time order; at equal times the sky's events come first.
+    std::vector<SkyEvent> ingresses;
+    ingresses.reserve(crossings.ingresses.size());
+    for (const HouseIngress& x : crossings.ingresses) ingresses.push_back(house_ingress_event(x));
+    std::vector<SkyEvent> merged;
+    merged.reserve(found.events.size() + ingresses.size());
+    std::merge(found.events.begin(), found.events.end(), ingresses.begin(), ingresses.end(), std::back_inserter(merged),
+               [](const SkyEvent& a, const SkyEvent& b) { return a.jd < b.jd; });
+    found.events = std::move(merged);
+    for (auto& error : crossings.errors) {
+        const bool named = std::any_of(found.errors.begin(), found.errors.end(), [&](const auto& e) { return e.first == error.first; });
+        if (!named) found.errors.push_back(std::move(error));
+    }
+    found.cancelled = crossings.cancelled;
+    return found;
+}
+
+SkyEventsResult Engine::find_sky_run_events(const ScanInputs& inputs, const std::function<bool()>& cancelled,
+                                            int threads) {
     const ControlValues& c = inputs.cv;
     if (inputs.calc_kind != 1 || !c.any_event()) return {};
     SkyEventSearch s;

@@ -1,5 +1,6 @@
 // The sky's own events over a time range: stations, sign ingresses, lunations, eclipses and the
-// void-of-course Moon, in time order. Positions come through the Ephemeris (geocentric tropical
+// void-of-course Moon, in time order. A run's house ingresses (house_ingresses.h) are listed as
+// events of one more kind. Positions come through the Ephemeris (geocentric tropical
 // longitudes and their speeds), eclipses from the library's own eclipse search.
 #pragma once
 
@@ -16,7 +17,7 @@
 
 namespace tavrolin {
 
-enum class SkyEventKind { station, ingress, lunation, eclipse, void_of_course };
+enum class SkyEventKind { station, ingress, lunation, eclipse, void_of_course, house_ingress };
 
 enum class LunationPhase { new_moon, first_quarter, full_moon, last_quarter };
 
@@ -28,9 +29,11 @@ struct SkyEvent {
     double end_jd = 0.0;  // a void's end (the Moon's ingress); jd for the other kinds
     double longitude = 0.0;
     // Station: stations retrograde (else direct). Ingress: the sign was entered moving backwards,
-    // for a planet the re-entry into the sign it had left.
+    // for a planet the re-entry into the sign it had left. House ingress: the cusp was crossed
+    // backwards.
     bool retrograde = false;
     int sign = 0;  // ingress: the sign entered, 1..12
+    int house = 0, house_left = 0;  // house ingress: the natal house entered and the one left, 1..12
     LunationPhase phase = LunationPhase::new_moon;
     EclipseType eclipse = EclipseType::none;
     double magnitude = 0.0;

@@ -29,11 +29,13 @@ namespace {
 // "stations,void": the ticks named are set, the others cleared; names not known are passed over.
 void apply_event_names(std::string_view names, ControlValues& cv) {
     for (bool* tick : cv.event_ticks()) *tick = false;
+    cv.house_ingresses = false;
     while (!names.empty()) {
         const std::size_t comma = names.find(',');
         const std::string_view name = names.substr(0, comma);
         for (std::size_t i = 0; i < ini_event_names.size(); ++i)
             if (name == ini_event_names[i]) *cv.event_ticks()[i] = true;
+        if (name == ini_house_ingresses_name) cv.house_ingresses = true;
         if (comma == std::string_view::npos) break;
         names.remove_prefix(comma + 1);
     }
@@ -153,7 +155,7 @@ std::string ini_file_text(const ControlValues& cv) {
     if (!cv.longitude.empty()) text += "longitude=" + cv.longitude + "\r\n";
     if (cv.house_system != "P" && !cv.house_system.empty()) text += "house_system=" + cv.house_system + "\r\n";
     // Only a set-up with events writes the line, so that the file of one without stays as it was.
-    if (cv.any_event()) {
+    if (cv.any_event() || cv.house_ingresses) {
         std::string names;
         const auto ticks = cv.event_tick_values();
         for (std::size_t i = 0; i < ticks.size(); ++i) {
@@ -161,6 +163,7 @@ std::string ini_file_text(const ControlValues& cv) {
             if (!names.empty()) names += ',';
             names += ini_event_names[i];
         }
+        if (cv.house_ingresses) names += (names.empty() ? "" : ",") + std::string(ini_house_ingresses_name);
         text += "events=" + names + "\r\n";
     }
     return text;

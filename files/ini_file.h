@@ -45,10 +45,13 @@ bool LoadINIFile(const std::string& folder, ControlValues& cv, std::string* erro
 // in the order of event_captions; the batch program's --events takes the same names.
 inline constexpr std::array<std::string_view, 5> ini_event_names = {"stations", "ingresses", "lunations", "eclipses",
                                                                    "void"};
+// The house-ingress tick's name in "events=" (and in --events), after the others.
+inline constexpr std::string_view ini_house_ingresses_name = "houses";
 
 // The seven CRLF-ended lines written for cv, a line for each of the birth place's keys that
 // holds a value ("place_name=", "latitude=", "longitude=", and "house_system=" for a system
-// other than Placidus), and "events=" when an event is ticked; those keys are matched with their "=".
+// other than Placidus), and "events=" when an event or house ingresses are ticked; those keys are
+// matched with their "=".
 std::string ini_file_text(const ControlValues& cv);
 
 // The CRLF-ended set-up lines written after them: one digit per tick for the aspects and each

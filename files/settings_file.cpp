@@ -57,16 +57,22 @@ std::string settings_file_text(const ControlValues& cv) {
     }
     // Older copies read the first 81 lines only: a set-up without events and without a place keeps
     // the old file. The event ticks (lines 82-86) come first, so a place always follows them.
-    const std::string place = place_lines_text(cv);
+    // The house-ingress tick (line 93) only when it is ticked, after the event ticks and the six
+    // place lines, which are then written even without a place.
+    std::string place = place_lines_text(cv);
+    if (cv.house_ingresses && place.empty()) place = place_lines_text(cv, true);
     if (cv.any_event() || !place.empty()) {
         const auto ticks = cv.event_tick_values();
         for (std::size_t i = 0; i < ticks.size(); ++i) add_tick(text, ticks[i] ? 1 : 0, event_captions[i]);
     }
-    return text + place;
+    text += place;
+    if (cv.house_ingresses) add_tick(text, 1, house_ingresses_caption);
+    return text;
 }
 
-std::string place_lines_text(const ControlValues& cv) {
-    if (!cv.has_place() && cv.place_name.empty() && cv.house_system == "P" && cv.p2_asc == 0 && cv.p2_mc == 0)
+std::string place_lines_text(const ControlValues& cv, bool always) {
+    if (!always && !cv.has_place() && cv.place_name.empty() && cv.house_system == "P" && cv.p2_asc == 0 &&
+        cv.p2_mc == 0)
         return {};
     std::string text;
     add_line(text, cv.place_name);
@@ -147,7 +153,10 @@ bool apply_settings_lines(const std::vector<std::string>& lines, ControlValues& 
     }
     // The event ticks follow, when the file has them; a file without them ticks none.
     for (bool* tick : cv.event_ticks()) *tick = n < lines.size() && tick_of(lines[n++]) == 1;
-    apply_place_lines(lines, static_cast<std::size_t>(settings_line_count) + event_captions.size(), cv);
+    const std::size_t place_first = static_cast<std::size_t>(settings_line_count) + event_captions.size();
+    apply_place_lines(lines, place_first, cv);
+    const std::size_t house_line = place_first + static_cast<std::size_t>(place_line_count);
+    cv.house_ingresses = house_line < lines.size() && tick_of(lines[house_line]) == 1;
     return true;
 }
 

@@ -5,8 +5,10 @@
 // ("Stations" .. "Void Moon"), are written when one of them is ticked or a birth place follows.
 // A birth place adds six lines after them, in this order: the place's name, the latitude, the
 // longitude (the texts of the "Birth place", "Lat" and "Long" boxes), the house system's letter,
-// and the "Asc" and "MC" ticks. A file without events or a place is written as it always was; a
-// file without these lines loads with no event ticked and no place.
+// and the "Asc" and "MC" ticks. Line 93, "1 - House ingresses", is written only when house
+// ingresses are ticked (with lines 82-92 before it, a place or not). A file without events or a
+// place is written as it always was; a file without these lines loads with no event ticked, no
+// place and no house ingresses.
 #pragma once
 
 #include <string>
@@ -33,8 +35,8 @@ bool save_settings_file(const std::string& path, const ControlValues& cv, std::s
 // The lines of a text whose lines end in CRLF or LF; a last line without an end counts.
 std::vector<std::string> split_lines(std::string_view text);
 
-// Applies the first 81 lines to cv, in file order, then the event ticks of lines 82-86 (those the
-// file lacks are not ticked): box texts cut to the boxes' maximum lengths;
+// Applies the first 81 lines to cv, in file order, then the event ticks of lines 82-86, the place
+// of lines 87-92 and the house-ingress tick of line 93 (those the file lacks are not ticked): box texts cut to the boxes' maximum lengths;
 // a tick line ticks when its first character is "1"; an option line selects its button when it
 // begins with "True", and selecting a button that was not selected sets "Ignore duplicates" by
 // the mode, whatever line 77 said; "False" on the selected button leaves none selected (mode -1)
@@ -42,9 +44,9 @@ std::vector<std::string> split_lines(std::string_view text);
 bool apply_settings_lines(const std::vector<std::string>& lines, ControlValues& cv,
                           SettingsScope scope = SettingsScope::Everything);
 
-// The six place lines for cv (CRLF-ended), or nothing when cv has no place and the house system
-// and angle ticks are the defaults.
-std::string place_lines_text(const ControlValues& cv);
+// The six place lines for cv (CRLF-ended), or, unless `always`, nothing when cv has no place and
+// the house system and angle ticks are the defaults.
+std::string place_lines_text(const ControlValues& cv, bool always = false);
 // Applies the place lines that begin at lines[first] (those present, in their order); absent
 // lines leave no place, the house system Placidus and the angles unticked.
 void apply_place_lines(const std::vector<std::string>& lines, std::size_t first, ControlValues& cv);

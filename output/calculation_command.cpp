@@ -49,7 +49,8 @@ EventEntry event_entry_in_style(ListingStyle style) {
 std::string listing_in_style(const Engine& engine) {
     if (engine.cv.dates_in_life == 1 && engine.last_run.progressed) {
         return listing_frame(engine.result_table, engine.result_count, ListingContext{engine.cv, engine.calc_kind},
-                             with_date_in_life(row_entry_in_style(engine.cv.style), engine.last_run));
+                             with_date_in_life(row_entry_in_style(engine.cv.style), engine.last_run),
+                             listed_events(engine, engine.cv, event_entry_in_style(engine.cv.style)));
     }
     switch (engine.cv.style) {
         case ListingStyle::Quill: return Display_Aspects_Quill(engine);

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "engine/control_values.h"
+#include "engine/house_ingresses.h"
 
 namespace tavrolin {
 
@@ -73,6 +74,9 @@ std::string event_words(const SkyEvent& e) {
             break;
         }
         case SkyEventKind::void_of_course: words = "Moon void of course"; break;
+        case SkyEventKind::house_ingress:
+            words = house_ingress_text({e.body, e.jd, e.longitude, e.house, e.house_left, e.retrograde});
+            break;
     }
     if (e.natal_point >= 0) words += " on natal " + body_name(e.natal_point);
     return words;
@@ -85,6 +89,7 @@ std::string event_kind_word(const SkyEvent& e) {
         case SkyEventKind::lunation: return "lunation";
         case SkyEventKind::eclipse: return "eclipse";
         case SkyEventKind::void_of_course: return "void_of_course";
+        case SkyEventKind::house_ingress: return "house_ingress";
     }
     return "station";
 }
@@ -96,6 +101,8 @@ std::string event_detail_word(const SkyEvent& e) {
         case SkyEventKind::lunation: return phase_word(e.phase);
         case SkyEventKind::eclipse: return eclipse_words(e.eclipse);
         case SkyEventKind::void_of_course: return "void of course";
+        case SkyEventKind::house_ingress:
+            return "house " + std::to_string(e.house) + (e.retrograde ? " (retrograde)" : "");
     }
     return std::string();
 }

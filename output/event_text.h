@@ -13,11 +13,13 @@ std::string sign_name(int sign);
 
 // The event as a line of a planetary guide begins: "Mercury stations retrograde", "Mars stations
 // direct on natal Sun", "Saturn enters Pisces", "Mars enters Aries (retrograde)", "New Moon",
-// "Total solar eclipse", "Moon void of course".
+// "Total solar eclipse", "Moon void of course", "Saturn enters natal house 10", "Saturn leaves
+// house 10 for house 9".
 std::string event_words(const SkyEvent& e);
 
-// The CSV `kind` ("station", "ingress", "lunation", "eclipse", "void_of_course") and `event`
-// ("retrograde", "Taurus", "Aries (retrograde)", "full", "total solar", "void of course"...).
+// The CSV `kind` ("station", "ingress", "lunation", "eclipse", "void_of_course", "house_ingress")
+// and `event` ("retrograde", "Taurus", "Aries (retrograde)", "full", "total solar", "void of
+// course", "house 10", "house 9 (retrograde)"...).
 std::string event_kind_word(const SkyEvent& e);
 std::string event_detail_word(const SkyEvent& e);
 

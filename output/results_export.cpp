@@ -354,7 +354,8 @@ ExportOutcome write_icalendar(const ExportRun& x, const ExportSink& sink, long l
     }
     for (const SkyEvent& ev : x.events()) {
         const long long utc = seconds_of(ev.jd);
-        const std::string words = guide_line(ev);
+        // A house ingress is read by its house: its summary is the listing's words alone.
+        const std::string words = ev.kind == SkyEventKind::house_ingress ? event_words(ev) : guide_line(ev);
         icalproperty_set_uid(uid, uid_for(x.event_key(ev) + "|" + std::to_string(floor_div(utc + 30, 60))).c_str());
         with_time(start, utc);
         icalproperty_set_summary(summary, words.c_str());

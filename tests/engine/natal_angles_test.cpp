@@ -12,7 +12,7 @@
 #include "engine/engine.h"
 #include "engine/house_ingresses.h"
 #include "engine/text_rules.h"
-#include "support/control_values.h"
+#include "support/fake_swe.h"
 
 using namespace tavrolin;
 using namespace tavrolin::testing;
@@ -34,12 +34,14 @@ protected:
         engine.cv.p2_asc = engine.cv.p2_mc = 1;
         engine.cv.zodiac_degree = degree;
         engine.cv.p2_helio = p2_helio;
+        engine.cv.house_ingresses = house_ingresses;
         engine.calc_kind = calc_kind;
         outcome = engine.Start_Calcs();
         return {engine.result_table.begin() + (engine.result_table.empty() ? 0 : 1), engine.result_table.end()};
     }
     std::string degree = "0";
     int p2_helio = 0;
+    bool house_ingresses = false;
     ScanOutcome outcome;
     LibSwe swe;
     Ephemeris eph{swe};
@@ -81,7 +83,7 @@ TEST_F(NatalAngles, HouseIngressesCrossTheCuspsInOrder) {
     const HouseIngressSearch search{from, from + 8 * 365.25, {1, 4, 6},
         compute_houses(swe_julday(1949, 9, 22, 16.7, SE_GREG_CAL), 51.5, -0.1, HouseSystem::Placidus)->cusps};
     std::array<int, body_count> last_house{};
-    const std::vector<HouseIngress> found = find_house_ingresses(eph, search);
+    const std::vector<HouseIngress> found = find_house_ingresses(eph, search).ingresses;
     for (const HouseIngress& x : found) {
         const double cusp = search.cusps[static_cast<std::size_t>((x.retrograde ? x.left : x.house) - 1)];
         EXPECT_LT(std::fabs(std::remainder(eph.Get_1_Planet_geo(x.jd, x.body) - cusp, 360.0)),
@@ -94,6 +96,44 @@ TEST_F(NatalAngles, HouseIngressesCrossTheCuspsInOrder) {
     EXPECT_TRUE(std::any_of(found.begin(), found.end(), [](const HouseIngress& x) { return x.retrograde; }));
     EXPECT_EQ(house_ingress_text({6, 0.0, 0.0, 10, 9, false}), "Saturn enters natal house 10");
     EXPECT_EQ(house_ingress_text({6, 0.0, 0.0, 9, 10, true}), "Saturn leaves house 10 for house 9");
+}
+
+// A run's house ingresses in each natal mode against the library alone (swe_houses_ex2's cusps, bisection on
+// swe_calc_ut; directed: natal place plus the Sun's arc); the first cusp's are the conjunctions with the Ascendant.
+TEST_F(NatalAngles, RunHouseIngressesAreTheCuspCrossingsOfTheLibrary) {
+    house_ingresses = true;
+    for (const int mode : {0, 2, 3}) {
+        std::vector<double> conjunctions, first_cusp;  // in scan time
+        for (const ResultRow& row : rows("51N30", "0W07", mode, 1, {0})) if (row[2] == std::to_string(asc_point)) conjunctions.push_back(row.exact_jd);
+        double cusps[13], ascmc[10], xx[6];
+        swe_houses_ex2(engine.natal_jd, 0, 51.5, -7.0 / 60, 'P', cusps, ascmc, nullptr, nullptr, nullptr);
+        const auto calc = [&](double t, int body) { return swe_calc_ut(t, body, SEFLG_SWIEPH, xx, nullptr), xx[0]; };
+        const auto lon = [&](int b, double t) { return mode == 3 ? calc(engine.natal_jd, b) + calc(t, 0) - engine.natal_lon[0] : calc(t, b); };
+        for (const SkyEvent& e : engine.sky_events) {
+            const double t = mode == 0 ? e.jd : engine.natal_jd + (e.jd - engine.natal_jd) / 365.242199;
+            const double cusp = cusps[e.retrograde ? e.house_left : e.house];
+            double a = t - 0.01, b = t + 0.01;  // from the side the event says the body came from
+            for (int i = 0; i < 50; ++i) ((std::remainder(lon(e.body, (a + b) / 2) - cusp, 360.0) < 0.0) != e.retrograde ? a : b) = (a + b) / 2;
+            EXPECT_NEAR(t, a, PairScan::secant_tolerance) << mode << " " << e.body << " " << e.jd;
+            if (cusp == cusps[1]) first_cusp.push_back(t);
+        }
+        std::sort(conjunctions.begin(), conjunctions.end());
+        ASSERT_EQ(std::pair(first_cusp.size(), engine.sky_events.size() > 5), std::pair(conjunctions.size(), true)) << mode;
+        for (std::size_t i = 0; i < conjunctions.size(); ++i) EXPECT_NEAR(first_cusp[i], conjunctions[i], PairScan::secant_tolerance);
+    }
+}
+
+// Scripted: failing Saturn is named, no crossing; the Moon crosses 30 to 390 degrees, to 120 if cancelled.
+TEST(HouseIngressScan, FailingBodyNamedCancelKeepsWhatWasFound) {
+    for (const int steps : {-1, 10}) {  // before the cancel
+        FakeSwe swe;
+        swe.motions = {{1, [](double t, int, double* xx) { xx[0] = std::fmod(13 * t, 360.0); }}, {6, [](double, int, double* xx) { xx[0] = 100; }}};
+        swe.failing_between[6] = {5, 6};
+        Ephemeris eph(swe);
+        const HouseIngressesResult r = find_house_ingresses(eph, {0, 32, {1, 6}, {0, 30, 60, 90, 120, 150, 180, 210, 240, 270, 300, 330},
+                                                                  false, 0, false, {}, [&, n = 0]() mutable { return steps >= 0 && ++n > steps; }});
+        EXPECT_EQ(std::tuple(r.cancelled, r.errors.size(), r.ingresses.size()), std::tuple(steps >= 0, steps < 0 ? 1u : 0u, steps < 0 ? 13u : 4u));
+    }
 }
 
 }  // namespace

@@ -271,5 +271,16 @@ TEST_F(SettingsFile, BirthPlaceLinesRoundTripAndOldFilesHaveNoPlace) {
     EXPECT_EQ(place_of(from_ini), std::tuple(placed.place_name, placed.latitude, placed.longitude, "K", 0, 0));
 }
 
+// House ingresses: line 93 only when ticked (lines 82-92 before it, a place or not); "houses" in the INI.
+TEST_F(SettingsFile, HouseIngressTickIsLine93AndAWordOfTheIniEvents) {
+    ControlValues cv = initial_state(), loaded = initial_state(), read = initial_state();
+    cv.house_ingresses = true;
+    const std::string text = settings_file_text(cv), old_text = settings_file_text(initial_state());
+    EXPECT_EQ(text.substr(old_text.size()), "0 - Stations\r\n0 - Ingresses\r\n0 - Lunations\r\n0 - Eclipses\r\n0 - Void Moon\r\n\r\n\r\n\r\nP - Placidus\r\n0 - Asc\r\n0 - MC\r\n1 - House ingresses\r\n");
+    ASSERT_TRUE(load_settings_file(write("houses.opt", text), loaded) && load_settings_file(write("old.opt", old_text), cv));
+    apply_ini_text(ini_file_text(loaded), read);
+    EXPECT_EQ(std::tuple(loaded.house_ingresses, cv.house_ingresses, read.house_ingresses), std::tuple(true, false, true));
+}
+
 }  // namespace
 }  // namespace tavrolin

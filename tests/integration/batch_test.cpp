@@ -145,6 +145,19 @@ TEST_F(Batch, EventsFromTheCommandLine) {
         EXPECT_EQ(run(bad).status, 2) << bad;
 }
 
+// --events houses: the P1 bodies' crossings of the natal cusps; refused without a birth place.
+TEST_F(Batch, HouseIngressesFromTheCommandLine) {
+    ControlValues cv = initial_state();
+    testing::tick_only(cv, {1, 6}, {}, {});
+    const std::string file = settings("houses.opt", cv);
+    std::tie(cv.latitude, cv.longitude, cv.house_ingresses) = std::tuple("51N30", "0W07", true);
+    const ProgramRun r = run("--events houses --latitude 51N30 --longitude 0W07 " + file), refused = run("--events houses " + file);
+    EXPECT_EQ(std::tuple(r.status, r.err, r.out, r.out.find("\nMoon enters natal house ") != std::string::npos), std::tuple(0, std::string(), listing_of(cv, 1), true));
+    EXPECT_EQ(std::tuple(refused.status, refused.err), std::tuple(1, "tavrolin-batch: --events houses: house ingresses need a birth place: give --place, or --latitude and --longitude\n"));
+    cv.select_mode(2);  // the file's tick and place; progressed, "Show dates in life" lists the events too
+    EXPECT_NE(run("--dates-in-life --years-back 10 " + settings("progressed.opt", cv)).out.find(" enters natal house "), std::string::npos);
+}
+
 // The bodies of the reports, a blank line as -1.
 TEST_F(Batch, NatalReportsShowTheLibrarysPositions) {
     ControlValues cv = initial_state();

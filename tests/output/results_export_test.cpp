@@ -286,6 +286,7 @@ TEST_F(Export, SkyEventsAndReturnsInBothFormats) {
     station.end_jd = station.jd;
     SkyEvent reentry{SkyEventKind::ingress, 4, apr1 + 0.5, apr1 + 0.5, 0.0, true, 1};
     SkyEvent voided{SkyEventKind::void_of_course, 1, apr1 + 0.25, apr1 + 0.75, 59.999};
+    const SkyEvent into_10{SkyEventKind::house_ingress, 6, apr1, apr1, 340.25, false, 0, 10, 9}, back_to_9{SkyEventKind::house_ingress, 6, apr1, apr1, 0, true, 0, 9, 10};
     struct Case { std::vector<ResultRow> rows; bool events_ticked; std::vector<SkyEvent> events; std::vector<std::string> csv, ics; };
     const Case cases[] = {
         {{saturn_return, mars_square_saturn}, false, {},
@@ -305,6 +306,8 @@ TEST_F(Export, SkyEventsAndReturnsInBothFormats) {
           "SUMMARY:Mercury stations retrograde at 27°13' Aries\r\n", "SUMMARY:Mars enters Aries (retrograde) at 0°00' Aries",
           "DTSTART:20240401T060000Z\r\n", "DTEND:20240401T180000Z\r\n", "SUMMARY:Moon void of course at 29°59' Taurus"}},
         {{}, true, {station}, {"\r\nstation,2024-04-01T22:14:00,"}, {"Mercury stations retrograde"}},
+        {{}, false, {into_10, back_to_9}, {"\r\nhouse_ingress,2024-04-01T00:00:00,2024-03-31T17:00:00,2024-03-31T17:00:00,,,Saturn,,,,340.25,,,,,,,transit to natal,house 10\r\n", ",transit to natal,house 9 (retrograde)\r\n"},
+         {"SUMMARY:Saturn enters natal house 10\r\n", "SUMMARY:Saturn leaves house 10 for house 9\r\n", "DESCRIPTION:Saturn enters natal house 10 at 10°15' Pisces"}},
     };
     for (const Case& c : cases) {
         set_rows(c.rows, "7");
