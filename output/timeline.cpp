@@ -18,7 +18,7 @@ long long lane_key(int p1, int aspect, int p2) {
 }
 
 // The lanes of the run's sky events, in their order: each body's (its retrograde periods with
-// their shadows, its ingresses), then the lunations, the eclipses and the void Moon.
+// their shadows, its ingresses into signs and houses), then the lunations, the eclipses and the void Moon.
 std::vector<TimelineLane> event_lanes(const Engine& engine, double from_jd, double to_jd) {
     const RunInputs& run = engine.last_run;
     std::vector<TimelineLane> lanes;
@@ -35,6 +35,7 @@ std::vector<TimelineLane> event_lanes(const Engine& engine, double from_jd, doub
         const auto b = static_cast<std::size_t>(e.body);
         switch (e.kind) {
             case SkyEventKind::ingress:
+            case SkyEventKind::house_ingress:
                 if (b < bodies.size()) bodies[b].events.push_back({e, text_of(e)});
                 break;
             case SkyEventKind::lunation: lunations.events.push_back({e, text_of(e)}); break;

@@ -513,6 +513,12 @@ void TimelinePainter::paint_event_lane(QPainter& painter, const TimelineLane& la
             painter.setPen(QPen(colours.background, 1));
             painter.setBrush(colours.event);
             painter.drawPolygon(points, 3);
+        } else if (ev.kind == SkyEventKind::house_ingress) {
+            // An open diamond: a natal house entered, told apart from the signs' triangles.
+            const QPointF points[4] = {{x, centre - r}, {x + r * 0.7, centre}, {x, centre + r}, {x - r * 0.7, centre}};
+            painter.setPen(QPen(colours.event, 1.5));
+            painter.setBrush(colours.background);
+            painter.drawPolygon(points, 4);
         } else if (ev.kind == SkyEventKind::lunation) {
             // The phase as the Moon shows it: dark new, bright full, a half lit at the quarters.
             painter.setPen(QPen(colours.event, 1));

@@ -201,3 +201,25 @@ TEST(Timeline, EventLanesOfMercuryRetrogradeAndLunations) {
         for (const TimelineEvent& e : t.lanes[1].events) EXPECT_EQ(e.text.find(event_words(e.event)), 0u) << e.text;
     }
 }
+
+// The Moon's house ingresses of a month are marks in its lane, each with its listing line.
+TEST(Timeline, HouseIngressesAreMarksInTheBodysLane) {
+    set_ephemeris_path(".");
+    LibSwe swe;
+    Ephemeris eph(swe);
+    Engine engine(eph);
+    engine.cv = tavrolin::testing::initial_state();
+    engine.cv.start_date = "03/01/2024";
+    engine.cv.end_date = "03/31/2024";
+    engine.cv.tz = "0";
+    tavrolin::testing::tick_only(engine.cv, {1}, {}, {});
+    engine.cv.latitude = "51N30";
+    engine.cv.longitude = "0W07";
+    engine.cv.house_ingresses = true;
+    ASSERT_TRUE(run_calculation_command(engine, 1).ran);
+    const Timeline t = build_timeline(engine);
+    ASSERT_EQ(std::tuple(t.event_lanes, t.lanes.size(), t.lanes[0].label), std::tuple(1, std::size_t{1}, "Moon"));
+    ASSERT_GE(engine.sky_events.size(), 12u);
+    ASSERT_EQ(t.lanes[0].events.size(), engine.sky_events.size());
+    for (const TimelineEvent& e : t.lanes[0].events) EXPECT_EQ(e.text.find("Moon enters natal house"), 0u) << e.text;
+}
