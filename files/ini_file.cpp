@@ -85,7 +85,11 @@ bool apply_setup_line(std::string_view line, std::string_view value, ControlValu
         if (value == "-1" || (value.size() == 1 && value[0] >= '0' && value[0] <= '3')) cv.mode = value == "-1" ? -1 : value[0] - '0';
     } else if (starts_with(line, "user_defined_angle=")) cv.user_defined_angle = std::string(value);
     else if (starts_with(line, "years_back=")) cv.years_back = cut_to_max_length(std::string(value), max_len_years_back);
-    else if (starts_with(line, "listing_style=")) {
+    else if (starts_with(line, "angles=")) {
+        // "asc", "mc" or "asc,mc": the P2 ticks of the natal angles.
+        cv.p2_asc = value == "asc" || value == "asc,mc" ? 1 : 0;
+        cv.p2_mc = value == "mc" || value == "asc,mc" ? 1 : 0;
+    } else if (starts_with(line, "listing_style=")) {
         const auto* found = std::find(style_names.begin(), style_names.end(), value);
         if (found != style_names.end()) cv.style = static_cast<ListingStyle>(found - style_names.begin());
     } else {
@@ -184,6 +188,9 @@ std::string ini_setup_text(const ControlValues& cv) {
     line("user_defined_angle=", cv.user_defined_angle);
     line("years_back=", cv.years_back);
     line("listing_style=", std::string(style_names[static_cast<std::size_t>(cv.style)]));
+    // Only with an angle ticked, so that the file of a set-up without stays as it was.
+    if (cv.p2_asc == 1 || cv.p2_mc == 1)
+        line("angles=", cv.p2_asc == 1 && cv.p2_mc == 1 ? "asc,mc" : cv.p2_asc == 1 ? "asc" : "mc");
     return text;
 }
 
