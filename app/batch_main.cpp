@@ -750,6 +750,9 @@ int main(int argc, char** argv) {
         return exit_failure;
     }
     if (!outcome.houses_note.empty()) complain(outcome.houses_note);
+    // A void Moon asked for by name and left out for want of its body is said, not passed over.
+    if (options.events && options.events->sky[4] && !options.events->all && engine.cv.p1_planets[1] == 0)
+        complain("--events void: the void-of-course Moon is one of the Moon's events; tick the Moon in P1");
     int status = 0;
     // The PDF's text is the listing's, before it goes to standard output.
     const std::string listing = options.pdf_path.empty() ? std::string() : outcome.text;

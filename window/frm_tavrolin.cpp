@@ -579,6 +579,14 @@ void frmTavrolin::build_body_column(QWidget* c, const QString& name, const QStri
 
 void frmTavrolin::build_p1(QWidget* c) {
     build_body_column(c, "chkP1Planets", "P1 Planets", p1_left, lblP1Planets, chkP1Planets_G_or_H, chkP1Planets);
+    // The void-of-course Moon is one of the Moon's events: a run without the Moon in P1 finds none.
+    const auto void_moon = [this] {
+        const bool moon = chkP1Planets[1]->isChecked();
+        chkEvents[4]->setEnabled(moon);
+        chkEvents[4]->setToolTip(moon ? QString() : "The void-of-course Moon is one of the Moon's events: tick the Moon in P1");
+    };
+    connect(chkP1Planets[1], &QCheckBox::toggled, this, void_moon);
+    void_moon();
 }
 
 void frmTavrolin::build_p2(QWidget* c) {

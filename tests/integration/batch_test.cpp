@@ -135,9 +135,11 @@ TEST_F(Batch, EventsFromTheCommandLine) {
     EXPECT_NE(some.out.find("\nstation,2024-04-01T22:14:"), std::string::npos) << some.out;
     EXPECT_NE(some.out.find(",transit to natal,total solar\r\n"), std::string::npos) << some.out;
     EXPECT_EQ(some.out.find("\nlunation,"), std::string::npos) << some.out;
-    // The void-of-course Moon is the Moon's: not listed without its tick.
+    // The void-of-course Moon is the Moon's: not listed without its tick, and the user is told why.
     testing::tick_only(cv, {2}, {0}, {});
-    EXPECT_EQ(run("--events void,stations " + settings("mercury.opt", cv)).out.find(" void of course "), std::string::npos);
+    const ProgramRun no_moon = run("--events void,stations " + settings("mercury.opt", cv));
+    EXPECT_EQ(std::tuple(no_moon.status, no_moon.out.find(" void of course "), no_moon.err),
+              std::tuple(0, std::string::npos, "tavrolin-batch: --events void: the void-of-course Moon is one of the Moon's events; tick the Moon in P1\n"));
     // Without --events the file's ticks stand: none, and no event line.
     EXPECT_EQ(run(file).out.find(" stations "), std::string::npos);
     for (const std::string& bad : {"--events moons " + file, "--events stations, " + file, "--events " + file,

@@ -241,6 +241,12 @@ private slots:
             QTest::keyClicks(f.get(name), *text ? text : "\b");
         };
         f.set_run("04/01/2024", "04/30/2024", 0, {}, {}, {});  // no body, no aspect
+        // The void Moon waits for the Moon in P1, and says so.
+        auto* void_moon = f.get<QCheckBox>("chkEvents_4");
+        QVERIFY(!void_moon->isEnabled() && void_moon->toolTip().contains("tick the Moon in P1"));
+        click("chkP1Planets_1");
+        QVERIFY(void_moon->isEnabled() && void_moon->toolTip().isEmpty());
+        click("chkP1Planets_1");
         click("chkEvents_2");
         click("cmdTavrolin");
         const QString listing = f.get<QPlainTextEdit>("txtResults_1")->toPlainText();
