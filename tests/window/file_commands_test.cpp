@@ -79,6 +79,12 @@ private slots:
             f.get<QPushButton>("cmdOpen")->click();
             QCOMPARE(f.get("txtBirthPlace")->text() + f.get("txtLatitude")->text() + f.get("txtLongitude")->text(), QString(place));
         }
+        // A damaged place line: the date, time and zone still load, and the status bar says what was wrong.
+        QVERIFY(write_file(f.path("bad.dat"), "05/06/1970\r\n16.43\r\n8\r\nParis\r\n91N00\r\n2E21\r\n"));
+        f.dialogs->answer(f.path("bad.dat"));
+        f.get<QPushButton>("cmdOpen")->click();
+        QCOMPARE(f.get("txtNatalDate")->text() + f.get("txtLatitude")->text(), QString("05/06/1970"));
+        QVERIFY2(f.w->statusBar()->currentMessage().endsWith("; the birth place was not loaded)"), qPrintable(f.w->statusBar()->currentMessage()));
     }
 
     void favouritesKeepTheRangeAndTheDegreeAndAskNothing() {
