@@ -86,6 +86,9 @@ struct SkyEventsResult {
     // events are listed.
     std::vector<std::pair<int, std::string>> errors;
     bool cancelled = false;
+    // Library position calls made by the search's own threads (those of the calling thread are
+    // counted by its Ephemeris).
+    long long worker_calls = 0;
 };
 
 // eclipses may be nullptr when no eclipse is asked for.
