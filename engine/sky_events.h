@@ -40,6 +40,8 @@ struct SkyEvent {
     // Set by a transit-to-natal run: the natal body within a degree of a station or an eclipse
     // ("stations retrograde on natal Sun"); -1 for none.
     int natal_point = -1;
+
+    bool operator==(const SkyEvent&) const = default;
 };
 
 struct SkyEventKinds {

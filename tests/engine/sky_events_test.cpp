@@ -272,61 +272,34 @@ TEST(RunEvents, ByModeAndACancelKeepsWhatWasFound) {
 }
 
 
-// A run with aspects and every kind of event lists the same events, to the last bit, whether its
-// search computes the positions at the scan's whole-day times into the scan's grid or asks the
-// library for them apart from the scan; sharing them spares library calls.
+// A run with aspects and all event kinds lists the same events and rows, bit for bit, sharing the scan's grid or not.
 TEST(RunEvents, SharingTheScansPositionsChangesNoEvent) {
     set_ephemeris_path(TAVROLIN_BIN_DIR);
     LibSwe swe;
-    struct Case { const char* name; int mode; std::vector<int> p1, p2; const char* years_back; };
-    const std::vector<Case> cases = {
-        {"transit to natal", 0, {0, 1, 2, 6, 11}, {0, 1, 4}, "1"},
-        {"transit to transit", 1, {1, 2, 6}, {0, 5}, "1"},
-        {"progressed", 2, {0, 1, 2}, {0, 1}, "40"},
-    };
-    const auto same = [](const SkyEvent& a, const SkyEvent& b) {
-        return a.kind == b.kind && a.body == b.body && a.jd == b.jd && a.end_jd == b.end_jd &&
-               a.longitude == b.longitude && a.retrograde == b.retrograde && a.sign == b.sign && a.phase == b.phase &&
-               a.eclipse == b.eclipse && a.magnitude == b.magnitude && a.natal_point == b.natal_point;
-    };
-    for (const Case& c : cases) {
-        for (const int threads : {1, 2}) {
-            SCOPED_TRACE(std::string(c.name) + ", threads " + std::to_string(threads));
-            std::vector<SkyEvent> events[2];
-            std::vector<ResultRow> rows[2];
-            long long calls[2] = {0, 0};
-            for (const bool shared : {false, true}) {
-                Ephemeris eph(swe);
-                Engine engine(eph);
-                engine.cv = initial_state();
-                engine.calc_kind = 1;
-                engine.cv.select_mode(c.mode);
-                engine.cv.start_date = "01/01/2024";
-                engine.cv.end_date = "12/31/2025";
-                engine.cv.years_back = c.years_back;
-                tick_only(engine.cv, c.p1, c.p2, {0, 3, 5, 9});
-                engine.cv.stations = engine.cv.ingresses = engine.cv.lunations = engine.cv.eclipses =
-                    engine.cv.void_moon = true;
-                ScanControl control;
-                control.threads = threads;
-                control.events_from_grid = shared;
-                const ScanOutcome out = Start_Calcs_parallel(engine, control);
-                ASSERT_TRUE(out.ran);
-                EXPECT_TRUE(engine.errors.empty());
-                events[shared] = engine.sky_events;
-                rows[shared] = engine.result_table;
-                calls[shared] = out.library_calls;
-            }
-            EXPECT_GT(events[0].size(), c.mode == 2 ? 1u : 100u);
-            EXPECT_GT(rows[0].size(), 10u);
-            ASSERT_EQ(events[1].size(), events[0].size());
-            for (std::size_t i = 0; i < events[0].size(); ++i) EXPECT_TRUE(same(events[1][i], events[0][i])) << i;
-            EXPECT_TRUE(rows[1] == rows[0]);
-            // One thread: the pairs' recent calls are the same in both runs.
-            if (threads == 1) {
-                EXPECT_LT(calls[1], calls[0]);
-            }
+    struct Case { int mode; std::vector<int> p1, p2; std::size_t min_events; };
+    for (const Case& c : {Case{0, {0, 1, 2, 6, 11}, {0, 1, 4}, 500}, Case{1, {1, 2, 6}, {0, 5}, 500},
+                          Case{2, {0, 1, 2}, {0, 1}, 20}}) {
+        std::vector<std::pair<std::vector<SkyEvent>, std::vector<ResultRow>>> found;
+        std::vector<long long> calls;
+        for (const bool shared : {false, true}) {
+            Ephemeris eph(swe);
+            Engine engine(eph);
+            ControlValues& cv = engine.cv = initial_state();
+            cv.select_mode(c.mode);
+            cv.start_date = "01/01/2024";
+            cv.end_date = "12/31/2025";
+            cv.years_back = "40";
+            tick_only(cv, c.p1, c.p2, {0, 3, 5, 9});
+            cv.stations = cv.ingresses = cv.lunations = cv.eclipses = cv.void_moon = true;
+            ScanControl control;
+            control.threads = 2;
+            control.events_from_grid = shared;
+            calls.push_back(Start_Calcs_parallel(engine, control).library_calls);
+            found.emplace_back(engine.sky_events, engine.result_table);
         }
+        EXPECT_TRUE(found[0].first.size() >= c.min_events && found[0].second.size() > 20) << c.mode;
+        EXPECT_TRUE(found[1] == found[0]) << c.mode;
+        EXPECT_LT(calls[1], calls[0]) << c.mode;
     }
 }
 
