@@ -143,7 +143,8 @@ std::string PositionGrid::failure(const GridEntry* entry) const {
 
 std::size_t PositionGrid::bytes_for(int times, int tracks) {
     const auto n = static_cast<std::size_t>(times > 0 ? times : 0);
-    return n * sizeof(double) + n * static_cast<std::size_t>(tracks > 0 ? tracks : 0) * 2 * sizeof(GridEntry);
+    return n * sizeof(double) +
+           n * static_cast<std::size_t>(tracks > 0 ? tracks : 0) * (2 * sizeof(GridEntry) + sizeof(std::atomic<unsigned char>));
 }
 
 }  // namespace tavrolin
