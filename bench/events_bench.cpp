@@ -7,6 +7,10 @@
 //   events_bench complete [from to every] a brute-force scan in five-minute steps (the osculating node
 //                                         and apogee: one minute) over the same years: nothing missed,
 //                                         nothing twice (default 1990-2030, one year in ten)
+//   events_bench run [from to]            a whole run with aspects and every event kind (Sun to Pluto
+//                                         to natal, all aspects; default 2020-2029), the event search
+//                                         sharing the scan's positions or not: events, rows, library
+//                                         position calls, time
 // Two threads unless EVENTS_THREADS says otherwise.
 #include <chrono>
 #include <cmath>
@@ -23,6 +27,8 @@
 #include <swephexp.h>
 
 #include "engine/bodies.h"
+#include "engine/engine.h"
+#include "engine/parallel_scan.h"
 #include "engine/sky_events.h"
 
 using namespace tavrolin;
@@ -274,6 +280,36 @@ void complete(int from_year, int to_year, int every) {
                 from_year, to_year, every, seconds_since(t0), brute_total, missed, extra);
 }
 
+void whole_run(int from_year, int to_year) {
+    LibSwe swe;
+    for (const bool shared : {false, true, false, true}) {
+        Ephemeris eph(swe);
+        Engine engine(eph);
+        ControlValues& cv = engine.cv;
+        cv.natal_date = "09/22/1949";
+        engine.calc_kind = 1;
+        cv.select_mode(0);
+        cv.start_date = "01/01/" + std::to_string(from_year);
+        cv.end_date = "12/31/" + std::to_string(to_year);
+        cv.p1_planets.fill(0);
+        cv.p2_planets.fill(0);
+        for (int b = 0; b <= 9; ++b) cv.p1_planets[static_cast<std::size_t>(b)] = cv.p2_planets[static_cast<std::size_t>(b)] = 1;
+        cv.aspects.fill(1);
+        cv.stations = cv.ingresses = cv.lunations = cv.eclipses = cv.void_moon = true;
+        ScanControl control;
+        control.threads = threads;
+        control.events_from_grid = shared;
+        const auto t0 = std::chrono::steady_clock::now();
+        const double cpu = cpu_seconds();
+        const ScanOutcome out = Start_Calcs_parallel(engine, control);
+        std::printf("%d-%d, %d threads, %-28s %zu events, %d rows in %.3f s (processor time %.3f s), %lld library "
+                    "position calls\n",
+                    from_year, to_year, threads, shared ? "events share the scan's grid:" : "events apart from the scan:",
+                    engine.sky_events.size(), engine.result_count, seconds_since(t0), cpu_seconds() - cpu,
+                    out.library_calls);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -285,8 +321,9 @@ int main(int argc, char** argv) {
     if (what == "speed") speed();
     else if (what == "check") check(arg(2, 1900), arg(3, 2100), arg(4, 1));
     else if (what == "complete") complete(arg(2, 1990), arg(3, 2030), arg(4, 10));
+    else if (what == "run") whole_run(arg(2, 2020), arg(3, 2029));
     else {
-        std::fprintf(stderr, "usage: events_bench speed | check [from to every] | complete [from to every]\n");
+        std::fprintf(stderr, "usage: events_bench speed | check [from to every] | complete [from to every] | run [from to]\n");
         return 2;
     }
     return 0;

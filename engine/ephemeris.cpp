@@ -54,6 +54,10 @@ double Ephemeris::call(double givenJD, int p_num, int extra_flags, int element) 
         if (const GridEntry* e = grid_->find(givenJD, p_num, extra_flags, element))
             return deliver(p_num, e->value, e->speed, e->failed, e->failed ? grid_->failure(e) : std::string());
     }
+    if (shared_grid_ != nullptr) {
+        if (const GridEntry* e = shared_grid_->find_or_fill(givenJD, p_num, extra_flags, element, *this))
+            return deliver(p_num, e->value, e->speed, e->failed, e->failed ? shared_grid_->failure(e) : std::string());
+    }
     const auto el = static_cast<std::size_t>(element);
     if (keep_recent_) {
         for (int i = 0; i < recent_count_; ++i) {

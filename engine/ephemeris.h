@@ -86,6 +86,11 @@ public:
     // and the last few calls made (repeated by the refinement, whose next pair of points reuses
     // one of the last).
     void use_grid(const PositionGrid* grid) { grid_ = grid; }
+    // A grid still being filled (nullptr: none): a call at one of its times for one of its bodies
+    // is answered from it, and computed into it first when it is not there yet, so that the
+    // grid's own fill later passes over it. Calls are counted as the library calls they make.
+    void share_grid(PositionGrid* grid) { shared_grid_ = grid; }
+    PositionGrid* shared_grid() const { return shared_grid_; }
     void keep_recent_calls(bool keep) {
         keep_recent_ = keep;
         recent_count_ = 0;
@@ -113,6 +118,7 @@ private:
     std::map<int, std::string> errors_;
     std::vector<int> error_order_;
     const PositionGrid* grid_ = nullptr;
+    PositionGrid* shared_grid_ = nullptr;
     bool keep_recent_ = false;
     std::array<RecentCall, recent_capacity> recent_{};
     int recent_count_ = 0;

@@ -58,6 +58,10 @@ public:
           slots_(inputs.plan.pairs.size()),
           merge_(inputs, outcome) {}
 
+    // Plans the pairs' tasks and the grid, before the run's events so that they may read it.
+    void prepare() { plan_grid(); }
+    // The grid (nullptr when the run has none), for the event search to share before any pair.
+    PositionGrid* grid() { return grid_.get(); }
     // Scans every pair; the merged results, whose errors the engine's ephemeris has noted too.
     ScanResults run(ScanOutcome& outcome);
 
@@ -282,9 +286,6 @@ bool ParallelScan::merge_ready(const ScanOutcome& outcome) {
 }
 
 ScanResults ParallelScan::run(ScanOutcome& outcome) {
-    const long long calls_before = main_.eph.calls();
-    plan_grid();
-    outcome.library_calls += main_.eph.calls() - calls_before;
     // Room for every row the run can find (one per pair, step and aspect, up to the limit), so
     // that the table never moves to a larger copy of itself; pages not filled take no memory.
     const double most_rows = std::min(static_cast<double>(plan_.pairs.size()) * steps_ * plan_.aspects.size(),
@@ -373,15 +374,32 @@ ScanOutcome Start_Calcs_parallel(Engine& engine, const ScanControl& control, con
     ScanInputs inputs;
     const long long calls_before = engine.eph.calls();
     if (!engine.begin_calcs(outcome, started, inputs)) return outcome;
-    // The events first: a cancel during the pairs then keeps all of them, one during the events
-    // those found so far (and no pair is scanned).
     const int threads = control.threads > 0 ? control.threads : static_cast<int>(std::thread::hardware_concurrency());
     const auto* cancel = control.cancel;
+    ParallelScan scan(engine, control, inputs, outcome);
+    scan.prepare();
+
+    // The events first: a cancel during the pairs then keeps all of them, one during the events
+    // those found so far (and no pair is scanned). Their positions at the scan times are computed
+    // into the grid as they are asked for, where the pairs find them later, when the grid is made
+    // with the options the search uses.
+    PositionGrid* grid = nullptr;
+    if (control.events_from_grid && engine.eph.use_et() == inputs.cv.use_et &&
+        engine.eph.apparent_pos() == inputs.cv.apparent_pos)
+        grid = scan.grid();
+    // The grid lives as long as `scan`: the engine's ephemeris lets go of it when the search ends,
+    // before any pair's worker fills it (also when the search throws).
+    struct GridShared {
+        Ephemeris& eph;
+        PositionGrid* before;
+        ~GridShared() { eph.share_grid(before); }
+    } grid_shared{engine.eph, engine.eph.shared_grid()};
+    engine.eph.share_grid(grid);
     SkyEventsResult events =
         engine.find_run_events(inputs, [cancel] { return cancel != nullptr && cancel->load(); }, std::max(threads, 1));
-    outcome.library_calls = engine.eph.calls() - calls_before;
+    engine.eph.share_grid(grid_shared.before);
+    outcome.library_calls = engine.eph.calls() - calls_before + events.worker_calls;
 
-    ParallelScan scan(engine, control, inputs, outcome);
     ScanResults results = scan.run(outcome);
     Engine::add_run_events(results, std::move(events), outcome);
     engine.end_calcs(std::move(results), outcome);

@@ -23,6 +23,10 @@ struct ScanControl {
     std::size_t grid_budget_bytes = std::size_t{256} << 20;
     // Refinements that provably cannot add a row are not run.
     bool skip_futile_refinements = true;
+    // The run's events compute the positions they need at the scan times into the scan's grid,
+    // where the pairs then find them, instead of both asking the library (the same events and
+    // rows either way).
+    bool events_from_grid = true;
 };
 
 // Does what engine.Start_Calcs does, with the same effects on the engine (result_table,

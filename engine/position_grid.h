@@ -57,6 +57,11 @@ public:
     // The entry answering a procedure call (extra flags and element as the procedure uses them)
     // for a body at a time, or nullptr when the grid does not hold it.
     const GridEntry* find(double jd, int p_num, int extra_flags, int element) const;
+    // As find, also before the track is complete: a time not computed yet is computed now with
+    // `eph` (set to the run's options), as fill would, and kept; fill then passes over it. Meant
+    // for a search that runs before the grid is filled (and before any fill starts); nullptr
+    // when the grid does not hold the call, or another thread is computing that time just then.
+    const GridEntry* find_or_fill(double jd, int p_num, int extra_flags, int element, Ephemeris& eph);
     // The library's message for a failed entry.
     std::string failure(const GridEntry* entry) const;
 
@@ -69,10 +74,21 @@ private:
         int helio = 0;
         std::vector<GridEntry> lon;   // longitude (geocentric or heliocentric)
         std::vector<GridEntry> decl;  // declination, or heliocentric latitude
+        // Per time: computed already by find_or_fill (2), being computed (1), not yet (0).
+        std::unique_ptr<std::atomic<unsigned char>[]> early;
         std::atomic<int> missing{0};  // times not yet filled
         std::atomic<bool> failed{false};  // some time failed
         bool margins_ok = false;
     };
+
+    // The track, time index and element (longitude or else declination / latitude) of a call.
+    struct Slot {
+        Track* track = nullptr;
+        std::size_t k = 0;
+        bool lon = true;
+    };
+    bool locate(double jd, int p_num, int extra_flags, int element, Slot& slot) const;
+    void compute_time(Track& tr, std::size_t i, Ephemeris& eph);
 
     std::vector<double> times_;
     std::vector<std::unique_ptr<Track>> tracks_;

@@ -472,14 +472,18 @@ SkyEventsResult find_sky_events(Ephemeris& eph, EclipseApi* eclipses, const SkyE
         for (std::size_t i = next++; i < units.size(); i = next++) Finder(e, eclipses, search, parts[i]).run(units[i]);
     };
     std::vector<std::thread> workers;
+    std::atomic<long long> worker_calls{0};
     for (int k = 1; k < search.threads && static_cast<std::size_t>(k) < units.size(); ++k) {
         std::shared_ptr<SweApi> api = eph.api().for_worker_thread();
         if (!api) break;
-        workers.emplace_back([&work, api, &eph] {
+        workers.emplace_back([&work, &worker_calls, api, &eph] {
             LibraryThreadScope scope(*api);
             Ephemeris own(*api);
             own.set_options(eph.use_et(), eph.apparent_pos());
+            // The positions of a run's scan times serve every thread alike.
+            own.share_grid(eph.shared_grid());
             work(own);
+            worker_calls += own.calls();
         });
     }
     work(eph);
@@ -494,6 +498,7 @@ SkyEventsResult find_sky_events(Ephemeris& eph, EclipseApi* eclipses, const SkyE
         }
         out.cancelled = out.cancelled || p.cancelled;
     }
+    out.worker_calls = worker_calls.load();
     std::stable_sort(out.events.begin(), out.events.end(),
                      [](const SkyEvent& a, const SkyEvent& b) { return a.jd < b.jd; });
     return out;

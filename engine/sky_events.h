@@ -40,6 +40,8 @@ struct SkyEvent {
     // Set by a transit-to-natal run: the natal body within a degree of a station or an eclipse
     // ("stations retrograde on natal Sun"); -1 for none.
     int natal_point = -1;
+
+    bool operator==(const SkyEvent&) const = default;
 };
 
 struct SkyEventKinds {
@@ -86,6 +88,9 @@ struct SkyEventsResult {
     // events are listed.
     std::vector<std::pair<int, std::string>> errors;
     bool cancelled = false;
+    // Library position calls made by the search's own threads (those of the calling thread are
+    // counted by its Ephemeris).
+    long long worker_calls = 0;
 };
 
 // eclipses may be nullptr when no eclipse is asked for.

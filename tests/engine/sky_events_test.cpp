@@ -271,4 +271,36 @@ TEST(RunEvents, ByModeAndACancelKeepsWhatWasFound) {
     EXPECT_EQ(s.engine.result_count, 0);
 }
 
+
+// A run with aspects and all event kinds lists the same events and rows, bit for bit, sharing the scan's grid or not.
+TEST(RunEvents, SharingTheScansPositionsChangesNoEvent) {
+    set_ephemeris_path(TAVROLIN_BIN_DIR);
+    LibSwe swe;
+    struct Case { int mode; std::vector<int> p1, p2; std::size_t min_events; };
+    for (const Case& c : {Case{0, {0, 1, 2, 6, 11}, {0, 1, 4}, 500}, Case{1, {1, 2, 6}, {0, 5}, 500},
+                          Case{2, {0, 1, 2}, {0, 1}, 20}}) {
+        std::vector<std::pair<std::vector<SkyEvent>, std::vector<ResultRow>>> found;
+        std::vector<long long> calls;
+        for (const bool shared : {false, true}) {
+            Ephemeris eph(swe);
+            Engine engine(eph);
+            ControlValues& cv = engine.cv = initial_state();
+            cv.select_mode(c.mode);
+            cv.start_date = "01/01/2024";
+            cv.end_date = "12/31/2025";
+            cv.years_back = "40";
+            tick_only(cv, c.p1, c.p2, {0, 3, 5, 9});
+            cv.stations = cv.ingresses = cv.lunations = cv.eclipses = cv.void_moon = true;
+            ScanControl control;
+            control.threads = 2;
+            control.events_from_grid = shared;
+            calls.push_back(Start_Calcs_parallel(engine, control).library_calls);
+            found.emplace_back(engine.sky_events, engine.result_table);
+        }
+        EXPECT_TRUE(found[0].first.size() >= c.min_events && found[0].second.size() > 20) << c.mode;
+        EXPECT_TRUE(found[1] == found[0]) << c.mode;
+        EXPECT_LT(calls[1], calls[0]) << c.mode;
+    }
+}
+
 }  // namespace
