@@ -309,7 +309,6 @@ private slots:
         QCOMPARE(box->text() + " " + f.get("txtLatitude")->text() + " " + f.get("txtLongitude")->text() + " " +
                      f.get("txtTZ")->text(),
                  QString("Paris, Île-de-France Region, France 48N51'12\" 2E20'56\" Europe/Paris"));
-        QVERIFY(f.dialogs->choices.empty());  // the zone was offered
     }
 
     // The numbers of the reports are checked against the library through tavrolin-batch.

@@ -221,10 +221,7 @@ private slots:
         engine.cv.end_date = "05/31/2024";
         engine.cv.tz = "0";
         tavrolin::testing::tick_only(engine.cv, {0, 2}, {0, 2}, {0});
-        QPalette palette;
-        palette.setColor(QPalette::Base, Qt::white);
-        palette.setColor(QPalette::Text, Qt::black);
-        const TimelineColours colours = timeline_colours(palette);
+        const TimelineColours colours = timeline_colours(QPalette());  // the pictures are only compared to each other
         const auto pictures = [&](const Timeline& timeline) {
             const TimelinePainter painter(timeline, QFont());
             const TimelineView view = painter.whole_view(1200, 4000);
@@ -260,7 +257,6 @@ private slots:
         t.set_timeline(events, [](int) { return QString(); });
         const QImage image = t.visible_image();
         const RetrogradePeriod& p = engine.retrograde_periods.at(0);
-        QCOMPARE(p.body, 2);
         QCOMPARE(image.pixelColor(centre_of(t, 1, 0.5 * (p.retrograde_from + p.retrograde_to))), t.colours().retrograde);
         QCOMPARE(image.pixelColor(centre_of(t, 1, 0.5 * (p.shadow_from + p.retrograde_from))), t.colours().shadow);
         QVERIFY(image.pixelColor(centre_of(t, 1, p.shadow_to + 3.0)) != t.colours().shadow);
