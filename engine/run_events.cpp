@@ -1,8 +1,10 @@
 // The sky's own events of a calculation run, chosen by the run's mode and ticks, and the house
 // ingresses of the natal modes, listed as events of one more kind.
 #include <algorithm>
+#include <array>
 #include <iterator>
 #include <utility>
+#include <vector>
 
 #include "engine/engine.h"
 #include "engine/house_ingresses.h"
@@ -24,6 +26,19 @@ SkyEvent house_ingress_event(const HouseIngress& x) {
     return e;
 }
 
+// The ticked P1 bodies whose events a run searches. Events are geocentric: the Earth has none. A
+// directed body needs its natal place and the Sun's.
+std::vector<int> event_bodies(const ControlValues& c, const std::array<bool, body_count>& natal_failed) {
+    std::vector<int> bodies;
+    for (int b = 0; b <= last_body_index; ++b) {
+        const auto i = static_cast<std::size_t>(b);
+        if (c.p1_planets[i] == 0 || b == earth_index) continue;
+        if (c.mode == 3 && (natal_failed[i] || natal_failed[0])) continue;
+        bodies.push_back(b);
+    }
+    return bodies;
+}
+
 }  // namespace
 
 SkyEventsResult Engine::find_run_events(const ScanInputs& inputs, const std::function<bool()>& cancelled,
@@ -40,12 +55,7 @@ SkyEventsResult Engine::find_run_events(const ScanInputs& inputs, const std::fun
     s.solar_arc = c.mode == 3;
     s.natal_jd = inputs.natal_jd;
     std::copy_n(inputs.natal_lon.begin(), body_count, s.natal_lon.begin());
-    for (int b = 0; b <= last_body_index; ++b) {
-        const auto i = static_cast<std::size_t>(b);
-        if (c.p1_planets[i] == 0 || b == earth_index) continue;
-        if (c.mode == 3 && (natal_failed[i] || natal_failed[0])) continue;
-        s.bodies.push_back(b);
-    }
+    s.bodies = event_bodies(c, natal_failed);
     s.cancelled = cancelled;
     HouseIngressesResult crossings = find_house_ingresses(eph, s);
 
@@ -89,14 +99,7 @@ SkyEventsResult Engine::find_sky_run_events(const ScanInputs& inputs, const std:
     if (c.p1_planets[1] == 0) s.kinds.void_moon = false;
     const SkyEventKinds& k = s.kinds;
     if (!(k.stations || k.ingresses || k.lunations || k.eclipses || k.void_moon)) return {};
-    for (int b = 0; b <= last_body_index; ++b) {
-        const auto i = static_cast<std::size_t>(b);
-        // Events are geocentric: the Earth has none. A directed body needs its natal place and
-        // the Sun's.
-        if (c.p1_planets[i] == 0 || b == earth_index) continue;
-        if (c.mode == 3 && (natal_failed[i] || natal_failed[0])) continue;
-        s.bodies.push_back(b);
-    }
+    s.bodies = event_bodies(c, natal_failed);
     s.cancelled = cancelled;
     s.threads = threads;
 

@@ -107,16 +107,8 @@ void CalcProgress::show_panel() {
 
 void CalcProgress::update_bar() { bar_->setValue(permille_.load()); }
 
-bool CalcProgress::eventFilter(QObject* watched, QEvent* event) {
-    if (!running_) return false;
-    switch (event->type()) {
-        case QEvent::Close:
-            // The run is cancelled and the window closes when it has ended.
-            if (watched != window_) return false;
-            close_requested_ = true;
-            cancel_requested_ = true;
-            event->ignore();
-            return true;
+bool is_user_input(QEvent::Type type) {
+    switch (type) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
         case QEvent::MouseButtonDblClick:
@@ -135,13 +127,26 @@ bool CalcProgress::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::TabletPress:
         case QEvent::TabletRelease:
         case QEvent::InputMethod:
-            // Input reaches the top-level windows, which hand it to their widgets: only the
-            // Cancel button takes it.
-            if (watched->isWindowType()) return false;
-            return !(watched == cancel_ && cancel_->isVisible());
+            return true;
         default:
             return false;
     }
+}
+
+bool CalcProgress::eventFilter(QObject* watched, QEvent* event) {
+    if (!running_) return false;
+    if (event->type() == QEvent::Close) {
+        // The run is cancelled and the window closes when it has ended.
+        if (watched != window_) return false;
+        close_requested_ = true;
+        cancel_requested_ = true;
+        event->ignore();
+        return true;
+    }
+    // Input reaches the top-level windows, which hand it to their widgets: only the Cancel button
+    // takes it.
+    if (!is_user_input(event->type()) || watched->isWindowType()) return false;
+    return !(watched == cancel_ && cancel_->isVisible());
 }
 
 }  // namespace tavrolin

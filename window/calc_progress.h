@@ -4,6 +4,7 @@
 // window during a run cancels it and closes the window once the run has ended.
 #pragma once
 
+#include <QEvent>
 #include <QObject>
 
 #include <atomic>
@@ -19,6 +20,10 @@ class QTimer;
 namespace tavrolin {
 
 class SweApi;
+
+// Whether an event is the user's input (keys, pointer, touch, drops, input methods): what the window
+// holds back while a long task of its own runs.
+bool is_user_input(QEvent::Type type);
 
 class CalcProgress : public QObject {
     Q_OBJECT

@@ -24,6 +24,7 @@
 #include "output/results_export.h"
 #include "output/spreadsheet_export.h"
 #include "spreadsheet_uno/calc_connection.h"
+#include "window/calc_progress.h"
 #include "window/file_commands.h"
 #include "window/file_dialogs.h"
 
@@ -137,28 +138,15 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        switch (event->type()) {
-            case QEvent::Close:
-                if (watched != window_) return false;
-                event->ignore();  // the window cannot go while the copy uses its tables
-                return true;
-            case QEvent::MouseButtonPress:
-            case QEvent::MouseButtonRelease:
-            case QEvent::MouseButtonDblClick:
-            case QEvent::Wheel:
-            case QEvent::KeyPress:
-            case QEvent::KeyRelease:
-            case QEvent::ShortcutOverride:
-            case QEvent::Shortcut:
-            case QEvent::ContextMenu:
-            case QEvent::Drop: {
-                if (watched->isWindowType()) return false;
-                const auto* widget = qobject_cast<QWidget*>(watched);
-                return !(widget && (widget == &dialog_ || dialog_.isAncestorOf(widget)));
-            }
-            default:
-                return false;
+        if (event->type() == QEvent::Close) {
+            if (watched != window_) return false;
+            event->ignore();  // the window cannot go while the copy uses its tables
+            return true;
         }
+        // Only the progress dialog takes input meanwhile.
+        if (!is_user_input(event->type()) || watched->isWindowType()) return false;
+        const auto* widget = qobject_cast<QWidget*>(watched);
+        return !(widget && (widget == &dialog_ || dialog_.isAncestorOf(widget)));
     }
 
 private:

@@ -24,12 +24,7 @@ TEST(Timeline, RealConjunctionStretchMatchesTheLibrary) {
     LibSwe swe;
     Ephemeris eph(swe);
     Engine engine(eph);
-    engine.cv = tavrolin::testing::initial_state();
-    engine.cv.select_mode(1);
-    engine.cv.start_date = "06/01/2020";
-    engine.cv.end_date = "06/30/2021";
-    engine.cv.tz = "0";
-    tavrolin::testing::tick_only(engine.cv, {5}, {6}, {0});  // Jupiter to Saturn
+    engine.cv = tavrolin::testing::ut_run("06/01/2020", "06/30/2021", 1, {5}, {6}, {0});  // Jupiter to Saturn
     // The library's moments: exact on 21 December 2020 at 18:20:36 UT, within one degree from
     // 12 December 17:32 to 30 December 14:44 UT (the longitudes' difference passing -1 and 1).
     const double exact = 2459205.264309, from = 2459196.230642, to = 2459214.113752;
@@ -159,12 +154,7 @@ TEST(Timeline, EventLanesOfMercuryRetrogradeAndLunations) {
                           Case{"05/01/2024", "05/31/2024", 0, 1, 1}}) {
         SCOPED_TRACE(c.from);
         Engine engine(eph);
-        engine.cv = tavrolin::testing::initial_state();
-        engine.cv.select_mode(1);
-        engine.cv.start_date = c.from;
-        engine.cv.end_date = c.to;
-        engine.cv.tz = "0";
-        tavrolin::testing::tick_only(engine.cv, {2}, {}, {});
+        engine.cv = tavrolin::testing::ut_run(c.from, c.to, 1, {2}, {}, {});
         engine.cv.stations = engine.cv.ingresses = engine.cv.lunations = true;
         ASSERT_TRUE(run_calculation_command(engine, 1).ran);
         const Timeline t = build_timeline(engine);
@@ -205,11 +195,7 @@ TEST(Timeline, HouseIngressesAreMarksInTheBodysLane) {
     LibSwe swe;
     Ephemeris eph(swe);
     Engine engine(eph);
-    engine.cv = tavrolin::testing::initial_state();
-    engine.cv.start_date = "03/01/2024";
-    engine.cv.end_date = "03/31/2024";
-    engine.cv.tz = "0";
-    tavrolin::testing::tick_only(engine.cv, {1}, {}, {});
+    engine.cv = tavrolin::testing::ut_run("03/01/2024", "03/31/2024", 0, {1}, {}, {});
     engine.cv.latitude = "51N30";
     engine.cv.longitude = "0W07";
     engine.cv.house_ingresses = true;

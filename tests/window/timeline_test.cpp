@@ -215,12 +215,7 @@ private slots:
         LibSwe swe;
         Ephemeris eph(swe);
         Engine engine(eph);
-        engine.cv = tavrolin::testing::initial_state();
-        engine.cv.select_mode(1);
-        engine.cv.start_date = "03/01/2024";
-        engine.cv.end_date = "05/31/2024";
-        engine.cv.tz = "0";
-        tavrolin::testing::tick_only(engine.cv, {0, 2}, {0, 2}, {0});
+        engine.cv = tavrolin::testing::ut_run("03/01/2024", "05/31/2024", 1, {0, 2}, {0, 2}, {0});
         const TimelineColours colours = timeline_colours(QPalette());  // the pictures are only compared to each other
         const auto pictures = [&](const Timeline& timeline) {
             const TimelinePainter painter(timeline, QFont());
